@@ -1,0 +1,12 @@
+#include "Error.h"
+
+#include <filesystem>
+
+namespace corvella {
+
+void AssertionFailure(const char* sourceFile, int line) {
+  const std::string unit = std::filesystem::path(sourceFile).stem().string();
+  throw Error("Assertion failure (" + unit + ", line " + std::to_string(line) + ")");
+}
+
+}  // namespace corvella

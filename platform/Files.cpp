@@ -1,0 +1,128 @@
+#include "Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "Error.h"
+
+namespace corvella::platform {
+namespace {
+
+std::string SystemText(int error) { return std::strerror(error); }
+
+[[noreturn]] void ThrowFileError(const char* what, const std::string& path, int error) {
+  throw Error(std::string(what) + " \"" + path + "\". " + SystemText(error));
+}
+
+void SyncDirectory(const std::string& directory) {
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) ThrowFileError("Cannot open folder", directory, errno);
+  const int result = ::fsync(fd);
+  const int error = errno;
+  ::close(fd);
+  if (result != 0) ThrowFileError("Cannot write file", directory, error);
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+void CreateDirectories(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::create_directories(path, ignored);
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+InputFile::InputFile(const std::string& path) : path_(path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) ThrowFileError("Cannot open file", path, errno);
+  struct stat status {};
+  int error = 0;
+  if (::fstat(fd_, &status) != 0) {
+    error = errno;
+  } else if (S_ISDIR(status.st_mode)) {
+    error = EISDIR;
+  }
+  if (error != 0) {
+    ::close(fd_);
+    ThrowFileError("Cannot open file", path, error);
+  }
+  size_ = static_cast<std::uint64_t>(status.st_size);
+}
+
+InputFile::~InputFile() { ::close(fd_); }
+
+void InputFile::ReadExact(std::span<unsigned char> buffer) {
+  std::size_t done = 0;
+  while (done < buffer.size()) {
+    const ssize_t got = ::read(fd_, buffer.data() + done, buffer.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) ThrowFileError("Cannot read file", path_, errno);
+    if (got == 0) ThrowFileError("Cannot read file", path_, EIO);
+    done += static_cast<std::size_t>(got);
+  }
+}
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path)
+    : path_(path), temporaryPath_(path + ".tmp") {
+  fd_ = ::open(temporaryPath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd_ < 0) ThrowFileError("Cannot create file", temporaryPath_, errno);
+  // A temporary file left over from an earlier run may carry wider permissions.
+  if (::fchmod(fd_, 0600) != 0) {
+    const int error = errno;
+    ::close(fd_);
+    ::unlink(temporaryPath_.c_str());
+    ThrowFileError("Cannot create file", temporaryPath_, error);
+  }
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    ::unlink(temporaryPath_.c_str());
+  }
+}
+
+void AtomicFileWriter::Write(std::span<const unsigned char> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) ThrowFileError("Cannot write file", temporaryPath_, put < 0 ? errno : EIO);
+    done += static_cast<std::size_t>(put);
+  }
+}
+
+void AtomicFileWriter::Commit() {
+  if (::fsync(fd_) != 0) ThrowFileError("Cannot write file", temporaryPath_, errno);
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(temporaryPath_.c_str());
+    ThrowFileError("Cannot write file", temporaryPath_, error);
+  }
+  if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporaryPath_.c_str());
+    ThrowFileError("Cannot replace file", path_, error);
+  }
+  SyncDirectory(DirectoryOf(path_));
+}
+
+}  // namespace corvella::platform

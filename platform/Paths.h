@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace corvella::platform {
+
+// Full path of the running program file.
+std::string ProgramPath();
+
+// Directory of the running program file, with a trailing '/'. Fixed at the first call.
+const std::string& ProgramDir();
+
+// Per-user data folder ($XDG_DATA_HOME, else ~/.local/share), with a trailing '/'.
+std::string UserDataDir();
+
+// Per-user configuration folder ($XDG_CONFIG_HOME, else ~/.config), with a trailing '/'.
+std::string UserConfigDir();
+
+// Keeps secrets out of core files: no core dump, no ptrace attach by other processes.
+void DisableCoreDumps();
+
+}  // namespace corvella::platform

@@ -1,0 +1,34 @@
+#pragma once
+
+// The two ways in which the store combines the primitives.
+//
+// File cipher: AES-256 under SHA-256 of the master password, CBC from a fixed initial value
+// over whole blocks; a last partial block of t bytes is XORed with the first t bytes of the
+// encryption of the last ciphertext block (or of the initial value). Output length equals
+// input length; there is no header, padding or integrity check.
+//
+// Text cipher: AES-128 under MD5 of the key string, CFB-8 from the encryption of a fixed
+// block, Base64 output. Used only for passwords held in memory.
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "SecureMemory.h"
+#include "platform/Files.h"
+
+namespace corvella {
+
+constexpr std::size_t kCipherPieceSize = 8192;
+
+void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSink& destination,
+                         std::string_view masterPassword);
+
+// Appends the decryption of the whole source to `destination`.
+void DecryptFileToStream(platform::ByteSource& source, SecureBytes& destination,
+                         std::string_view masterPassword);
+
+std::string EncryptText(std::string_view plaintext, std::string_view key);
+SecureString DecryptText(std::string_view text, std::string_view key);
+
+}  // namespace corvella

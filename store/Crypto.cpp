@@ -1,0 +1,181 @@
+#include "Crypto.h"
+
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+#include <climits>
+
+#include "platform/Error.h"
+
+namespace corvella {
+
+void Cleanse(void* data, std::size_t size) {
+  if (size != 0) OPENSSL_cleanse(data, size);
+}
+
+namespace crypto {
+namespace {
+
+[[noreturn]] void ThrowLibraryError(const char* operation) {
+  const unsigned long code = ERR_get_error();
+  char text[256] = "unknown error";
+  if (code != 0) ERR_error_string_n(code, text, sizeof text);
+  ERR_clear_error();
+  throw Error(std::string("Cryptographic operation failed: ") + operation + " (" + text + ")");
+}
+
+void Check(int result, const char* operation) {
+  if (result != 1) ThrowLibraryError(operation);
+}
+
+// Algorithm objects are fetched once; fetching per call costs more than a short operation.
+struct Algorithms {
+  EVP_CIPHER* cbc256 = EVP_CIPHER_fetch(nullptr, "AES-256-CBC", nullptr);
+  EVP_CIPHER* cfb8 = EVP_CIPHER_fetch(nullptr, "AES-128-CFB8", nullptr);
+  EVP_CIPHER* ecb256 = EVP_CIPHER_fetch(nullptr, "AES-256-ECB", nullptr);
+  EVP_CIPHER* ecb128 = EVP_CIPHER_fetch(nullptr, "AES-128-ECB", nullptr);
+  EVP_MD* sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+  EVP_MD* md5 = EVP_MD_fetch(nullptr, "MD5", nullptr);
+
+  Algorithms() {
+    if (!cbc256 || !cfb8 || !ecb256 || !ecb128 || !sha256 || !md5) {
+      ThrowLibraryError("fetching algorithms");
+    }
+  }
+  ~Algorithms() {
+    for (EVP_CIPHER* cipher : {cbc256, cfb8, ecb256, ecb128}) EVP_CIPHER_free(cipher);
+    EVP_MD_free(sha256);
+    EVP_MD_free(md5);
+  }
+};
+
+const Algorithms& Get() {
+  static const Algorithms algorithms;
+  return algorithms;
+}
+
+template <std::size_t N>
+std::array<unsigned char, N> Digest(const EVP_MD* md, std::span<const unsigned char> message) {
+  std::array<unsigned char, N> digest{};
+  unsigned int length = 0;
+  Check(EVP_Digest(message.data(), message.size(), digest.data(), &length, md, nullptr),
+        "digest");
+  return digest;
+}
+
+int ToInt(std::size_t size) {
+  if (size > static_cast<std::size_t>(INT_MAX)) throw Error("Cryptographic operation failed: input too large");
+  return static_cast<int>(size);
+}
+
+constexpr signed char kBase64Invalid = -1;
+constexpr signed char kBase64Pad = -2;
+
+constexpr std::array<signed char, 256> MakeBase64Table() {
+  std::array<signed char, 256> table{};
+  for (auto& value : table) value = kBase64Invalid;
+  const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
+  table['='] = kBase64Pad;
+  return table;
+}
+constexpr auto kBase64Table = MakeBase64Table();
+
+}  // namespace
+
+std::span<const unsigned char> AsBytes(std::string_view text) {
+  return {reinterpret_cast<const unsigned char*>(text.data()), text.size()};
+}
+
+Key256 Sha256(std::span<const unsigned char> message) { return Digest<32>(Get().sha256, message); }
+
+Key128 Md5(std::span<const unsigned char> message) { return Digest<16>(Get().md5, message); }
+
+std::string Base64Encode(std::span<const unsigned char> bytes) {
+  std::string text(4 * ((bytes.size() + 2) / 3), '\0');
+  if (!bytes.empty()) {
+    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(), ToInt(bytes.size()));
+  }
+  return text;
+}
+
+SecureBytes Base64Decode(std::string_view text) {
+  const std::size_t groups = text.size() / 4;
+  SecureBytes bytes;
+  bytes.reserve(groups * 3);
+  for (std::size_t group = 0; group < groups; ++group) {
+    signed char digits[4];
+    for (std::size_t i = 0; i < 4; ++i) {
+      digits[i] = kBase64Table[static_cast<unsigned char>(text[group * 4 + i])];
+      if (digits[i] == kBase64Invalid) throw Error("Invalid Base64 text");
+    }
+    if (digits[0] == kBase64Pad || digits[1] == kBase64Pad) throw Error("Invalid Base64 text");
+    const auto value = [&](int i) { return digits[i] == kBase64Pad ? 0u : static_cast<unsigned>(digits[i]); };
+    const unsigned triple = value(0) << 18 | value(1) << 12 | value(2) << 6 | value(3);
+    bytes.push_back(static_cast<unsigned char>(triple >> 16));
+    if (digits[2] == kBase64Pad) continue;
+    bytes.push_back(static_cast<unsigned char>(triple >> 8));
+    if (digits[3] == kBase64Pad) continue;
+    bytes.push_back(static_cast<unsigned char>(triple));
+  }
+  return bytes;
+}
+
+void RandomBytes(std::span<unsigned char> bytes) {
+  if (!bytes.empty()) Check(RAND_bytes(bytes.data(), ToInt(bytes.size())), "random bytes");
+}
+
+struct Aes::Context {
+  EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+  ~Context() { EVP_CIPHER_CTX_free(ctx); }  // also wipes the key schedule
+};
+
+Aes::Aes(std::unique_ptr<Context> context) : context_(std::move(context)) {}
+Aes::Aes(Aes&&) noexcept = default;
+Aes& Aes::operator=(Aes&&) noexcept = default;
+Aes::~Aes() = default;
+
+Aes Aes::Cbc256(const Key256& key, const Block& iv, Direction direction) {
+  return Aes(Init(Get().cbc256, key.data(), iv.data(), direction));
+}
+
+Aes Aes::Cfb8(const Key128& key, const Block& iv, Direction direction) {
+  return Aes(Init(Get().cfb8, key.data(), iv.data(), direction));
+}
+
+Aes Aes::Block256(const Key256& key) {
+  return Aes(Init(Get().ecb256, key.data(), nullptr, Direction::Encrypt));
+}
+
+Aes Aes::Block128(const Key128& key) {
+  return Aes(Init(Get().ecb128, key.data(), nullptr, Direction::Encrypt));
+}
+
+void Aes::Apply(std::span<unsigned char> data) {
+  if (data.empty()) return;
+  int written = 0;
+  Check(EVP_CipherUpdate(context_->ctx, data.data(), &written, data.data(), ToInt(data.size())),
+        "cipher update");
+  if (static_cast<std::size_t>(written) != data.size()) ThrowLibraryError("cipher update length");
+}
+
+Block Aes::EncryptBlock(const Block& block) {
+  Block out = block;
+  Apply(out);
+  return out;
+}
+
+std::unique_ptr<Aes::Context> Aes::Init(const void* cipher, const unsigned char* key,
+                                        const unsigned char* iv, Direction direction) {
+  auto context = std::make_unique<Aes::Context>();
+  if (context->ctx == nullptr) ThrowLibraryError("cipher context");
+  Check(EVP_CipherInit_ex2(context->ctx, static_cast<const EVP_CIPHER*>(cipher), key, iv, direction == Direction::Encrypt ? 1 : 0,
+                           nullptr),
+        "cipher init");
+  Check(EVP_CIPHER_CTX_set_padding(context->ctx, 0), "cipher padding");
+  return context;
+}
+
+}  // namespace crypto
+}  // namespace corvella

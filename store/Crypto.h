@@ -1,0 +1,66 @@
+#pragma once
+
+// Thin facade over libcrypto. No library type appears here; every library failure becomes a
+// corvella::Error and every context is released (and its key material wiped) on all paths.
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "SecureMemory.h"
+
+namespace corvella::crypto {
+
+constexpr std::size_t kBlockSize = 16;
+using Block = std::array<unsigned char, kBlockSize>;
+using Key128 = std::array<unsigned char, 16>;
+using Key256 = std::array<unsigned char, 32>;
+
+std::span<const unsigned char> AsBytes(std::string_view text);
+
+Key256 Sha256(std::span<const unsigned char> message);
+Key128 Md5(std::span<const unsigned char> message);
+
+// RFC 4648 Base64, standard alphabet, "=" padding, no line breaks.
+std::string Base64Encode(std::span<const unsigned char> bytes);
+// Decodes the whole groups of four characters; characters after the last whole group are
+// ignored. A character outside the alphabet is an error.
+SecureBytes Base64Decode(std::string_view text);
+
+// Fills `bytes` from the operating system's CSPRNG.
+void RandomBytes(std::span<unsigned char> bytes);
+
+enum class Direction { Encrypt, Decrypt };
+
+// One AES context with a fixed key. Holds its key schedule until destroyed.
+class Aes {
+ public:
+  // AES-256-CBC over whole blocks, starting from `iv`; chaining carries across calls.
+  static Aes Cbc256(const Key256& key, const Block& iv, Direction direction);
+  // AES-128-CFB with 8-bit feedback, starting from `iv`.
+  static Aes Cfb8(const Key128& key, const Block& iv, Direction direction);
+  // The raw block function: every call encrypts whole blocks independently.
+  static Aes Block256(const Key256& key);
+  static Aes Block128(const Key128& key);
+
+  Aes(Aes&&) noexcept;
+  Aes& operator=(Aes&&) noexcept;
+  ~Aes();
+
+  // Processes `data` in place. For the block modes its size must be a multiple of 16.
+  void Apply(std::span<unsigned char> data);
+  // Convenience for the block function: returns the encryption of one block.
+  Block EncryptBlock(const Block& block);
+
+ private:
+  struct Context;
+  static std::unique_ptr<Context> Init(const void* cipher, const unsigned char* key,
+                                       const unsigned char* iv, Direction direction);
+  explicit Aes(std::unique_ptr<Context> context);
+  std::unique_ptr<Context> context_;
+};
+
+}  // namespace corvella::crypto

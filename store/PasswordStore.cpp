@@ -1,0 +1,76 @@
+#include "PasswordStore.h"
+
+#include <algorithm>
+
+#include "CipherFraming.h"
+#include "PasswordStream.h"
+#include "Random.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+
+namespace corvella {
+
+std::string GetPasswordFileName() {
+  const std::string besideProgram = platform::ProgramDir() + std::string(kPasswordFileName);
+  if (platform::FileExists(besideProgram)) return besideProgram;
+  return platform::UserDataDir() + "Corvella/" + std::string(kPasswordFileName);
+}
+
+bool PasswordFileExists() { return platform::FileExists(GetPasswordFileName()); }
+
+PasswordStore::~PasswordStore() { WipeEntries(); }
+
+void PasswordStore::AddEntry(EntryPtr entry) { entries_.push_back(std::move(entry)); }
+
+void PasswordStore::RemoveEntry(const TPassword* entry) {
+  const auto found = std::find_if(entries_.begin(), entries_.end(),
+                                  [entry](const EntryPtr& e) { return e.get() == entry; });
+  if (found != entries_.end()) entries_.erase(found);
+}
+
+void PasswordStore::WipeEntries() {
+  for (const EntryPtr& entry : entries_) entry->Wipe();
+  entries_.clear();
+}
+
+void PasswordStore::SetMasterPassword(std::string_view password) {
+  WipeString(masterPassword_);
+  masterPassword_.assign(password);
+}
+
+void PasswordStore::WipeMasterPassword() { WipeString(masterPassword_); }
+
+void PasswordStore::SavePasswords() const { SavePasswordsTo(GetPasswordFileName()); }
+
+void PasswordStore::SavePasswordsTo(const std::string& path) const {
+  if (masterPassword_.empty()) throw Error("No master password set");
+  SecureBytes stream;
+  WritePasswordStream(entries_, stream);
+  platform::CreateDirectories(platform::DirectoryOf(path));
+  platform::AtomicFileWriter file(path);
+  EncryptStreamToFile(stream, file, MasterPassword());
+  file.Commit();
+}
+
+LoadResult PasswordStore::LoadPasswords() { return LoadPasswordsFrom(GetPasswordFileName()); }
+
+LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
+  if (!platform::FileExists(path)) return LoadResult::FileMissing;
+  platform::InputFile file(path);
+  SecureBytes stream;
+  DecryptFileToStream(file, stream, MasterPassword());
+  const std::size_t before = entries_.size();
+  try {
+    ReadPasswordStream(stream, [this](EntryPtr entry) { AddEntry(std::move(entry)); });
+  } catch (...) {
+    for (auto it = entries_.begin() + static_cast<std::ptrdiff_t>(before); it != entries_.end(); ++it) {
+      (*it)->Wipe();
+    }
+    entries_.resize(before);
+    throw;
+  }
+  return LoadResult::Loaded;
+}
+
+}  // namespace corvella

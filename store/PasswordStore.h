@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Password.h"
+#include "SecureMemory.h"
+
+namespace corvella {
+
+constexpr std::string_view kPasswordFileName = "Passwords.dat";
+
+// Where the password file lives, decided afresh at every call: "Passwords.dat" beside the
+// program when such a file exists there, else in the per-user data folder under "Corvella".
+std::string GetPasswordFileName();
+
+bool PasswordFileExists();
+
+enum class LoadResult { Loaded, FileMissing };
+
+// The entries of the open password file with the master password that keys it.
+class PasswordStore {
+ public:
+  PasswordStore() = default;
+  ~PasswordStore();
+  PasswordStore(const PasswordStore&) = delete;
+  PasswordStore& operator=(const PasswordStore&) = delete;
+
+  const std::vector<EntryPtr>& Entries() const { return entries_; }
+  void AddEntry(EntryPtr entry);
+  // Removes this very object (not an equal one); nothing when it is not in the list.
+  void RemoveEntry(const TPassword* entry);
+  // Wipes every entry and empties the list. Others holding an entry keep a valid, empty object.
+  void WipeEntries();
+
+  std::string_view MasterPassword() const { return masterPassword_.View(); }
+  void SetMasterPassword(std::string_view password);
+  void WipeMasterPassword();
+
+  // Writes every entry, in order, under the master password. Either the whole new file is in
+  // place afterwards or an error was raised and the previous file is untouched.
+  void SavePasswords() const;
+  void SavePasswordsTo(const std::string& path) const;
+
+  // Appends the entries of the password file. On any error the entries appended so far are
+  // wiped and removed again, and the error propagates.
+  LoadResult LoadPasswords();
+  LoadResult LoadPasswordsFrom(const std::string& path);
+
+ private:
+  std::vector<EntryPtr> entries_;
+  SecureString masterPassword_;
+};
+
+}  // namespace corvella

@@ -1,0 +1,102 @@
+#include "TextCodec.h"
+
+#include <array>
+#include <cstdint>
+
+namespace corvella {
+namespace {
+
+// Code points of the bytes 0x80..0x9F; the five bytes Windows-1252 leaves undefined map to the
+// C1 control with the same number, as Windows does.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t Windows1252ToCodePoint(unsigned char byte) {
+  return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : char32_t{byte};
+}
+
+std::optional<unsigned char> CodePointToWindows1252(char32_t codePoint) {
+  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+    return static_cast<unsigned char>(codePoint);
+  }
+  for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+    if (kHighControls[i] == codePoint) return static_cast<unsigned char>(0x80 + i);
+  }
+  return std::nullopt;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Decodes the code point at `pos` and advances past it; nothing for an invalid sequence
+// (overlong forms, surrogates and values above U+10FFFF included).
+std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& pos) {
+  const auto lead = static_cast<unsigned char>(text[pos]);
+  std::size_t length = 0;
+  char32_t c = 0;
+  char32_t minimum = 0;
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2, c = lead & 0x1F, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, c = lead & 0x0F, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, c = lead & 0x07, minimum = 0x10000;
+  } else {
+    return std::nullopt;
+  }
+  if (text.size() - pos < length) return std::nullopt;
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(text[pos + i]);
+    if ((next & 0xC0) != 0x80) return std::nullopt;
+    c = c << 6 | (next & 0x3F);
+  }
+  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+  pos += length;
+  return c;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    if (!NextCodePoint(bytes, pos)) return false;
+  }
+  return true;
+}
+
+std::string DisplayText(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const char byte : bytes) AppendUtf8(text, Windows1252ToCodePoint(static_cast<unsigned char>(byte)));
+  return text;
+}
+
+std::optional<SecureString> Utf8ToWindows1252(std::string_view utf8) {
+  SecureString bytes;
+  bytes.reserve(utf8.size());
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const auto c = NextCodePoint(utf8, pos);
+    const auto byte = c ? CodePointToWindows1252(*c) : std::nullopt;
+    if (!byte) return std::nullopt;
+    bytes += static_cast<char>(*byte);
+  }
+  return bytes;
+}
+
+}  // namespace corvella
