@@ -11,10 +11,14 @@
 
 namespace corvella {
 
-std::string GetPasswordFileName() {
-  const std::string besideProgram = platform::ProgramDir() + std::string(kPasswordFileName);
+std::string PasswordFileNameIn(const std::string& programDir, const std::string& userDataDir) {
+  const std::string besideProgram = programDir + std::string(kPasswordFileName);
   if (platform::FileExists(besideProgram)) return besideProgram;
-  return platform::UserDataDir() + "Corvella/" + std::string(kPasswordFileName);
+  return userDataDir + "Corvella/" + std::string(kPasswordFileName);
+}
+
+std::string GetPasswordFileName() {
+  return PasswordFileNameIn(platform::ProgramDir(), platform::UserDataDir());
 }
 
 bool PasswordFileExists() { return platform::FileExists(GetPasswordFileName()); }

@@ -14,6 +14,8 @@ constexpr std::string_view kPasswordFileName = "Passwords.dat";
 // Where the password file lives, decided afresh at every call: "Passwords.dat" beside the
 // program when such a file exists there, else in the per-user data folder under "Corvella".
 std::string GetPasswordFileName();
+// The same rule for a given program folder and per-user data folder (both with a trailing '/').
+std::string PasswordFileNameIn(const std::string& programDir, const std::string& userDataDir);
 
 bool PasswordFileExists();
 
