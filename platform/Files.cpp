@@ -67,7 +67,9 @@ InputFile::InputFile(const std::string& path) : path_(path) {
 
 InputFile::~InputFile() { ::close(fd_); }
 
-void InputFile::ReadExact(std::span<unsigned char> buffer) {
+std::span<const unsigned char> InputFile::Read(std::size_t count) {
+  CORVELLA_ASSERT(count <= buffer_.size());
+  const auto buffer = std::span(buffer_).first(count);
   std::size_t done = 0;
   while (done < buffer.size()) {
     const ssize_t got = ::read(fd_, buffer.data() + done, buffer.size() - done);
@@ -76,6 +78,7 @@ void InputFile::ReadExact(std::span<unsigned char> buffer) {
     if (got == 0) ThrowFileError("Cannot read file", path_, EIO);
     done += static_cast<std::size_t>(got);
   }
+  return buffer;
 }
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path)
@@ -98,7 +101,16 @@ AtomicFileWriter::~AtomicFileWriter() {
   }
 }
 
-void AtomicFileWriter::Write(std::span<const unsigned char> bytes) {
+std::span<unsigned char> AtomicFileWriter::Next(std::size_t count) {
+  CORVELLA_ASSERT(count <= buffer_.size());
+  WritePending();
+  pending_ = count;
+  return std::span(buffer_).first(count);
+}
+
+void AtomicFileWriter::WritePending() {
+  const auto bytes = std::span(buffer_).first(pending_);
+  pending_ = 0;
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
@@ -109,6 +121,7 @@ void AtomicFileWriter::Write(std::span<const unsigned char> bytes) {
 }
 
 void AtomicFileWriter::Commit() {
+  WritePending();
   if (::fsync(fd_) != 0) ThrowFileError("Cannot write file", temporaryPath_, errno);
   const int fd = fd_;
   fd_ = -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -17,12 +18,17 @@ void CreateDirectories(const std::string& path);
 // Directory part of `path`, without a trailing separator.
 std::string DirectoryOf(const std::string& path);
 
-// Byte origin of the file cipher. Reads are exact: a failed or premature end is an error.
+constexpr std::size_t kMaxReadSize = 8192;
+constexpr std::size_t kMaxWriteSize = 8192;
+
+// Byte origin of the file cipher.
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
   virtual std::uint64_t Size() const = 0;
-  virtual void ReadExact(std::span<unsigned char> buffer) = 0;
+  // The next `count` (at most kMaxReadSize) bytes, valid until the next call. Reads are exact:
+  // a failed or premature end is an error.
+  virtual std::span<const unsigned char> Read(std::size_t count) = 0;
 };
 
 // A file opened for reading only.
@@ -34,19 +40,23 @@ class InputFile final : public ByteSource {
   InputFile& operator=(const InputFile&) = delete;
 
   std::uint64_t Size() const override { return size_; }
-  void ReadExact(std::span<unsigned char> buffer) override;
+  std::span<const unsigned char> Read(std::size_t count) override;
 
  private:
   std::string path_;
   int fd_ = -1;
   std::uint64_t size_ = 0;
+  std::array<unsigned char, kMaxReadSize> buffer_;
 };
 
-// Byte destination of the file cipher.
+// Byte destination of the file cipher. The sink lends the memory that the next bytes are made
+// in, so that they are not copied once more: Next(count) returns room for `count` (at most
+// kMaxWriteSize) bytes, which the caller fills completely; they are stored by the following
+// Next() or by the sink's final step.
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
-  virtual void Write(std::span<const unsigned char> bytes) = 0;
+  virtual std::span<unsigned char> Next(std::size_t count) = 0;
 };
 
 // Replaces a file as one step: the new content goes to "<path>.tmp" (mode 0600, truncated if it
@@ -59,15 +69,19 @@ class AtomicFileWriter final : public ByteSink {
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-  void Write(std::span<const unsigned char> bytes) override;
+  std::span<unsigned char> Next(std::size_t count) override;
   void Commit();
 
   const std::string& TemporaryPath() const { return temporaryPath_; }
 
  private:
+  void WritePending();
+
   std::string path_;
   std::string temporaryPath_;
   int fd_ = -1;
+  std::array<unsigned char, kMaxWriteSize> buffer_;
+  std::size_t pending_ = 0;
 };
 
 }  // namespace corvella::platform

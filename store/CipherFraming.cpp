@@ -37,32 +37,34 @@ std::uint32_t StreamLength(std::uint64_t size) {
   return static_cast<std::uint32_t>(size);
 }
 
-// Runs the file cipher over one piece in place. `lastCipherBlock` carries the register across
-// pieces; only the final piece may end in a partial block.
-void ProcessPiece(std::span<unsigned char> piece, Aes& cbc, Block& lastCipherBlock,
-                  const crypto::Key256& key, Direction direction) {
-  const std::size_t whole = piece.size() - piece.size() % kBlockSize;
-  const auto blocks = piece.first(whole);
-  if (direction == Direction::Decrypt && whole != 0) {
-    std::copy_n(blocks.end() - kBlockSize, kBlockSize, lastCipherBlock.begin());
+// Runs the file cipher over one piece from `in` into `out` (which may be the same memory).
+// `lastCipherBlock` carries the register across pieces; only the final piece may end in a
+// partial block.
+void ProcessPiece(std::span<const unsigned char> in, std::span<unsigned char> out, Aes& cbc,
+                  Block& lastCipherBlock, const crypto::Key256& key, Direction direction) {
+  const std::size_t whole = in.size() - in.size() % kBlockSize;
+  if (whole != 0) {
+    const auto lastBlockOf = [&](std::span<const unsigned char> blocks) {
+      std::copy_n(blocks.begin() + static_cast<std::ptrdiff_t>(whole - kBlockSize), kBlockSize,
+                  lastCipherBlock.begin());
+    };
+    // Decryption may run in place: take its ciphertext before it is overwritten.
+    if (direction == Direction::Decrypt) lastBlockOf(in);
+    cbc.Apply(in.first(whole), out.first(whole));
+    if (direction == Direction::Encrypt) lastBlockOf(out);
   }
-  cbc.Apply(blocks);
-  if (direction == Direction::Encrypt && whole != 0) {
-    std::copy_n(blocks.end() - kBlockSize, kBlockSize, lastCipherBlock.begin());
-  }
-  const auto tail = piece.subspan(whole);
-  if (tail.empty()) return;
+  if (whole == in.size()) return;
   Block keyStream = Aes::Block256(key).EncryptBlock(lastCipherBlock);
-  for (std::size_t i = 0; i < tail.size(); ++i) tail[i] ^= keyStream[i];
+  for (std::size_t i = whole; i < in.size(); ++i) out[i] = in[i] ^ keyStream[i - whole];
   Cleanse(keyStream.data(), keyStream.size());
 }
 
-Aes TextCipher(std::string_view key, Direction direction) {
-  crypto::Key128 digest = crypto::Md5(crypto::AsBytes(key));
+void TextCipher(std::string_view key, Direction direction, std::span<unsigned char> data) {
+  crypto::Key128 digest = crypto::Md5OfShortKey(crypto::AsBytes(key));
   WipeOnExit wipeDigest{digest};
-  Block initialValue = Aes::Block128(digest).EncryptBlock(Filled(kTextConstantByte));
+  Block initialValue = crypto::EncryptBlock128(digest, Filled(kTextConstantByte));
   WipeOnExit wipeInitialValue{initialValue};
-  return Aes::Cfb8(digest, initialValue, direction);
+  crypto::Cfb8(digest, initialValue, direction, data);
 }
 
 }  // namespace
@@ -73,15 +75,12 @@ void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSi
   WipeOnExit wipeKey{key};
   Block lastCipherBlock = Filled(kFileInitialValueByte);
   Aes cbc = Aes::Cbc256(key, lastCipherBlock, Direction::Encrypt);
-  std::array<unsigned char, kCipherPieceSize> buffer;
-  WipeOnExit wipeBuffer{buffer};
 
   const std::uint32_t length = StreamLength(source.size());
   for (std::size_t offset = 0; offset < length; offset += kCipherPieceSize) {
-    const auto piece = std::span(buffer).first(std::min<std::size_t>(kCipherPieceSize, length - offset));
-    std::copy_n(source.begin() + static_cast<std::ptrdiff_t>(offset), piece.size(), piece.begin());
-    ProcessPiece(piece, cbc, lastCipherBlock, key, Direction::Encrypt);
-    destination.Write(piece);
+    const std::size_t pieceSize = std::min<std::size_t>(kCipherPieceSize, length - offset);
+    ProcessPiece(source.subspan(offset, pieceSize), destination.Next(pieceSize), cbc,
+                 lastCipherBlock, key, Direction::Encrypt);
   }
 }
 
@@ -94,27 +93,37 @@ void DecryptFileToStream(platform::ByteSource& source, SecureBytes& destination,
 
   const std::uint32_t length = StreamLength(source.Size());
   const std::size_t start = destination.size();
-  destination.reserve(start + length);
+  destination.resize(start + length);
+  const auto output = std::span(destination).subspan(start);
   for (std::size_t offset = 0; offset < length; offset += kCipherPieceSize) {
     const std::size_t pieceSize = std::min<std::size_t>(kCipherPieceSize, length - offset);
-    destination.resize(start + offset + pieceSize);
-    const auto piece = std::span(destination).subspan(start + offset, pieceSize);
-    source.ReadExact(piece);
-    ProcessPiece(piece, cbc, lastCipherBlock, key, Direction::Decrypt);
+    ProcessPiece(source.Read(pieceSize), output.subspan(offset, pieceSize), cbc, lastCipherBlock,
+                 key, Direction::Decrypt);
   }
 }
 
 std::string EncryptText(std::string_view plaintext, std::string_view key) {
   if (plaintext.empty()) return {};
-  SecureBytes bytes(plaintext.begin(), plaintext.end());
-  TextCipher(key, Direction::Encrypt).Apply(bytes);
+  // Passwords are short: keep the working copy on the stack when it fits.
+  std::array<unsigned char, 64> small;
+  SecureBytes large;
+  std::span<unsigned char> bytes;
+  if (plaintext.size() <= small.size()) {
+    bytes = std::span(small).first(plaintext.size());
+  } else {
+    large.resize(plaintext.size());
+    bytes = large;
+  }
+  WipeOnExit wipeSmall{small};
+  std::copy(plaintext.begin(), plaintext.end(), bytes.begin());
+  TextCipher(key, Direction::Encrypt, bytes);
   return crypto::Base64Encode(bytes);
 }
 
 SecureString DecryptText(std::string_view text, std::string_view key) {
   SecureBytes bytes = crypto::Base64Decode(text);
   if (bytes.empty()) return {};
-  TextCipher(key, Direction::Decrypt).Apply(bytes);
+  TextCipher(key, Direction::Decrypt, bytes);
   return SecureString(bytes.begin(), bytes.end());
 }
 

@@ -21,6 +21,8 @@ namespace corvella {
 
 constexpr std::size_t kCipherPieceSize = 8192;
 
+// Encrypts the whole source into the sink in pieces of at most 8192 bytes; the caller finishes
+// the sink (AtomicFileWriter::Commit).
 void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSink& destination,
                          std::string_view masterPassword);
 

@@ -19,10 +19,19 @@ using Block = std::array<unsigned char, kBlockSize>;
 using Key128 = std::array<unsigned char, 16>;
 using Key256 = std::array<unsigned char, 32>;
 
+enum class Direction { Encrypt, Decrypt };
+
 std::span<const unsigned char> AsBytes(std::string_view text);
 
 Key256 Sha256(std::span<const unsigned char> message);
 Key128 Md5(std::span<const unsigned char> message);
+
+// Short operations under a key that changes at every call (the text cipher). They reuse
+// per-thread contexts, which keep the last expanded key until the next call: they serve only keys
+// derived from the session key, which stays in memory for the whole run anyway.
+Key128 Md5OfShortKey(std::span<const unsigned char> message);
+Block EncryptBlock128(const Key128& key, const Block& block);
+void Cfb8(const Key128& key, const Block& iv, Direction direction, std::span<unsigned char> data);
 
 // RFC 4648 Base64, standard alphabet, "=" padding, no line breaks.
 std::string Base64Encode(std::span<const unsigned char> bytes);
@@ -33,25 +42,21 @@ SecureBytes Base64Decode(std::string_view text);
 // Fills `bytes` from the operating system's CSPRNG.
 void RandomBytes(std::span<unsigned char> bytes);
 
-enum class Direction { Encrypt, Decrypt };
-
 // One AES context with a fixed key. Holds its key schedule until destroyed.
 class Aes {
  public:
   // AES-256-CBC over whole blocks, starting from `iv`; chaining carries across calls.
   static Aes Cbc256(const Key256& key, const Block& iv, Direction direction);
-  // AES-128-CFB with 8-bit feedback, starting from `iv`.
-  static Aes Cfb8(const Key128& key, const Block& iv, Direction direction);
   // The raw block function: every call encrypts whole blocks independently.
   static Aes Block256(const Key256& key);
-  static Aes Block128(const Key128& key);
 
   Aes(Aes&&) noexcept;
   Aes& operator=(Aes&&) noexcept;
   ~Aes();
 
-  // Processes `data` in place. For the block modes its size must be a multiple of 16.
+  // Processes `data` in place, or `in` into `out` of the same size; a multiple of 16 bytes.
   void Apply(std::span<unsigned char> data);
+  void Apply(std::span<const unsigned char> in, std::span<unsigned char> out);
   // Convenience for the block function: returns the encryption of one block.
   Block EncryptBlock(const Block& block);
 
