@@ -41,7 +41,7 @@ std::string ProgramPath() {
 const std::string& ProgramDir() {
   static const std::string directory = [] {
     const std::string path = ProgramPath();
-    return WithTrailingSlash(path.substr(0, path.find_last_of('/') + 1));
+    return path.empty() ? path : WithTrailingSlash(path.substr(0, path.find_last_of('/') + 1));
   }();
   return directory;
 }

@@ -7,7 +7,8 @@ namespace corvella::platform {
 // Full path of the running program file.
 std::string ProgramPath();
 
-// Directory of the running program file, with a trailing '/'. Fixed at the first call.
+// Directory of the running program file, with a trailing '/'; empty when it cannot be told.
+// Fixed at the first call.
 const std::string& ProgramDir();
 
 // Per-user data folder ($XDG_DATA_HOME, else ~/.local/share), with a trailing '/'.

@@ -12,8 +12,10 @@
 namespace corvella {
 
 std::string PasswordFileNameIn(const std::string& programDir, const std::string& userDataDir) {
-  const std::string besideProgram = programDir + std::string(kPasswordFileName);
-  if (platform::FileExists(besideProgram)) return besideProgram;
+  if (!programDir.empty()) {
+    const std::string besideProgram = programDir + std::string(kPasswordFileName);
+    if (platform::FileExists(besideProgram)) return besideProgram;
+  }
   return userDataDir + "Corvella/" + std::string(kPasswordFileName);
 }
 

@@ -1,0 +1,131 @@
+#include "CommandLine.h"
+
+#include "store/PasswordStore.h"
+
+namespace corvella::cli {
+namespace {
+
+std::optional<CommandKind> CommandNamed(const std::string& name) {
+  if (name == "list") return CommandKind::List;
+  if (name == "export") return CommandKind::Export;
+  if (name == "import") return CommandKind::Import;
+  return std::nullopt;
+}
+
+Format FormatNamed(const std::string& name) {
+  if (name == "json") return Format::Json;
+  if (name == "csv") return Format::Csv;
+  throw UsageError("unknown format \"" + name + "\" (use json or csv)");
+}
+
+}  // namespace
+
+Options ParseCommandLine(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--") break;
+    if (argument == "--help" || argument == "-h") return {};
+  }
+
+  Options options;
+  std::optional<CommandKind> command;
+  std::vector<std::string> positional;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (optionsEnded || argument == "-" || !argument.starts_with("-")) {
+      if (!command) {
+        command = CommandNamed(argument);
+        if (!command) throw UsageError("unknown command \"" + argument + "\"");
+      } else {
+        positional.push_back(argument);
+      }
+      continue;
+    }
+    if (argument == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const auto equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    // The value of an option that takes one: "--name=value" or "--name value".
+    const auto value = [&]() -> std::string {
+      if (equals != std::string::npos) return argument.substr(equals + 1);
+      if (i + 1 == arguments.size()) throw UsageError(name + " needs a value");
+      return arguments[++i];
+    };
+    if (name == "--file") {
+      if (options.File) throw UsageError("--file is given twice");
+      options.File = value();
+      if (options.File->empty()) throw UsageError("--file needs a path");
+    } else if (name == "--format") {
+      if (options.DocumentFormat) throw UsageError("--format is given twice");
+      options.DocumentFormat = FormatNamed(value());
+    } else if (name == "--password-stdin") {
+      if (equals != std::string::npos) throw UsageError("--password-stdin takes no value");
+      options.PasswordFromStdin = true;
+    } else {
+      throw UsageError("unknown option " + name);
+    }
+  }
+
+  if (!command) throw UsageError("no command given");
+  options.Command = *command;
+  switch (options.Command) {
+    case CommandKind::List:
+      if (options.DocumentFormat) throw UsageError("list takes no --format");
+      if (!positional.empty()) throw UsageError("list takes no arguments");
+      break;
+    case CommandKind::Export:
+      if (!positional.empty()) throw UsageError("export takes no arguments");
+      if (!options.DocumentFormat) options.DocumentFormat = Format::Json;
+      break;
+    case CommandKind::Import:
+      if (!options.DocumentFormat) throw UsageError("import needs --format json or --format csv");
+      if (positional.size() != 1)
+        throw UsageError("import needs one SOURCE (a file, or - for standard input)");
+      if (!options.File)
+        throw UsageError("import needs --file with the path of the new password file");
+      options.Source = positional.front();
+      break;
+    case CommandKind::Help:
+      break;
+  }
+  return options;
+}
+
+std::string UsageText() {
+  return "Usage: corvella-cli COMMAND [OPTIONS]\n"
+         "\n"
+         "Commands:\n"
+         "  list [--file PATH]\n"
+         "      Show every entry as one line: site name, user name and address, separated by\n"
+         "      tabs. Tabs and line breaks inside a field are shown as spaces.\n"
+         "  export [--file PATH] [--format json|csv]\n"
+         "      Write every entry with its password to standard output (JSON unless csv is\n"
+         "      asked for).\n"
+         "  import --format json|csv SOURCE --file NEWPATH\n"
+         "      Write a new password file NEWPATH from a document; SOURCE is a file, or - for\n"
+         "      standard input. NEWPATH must not exist yet. The master password is asked twice\n"
+         "      and must be at least 6 bytes long.\n"
+         "\n"
+         "Options:\n"
+         "  --file PATH       The password file. Default for list and export:\n"
+         "                    " +
+         GetPasswordFileName() +
+         "\n"
+         "  --format FORMAT   json or csv.\n"
+         "  --password-stdin  Read the master password from the first line of standard input\n"
+         "                    instead of the terminal. For import from -, the document follows\n"
+         "                    on the next lines.\n"
+         "  -h, --help        Show this text.\n"
+         "\n"
+         "Documents: JSON is an array of objects with the keys siteName, url, userName and\n"
+         "password, each a text; CSV (RFC 4180) has a header row naming these columns. Missing\n"
+         "keys or columns are empty. Texts are UTF-8; stored texts that are not are read as\n"
+         "Windows-1252.\n"
+         "\n"
+         "The tool never changes an existing password file. Exit status: 0 on success, 1 on\n"
+         "failure, 2 on wrong use.\n";
+}
+
+}  // namespace corvella::cli

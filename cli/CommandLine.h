@@ -1,0 +1,33 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace corvella::cli {
+
+enum class CommandKind { Help, List, Export, Import };
+enum class Format { Json, Csv };
+
+struct Options {
+  CommandKind Command = CommandKind::Help;
+  std::optional<std::string> File;
+  std::optional<Format> DocumentFormat;
+  bool PasswordFromStdin = false;
+  // The document to import: a path, or "-" for standard input.
+  std::string Source;
+};
+
+// Wrong use of the command line; the message names the problem in one line.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads the arguments after the program name. "--help" anywhere asks for the usage text.
+Options ParseCommandLine(const std::vector<std::string>& arguments);
+
+std::string UsageText();
+
+}  // namespace corvella::cli

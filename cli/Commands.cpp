@@ -1,0 +1,207 @@
+#include "Commands.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Csv.h"
+#include "InputOutput.h"
+#include "Json.h"
+#include "PasswordPrompt.h"
+#include "PlainEntry.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+#include "store/MasterPassword.h"
+#include "store/PasswordStore.h"
+#include "store/PasswordStream.h"
+#include "store/Random.h"
+#include "store/TextCodec.h"
+
+namespace corvella::cli {
+namespace {
+
+constexpr std::string_view kPrompt = "Master password: ";
+constexpr std::string_view kRepeatPrompt = "Repeat: ";
+
+SecureString SecureDisplayText(std::string_view bytes) {
+  std::string text = DisplayText(bytes);
+  SecureString result(text);
+  WipeString(text);
+  return result;
+}
+
+bool PathExists(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0;
+}
+
+// Fails before the master password is asked for when the password file cannot be read.
+void CheckReadable(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    throw Error("Password file " + path + " not found");
+  }
+  platform::InputFile probe(path);
+}
+
+SecureString ExistingMasterPassword(const Options& options) {
+  return options.PasswordFromStdin ? ReadPasswordFromStdin() : AskPassword(kPrompt);
+}
+
+SecureString NewMasterPassword(const Options& options) {
+  SecureString password = ExistingMasterPassword(options);
+  if (password.size() < kMinimumMasterPasswordLength) {
+    throw Error("The password you entered is too short. Please enter a password that is at least " +
+                std::to_string(kMinimumMasterPasswordLength) + " characters long");
+  }
+  if (!options.PasswordFromStdin && AskPassword(kRepeatPrompt) != password) {
+    throw Error("The passwords you enter don't match.");
+  }
+  return password;
+}
+
+// Loads the password file into `store`, turning the store's failures into messages that say
+// what went wrong with which file.
+void OpenStore(PasswordStore& store, const Options& options, const std::string& path) {
+  CheckReadable(path);
+  const SecureString typed = ExistingMasterPassword(options);
+  try {
+    if (OpenWithTypedPassword(store, typed.View(), path) == LoadResult::FileMissing) {
+      throw Error("Password file " + path + " not found");
+    }
+  } catch (const InvalidPasswordError&) {
+    throw Error("Invalid master password");
+  } catch (const StreamReadError& error) {
+    throw Error("The password file " + path + " is damaged: " + error.what());
+  }
+}
+
+// Tabs and line breaks would split the line or the columns.
+SecureString ListField(std::string_view bytes) {
+  SecureString text = SecureDisplayText(bytes);
+  for (char& c : text) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+SecureString List(const Options& options, const std::string& path) {
+  PasswordStore store;
+  OpenStore(store, options, path);
+  SecureString out;
+  for (const EntryPtr& entry : store.Entries()) {
+    out += ListField(entry->SiteName);
+    out += '\t';
+    out += ListField(entry->UserName);
+    out += '\t';
+    out += ListField(entry->Url);
+    out += '\n';
+  }
+  return out;
+}
+
+SecureString Export(const Options& options, const std::string& path) {
+  PasswordStore store;
+  OpenStore(store, options, path);
+  std::vector<PlainEntry> entries;
+  entries.reserve(store.Entries().size());
+  for (const EntryPtr& entry : store.Entries()) {
+    PlainEntry& plain = entries.emplace_back();
+    plain[Field::SiteName] = SecureDisplayText(entry->SiteName);
+    plain[Field::Url] = SecureDisplayText(entry->Url);
+    plain[Field::UserName] = SecureDisplayText(entry->UserName);
+    plain[Field::Password] = SecureDisplayText(entry->GetPassword().View());
+  }
+  SecureString out;
+  if (options.DocumentFormat == Format::Csv) {
+    AppendCsv(entries, out);
+  } else {
+    AppendJson(entries, out);
+  }
+  return out;
+}
+
+std::vector<PlainEntry> ReadImportDocument(const Options& options) {
+  const std::string name = options.Source == "-" ? "standard input" : options.Source;
+  const SecureString document = ReadDocument(options.Source);
+  try {
+    return options.DocumentFormat == Format::Csv ? ParseCsv(document.View())
+                                                 : ParseJson(document.View());
+  } catch (const Error& error) {
+    throw Error("Cannot import " + name + ": " + error.what());
+  }
+}
+
+// Claims the new path so that nothing made meanwhile is replaced; the store then renames its
+// finished file over this empty one.
+class NewFileClaim {
+ public:
+  explicit NewFileClaim(const std::string& path) : path_(path) {
+    platform::CreateDirectories(platform::DirectoryOf(path));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST) throw Error("The file " + path + " already exists");
+    if (fd < 0) {
+      throw Error("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    }
+    ::close(fd);
+  }
+  ~NewFileClaim() {
+    if (!kept_) ::unlink(path_.c_str());
+  }
+  NewFileClaim(const NewFileClaim&) = delete;
+  NewFileClaim& operator=(const NewFileClaim&) = delete;
+
+  void Keep() { kept_ = true; }
+
+ private:
+  std::string path_;
+  bool kept_ = false;
+};
+
+SecureString Import(const Options& options, const std::string& path) {
+  if (PathExists(path)) throw Error("The file " + path + " already exists");
+  // With the password on standard input, the document may follow it there.
+  SecureString password;
+  if (options.PasswordFromStdin) password = NewMasterPassword(options);
+  const std::vector<PlainEntry> entries = ReadImportDocument(options);
+  if (!options.PasswordFromStdin) password = NewMasterPassword(options);
+
+  PasswordStore store;
+  for (const PlainEntry& plain : entries) {
+    auto entry = std::make_shared<TPassword>();
+    entry->SiteName = plain[Field::SiteName].View();
+    entry->Url = plain[Field::Url].View();
+    entry->UserName = plain[Field::UserName].View();
+    entry->SetPassword(plain[Field::Password].View());
+    store.AddEntry(std::move(entry));
+  }
+  store.SetMasterPassword(password.View());
+  NewFileClaim claim(path);
+  store.SavePasswordsTo(path);
+  claim.Keep();
+  return {};
+}
+
+}  // namespace
+
+SecureString RunCommand(const Options& options) {
+  switch (options.Command) {
+    case CommandKind::List:
+      return List(options, options.File.value_or(GetPasswordFileName()));
+    case CommandKind::Export:
+      return Export(options, options.File.value_or(GetPasswordFileName()));
+    case CommandKind::Import:
+      return Import(options, *options.File);
+    case CommandKind::Help:
+      break;
+  }
+  return {};
+}
+
+}  // namespace corvella::cli

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "PlainEntry.h"
+#include "store/SecureMemory.h"
+
+namespace corvella::cli {
+
+// Appends the entries as a JSON array of objects with the keys of kFieldNames, in that order. The
+// texts must be UTF-8; control characters are escaped.
+void AppendJson(const std::vector<PlainEntry>& entries, SecureString& out);
+
+// Reads a UTF-8 JSON document (RFC 8259): an array of objects whose members are texts under the
+// keys of kFieldNames. A missing key leaves the field empty. Anything else raises an Error naming
+// line and column; the message never quotes a value.
+std::vector<PlainEntry> ParseJson(std::string_view document);
+
+}  // namespace corvella::cli

@@ -1,0 +1,58 @@
+// corvella-cli: the command-line companion of the desktop program.
+
+#include <unistd.h>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "Commands.h"
+#include "InputOutput.h"
+#include "platform/Error.h"
+#include "platform/Paths.h"
+#include "store/Session.h"
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kWrongUse = 2;
+
+// A message as one line on standard error; write errors have nowhere left to go.
+void Complain(std::string message) {
+  for (char& c : message) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  try {
+    corvella::cli::WriteAll(STDERR_FILENO, "corvella-cli: " + message + "\n", "standard error");
+  } catch (const corvella::Error&) {
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace corvella::cli;
+  corvella::platform::DisableCoreDumps();
+  try {
+    corvella::MakeSessionKey();
+    const Options options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (options.Command == CommandKind::Help) {
+      WriteAll(STDOUT_FILENO, UsageText(), "standard output");
+      return 0;
+    }
+    const corvella::SecureString output = RunCommand(options);
+    WriteAll(STDOUT_FILENO, output.View(), "standard output");
+    return 0;
+  } catch (const UsageError& error) {
+    Complain(error.what());
+    try {
+      WriteAll(STDERR_FILENO, "\n" + UsageText(), "standard error");
+    } catch (const corvella::Error&) {
+    }
+    return kWrongUse;
+  } catch (const std::exception& error) {
+    Complain(error.what());
+    return kFailure;
+  }
+}

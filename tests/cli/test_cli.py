@@ -1,0 +1,433 @@
+#!/usr/bin/python3
+"""End-to-end tests of corvella-cli against vaults of the independent reference model.
+
+Usage: test_cli.py CORVELLA_CLI VAULTREF_PY [unittest arguments]
+"""
+import csv
+import fcntl
+import io
+import json
+import os
+import pty
+import re
+import select
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+import unittest
+
+CLI = ""
+VAULTREF = ""
+FIELDS = ("siteName", "url", "userName", "password")
+HORSE = "correct horse"
+UNDEFINED_CP1252 = {0x81, 0x8D, 0x8F, 0x90, 0x9D}
+
+# Entries in the reference model's JSON form: texts, or {"hex": ...} for stored bytes that are
+# not UTF-8 (files made on Windows).
+ENTRIES = [
+    {"siteName": "Mail", "url": "https://mail.example.org/login",
+     "userName": "alice@example.org", "password": "Tr0ub4dor&3"},
+    {},
+    {"siteName": "End", "url": "SiteName", "userName": "Password", "password": "UserName"},
+    {"siteName": "Café Zürich 東京", "url": "https://例え.jp/päth", "userName": "józef",
+     "password": "pässwörd€🔑"},
+    {"siteName": {"hex": "8190"}, "url": {"hex": "68747470733a2f2f772e6578616d706c652f80"},
+     "userName": {"hex": "7573006572e9"}, "password": {"hex": "70e4737377f6726480"}},
+    {"siteName": 'Quote " back\\slash, comma', "url": "line\nbreak\r\nand\rcr",
+     "userName": "  tab\there \x1b[31m\x7f ", "password": "zero\x00byte\r\u2028 end"},
+]
+
+
+def stored(value):
+    return value.encode() if isinstance(value, str) else bytes.fromhex(value["hex"])
+
+
+def shown(raw):
+    """Stored bytes as text: UTF-8 when valid, else Windows-1252 with its five undefined bytes
+    taken as the C1 controls of the same number."""
+    try:
+        return raw.decode("utf-8")
+    except UnicodeDecodeError:
+        return "".join(chr(b) if b in UNDEFINED_CP1252 else bytes([b]).decode("cp1252")
+                       for b in raw)
+
+
+def shown_entries(entries):
+    return [{f: shown(stored(e.get(f, ""))) for f in FIELDS} for e in entries]
+
+
+def csv_bytes(rows):
+    out = io.StringIO()
+    csv.writer(out, lineterminator="\r\n").writerows(rows)
+    return out.getvalue().encode()
+
+
+class CliTestCase(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="corvella-cli-")
+        self.addCleanup(shutil.rmtree, self.dir)
+        self.env = dict(os.environ, HOME=self.dir, XDG_DATA_HOME=self.path("data"),
+                        XDG_CONFIG_HOME=self.path("config"))
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def cli(self, *args, password=HORSE, stdin=b"", umask=0o022):
+        """Runs the tool with the password on standard input (None: no --password-stdin)."""
+        if password is not None:
+            line = password if isinstance(password, bytes) else password.encode()
+            args, stdin = args + ("--password-stdin",), line + b"\n" + stdin
+        return subprocess.run((CLI,) + args, input=stdin, capture_output=True, env=self.env,
+                              cwd=self.dir, timeout=60, umask=umask)
+
+    def write_vault(self, path, entries, password=HORSE):
+        subprocess.run([sys.executable, VAULTREF, "write", path, "--password-hex",
+                        password.encode().hex()], input=json.dumps(entries).encode(), check=True)
+
+    def read_vault(self, path, password):
+        result = subprocess.run([sys.executable, VAULTREF, "read", path, "--password-hex",
+                                 password.encode().hex()], capture_output=True, check=True)
+        return [{f: stored(e[f]) for f in FIELDS} for e in json.loads(result.stdout)]
+
+    def assertSucceeds(self, result):
+        self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
+        self.assertEqual(result.stderr, b"")
+
+    def assertFails(self, result, *fragments):
+        """Exit 1, nothing on standard output, one line on standard error holding every fragment."""
+        message = result.stderr.decode(errors="replace")
+        self.assertEqual(result.returncode, 1, message)
+        self.assertEqual(result.stdout, b"")
+        self.assertEqual(message.count("\n"), 1, message)
+        self.assertTrue(message.endswith("\n"), message)
+        for fragment in fragments:
+            self.assertIn(fragment, message)
+
+
+class ExportTest(CliTestCase):
+    def setUp(self):
+        super().setUp()
+        self.vault = self.path("vault.dat")
+        self.write_vault(self.vault, ENTRIES)
+        with open(self.vault, "rb") as f:
+            before = f.read()
+        before_stat = os.stat(self.vault)
+
+        def unchanged():
+            with open(self.vault, "rb") as f:
+                self.assertEqual(f.read(), before)
+            self.assertEqual(os.stat(self.vault).st_mtime_ns, before_stat.st_mtime_ns)
+        self.addCleanup(unchanged)
+
+    def test_json_holds_every_entry_in_order_with_escapes(self):
+        result = self.cli("export", "--file", self.vault)
+        self.assertSucceeds(result)
+        objects = json.loads(result.stdout.decode("utf-8"), object_pairs_hook=lambda p: p)
+        self.assertEqual([[key for key, _ in o] for o in objects], [list(FIELDS)] * len(ENTRIES))
+        self.assertEqual([dict(o) for o in objects], shown_entries(ENTRIES))
+        self.assertIsNone(re.search(rb"[\x00-\x09\x0b-\x1f]", result.stdout))
+        self.assertIn(b'"zero\\u0000byte', result.stdout)
+        self.assertIn(b'"us\\u0000er\xc3\xa9"', result.stdout)
+
+    def test_csv_is_rfc4180_with_crlf(self):
+        result = self.cli("export", "--format", "csv", "--file", self.vault)
+        self.assertSucceeds(result)
+        rows = [list(FIELDS)] + [[e[f] for f in FIELDS] for e in shown_entries(ENTRIES)]
+        self.assertEqual(result.stdout, csv_bytes(rows))
+        parsed = csv.reader(io.StringIO(result.stdout.decode("utf-8"), newline=""), strict=True)
+        self.assertEqual(list(parsed), rows)
+
+    def test_list_shows_site_user_and_address(self):
+        result = self.cli("list", "--file", self.vault)
+        self.assertSucceeds(result)
+
+        def column(text):
+            return re.sub(r"[\t\r\n]", " ", text)
+        lines = ["\t".join(column(e[f]) for f in ("siteName", "userName", "url")) + "\n"
+                 for e in shown_entries(ENTRIES)]
+        self.assertEqual(result.stdout.decode("utf-8"), "".join(lines))
+
+    def test_empty_vault(self):
+        self.write_vault(self.path("empty.dat"), [])
+        for args, expected in [(("list",), b""), (("export",), b"[]\n"),
+                               (("export", "--format", "csv"), b"siteName,url,userName,password\r\n")]:
+            with self.subTest(args=args):
+                result = self.cli(*args, "--file", self.path("empty.dat"))
+                self.assertSucceeds(result)
+                self.assertEqual(result.stdout, expected)
+
+    def test_default_file_is_in_the_user_data_folder(self):
+        os.makedirs(self.path("data", "Corvella"))
+        shutil.copy(self.vault, self.path("data", "Corvella", "Passwords.dat"))
+        result = self.cli("list")
+        self.assertSucceeds(result)
+        self.assertTrue(result.stdout.startswith(b"Mail\talice@example.org\thttps://"))
+
+
+class FixtureTest(CliTestCase):
+    """The fixture vaults of `vaultref.py vectors`, opened with the password as typed (UTF-8)."""
+
+    def test_every_fixture_exports_or_is_damaged(self):
+        vectors = self.path("vectors")
+        subprocess.run([sys.executable, VAULTREF, "vectors", vectors], check=True)
+        with open(os.path.join(vectors, "vectors_index.txt")) as f:
+            index = [line.split() for line in f if line.strip()]
+        self.assertIn("vault_cp1252.dat", [row[0] for row in index])
+        for name, password_hex, expected_json, outcome in index:
+            typed = bytes.fromhex(password_hex).decode("cp1252")
+            vault = os.path.join(vectors, name)
+            with self.subTest(vault=name, typed=typed):
+                result = self.cli("export", "--file", vault, password=typed)
+                if outcome == "damaged":
+                    self.assertFails(result, "damaged", vault)
+                    continue
+                self.assertSucceeds(result)
+                with open(os.path.join(vectors, expected_json)) as f:
+                    expected = shown_entries(json.load(f))
+                self.assertEqual(json.loads(result.stdout), expected)
+        result = self.cli("list", "--file", os.path.join(vectors, "vault_cp1252.dat"),
+                          password="pässwörd€")
+        self.assertSucceeds(result)
+        self.assertEqual(result.stdout.decode(), "Grüße\twöu\thttps://w.example/\n")
+
+
+class FailureTest(CliTestCase):
+    def test_failures_name_the_cause_and_print_nothing(self):
+        vault = self.path("vault.dat")
+        self.write_vault(vault, ENTRIES[:2])
+        os.mkdir(self.path("folder"))
+        missing = self.path("no", "such.dat")
+        default = self.path("data", "Corvella", "Passwords.dat")
+        cases = [
+            ("wrong password", ("list", "--file", vault), "correct horse ", ["Invalid master password"]),
+            ("password not UTF-8", ("export", "--file", vault), b"\xff\xfe", ["Invalid master password"]),
+            ("empty password", ("export", "--file", vault), "", ["Invalid master password"]),
+            ("missing file", ("export", "--file", missing), HORSE, [missing, "not found"]),
+            ("missing default file", ("list",), HORSE, [default, "not found"]),
+            ("folder", ("list", "--file", self.path("folder")), HORSE, [self.path("folder")]),
+        ]
+        if os.geteuid() != 0:
+            shutil.copy(vault, self.path("locked.dat"))
+            os.chmod(self.path("locked.dat"), 0)
+            cases.append(("unreadable", ("list", "--file", self.path("locked.dat")), HORSE,
+                          [self.path("locked.dat")]))
+        for name, args, password, fragments in cases:
+            with self.subTest(name):
+                self.assertFails(self.cli(*args, password=password), *fragments)
+        with self.subTest("no password on standard input"):
+            result = subprocess.run([CLI, "list", "--file", vault, "--password-stdin"],
+                                    stdin=subprocess.DEVNULL, capture_output=True, env=self.env,
+                                    timeout=60)
+            self.assertFails(result)
+
+
+class ImportTest(CliTestCase):
+    TEXT_ENTRIES = shown_entries(ENTRIES)
+
+    def documents(self):
+        """Every entry as a JSON document (with \\u escapes) and as CSV."""
+        rows = [list(FIELDS)] + [[e[f] for f in FIELDS] for e in self.TEXT_ENTRIES]
+        return {"json": json.dumps(self.TEXT_ENTRIES).encode(), "csv": csv_bytes(rows)}
+
+    def assertNothingCreated(self, target):
+        self.assertFalse(os.path.lexists(target))
+        self.assertFalse(os.path.lexists(target + ".tmp"))
+
+    def test_import_writes_a_private_vault_the_reference_reads(self):
+        expected = [{f: e[f].encode() for f in FIELDS} for e in self.TEXT_ENTRIES]
+        for fmt, document in self.documents().items():
+            with self.subTest(fmt):
+                source = self.path("source." + fmt)
+                with open(source, "wb") as f:
+                    f.write(document)
+                target = self.path("new", fmt, "vault.dat")
+                self.assertSucceeds(self.cli("import", "--format", fmt, source, "--file", target,
+                                             password="sixsix", umask=0))
+                self.assertEqual(stat.S_IMODE(os.stat(target).st_mode), 0o600)
+                self.assertFalse(os.path.exists(target + ".tmp"))
+                self.assertEqual(self.read_vault(target, "sixsix"), expected)
+                # And the tool reads back what it wrote.
+                result = self.cli("export", "--file", target, password="sixsix")
+                self.assertEqual(json.loads(result.stdout), self.TEXT_ENTRIES)
+
+    def test_import_from_standard_input_and_missing_keys(self):
+        blank = dict.fromkeys(FIELDS, b"")
+        cases = [
+            ("json", b'[{}, {"url": "only \\u00fc\\/\\b\\f"}]',
+             [blank, dict(blank, url="only ü/\b\f".encode())]),
+            ("csv", b"password,siteName\r\np1,s1\r\n\r\n\"\",\"\"\n",
+             [dict(blank, password=b"p1", siteName=b"s1"), blank]),
+            ("csv", b"\xef\xbb\xbfurl\n", []),
+        ]
+        # Five characters, six bytes: long enough. A CR before the LF is not part of it.
+        password = "pässw"
+        for number, (fmt, document, expected) in enumerate(cases):
+            with self.subTest(fmt=fmt, document=document):
+                target = self.path("stdin%d.dat" % number)
+                result = self.cli("import", "--format", fmt, "-", "--file", target,
+                                  password=password.encode() + b"\r", stdin=document)
+                self.assertSucceeds(result)
+                self.assertEqual(self.read_vault(target, password), expected)
+
+    def test_rejected_imports_create_nothing(self):
+        good = b'[{"siteName": "s"}]'
+        cases = [
+            ("unknown key", "json", b'[{"siteName": "s", "note": "x"}]', "sixsix", ['unknown key "note"']),
+            ("key twice", "json", b'[{"url": "a", "url": "b"}]', "sixsix", ['"url"', "twice"]),
+            ("not a text", "json", b'[{"password": 1234}]', "sixsix", ['"password"']),
+            ("not an array", "json", b'{"siteName": "s"}', "sixsix", ["array"]),
+            ("cut short", "json", b'[{"siteName": "s"', "sixsix", ["line 1"]),
+            ("lone surrogate", "json", b'[{"url": "\\ud83d"}]', "sixsix", ["surrogate"]),
+            ("not UTF-8", "json", b'[{"url": "\xe9"}]', "sixsix", ["UTF-8"]),
+            ("unknown column", "csv", b"siteName,notes\r\n", "sixsix", ['unknown column "notes"']),
+            ("field count", "csv", b"siteName,url\r\na,b\r\nc\r\n", "sixsix", ["line 3"]),
+            ("stray quote", "csv", b'url\r\na"b\r\n', "sixsix", ["line 2"]),
+            ("open quote", "csv", b'url\r\n"ab\r\n', "sixsix", ["line 2", "not closed"]),
+            ("five bytes", "json", good, "abcde", ["too short", "at least 6 characters"]),
+            ("empty password", "json", good, "", ["too short"]),
+        ]
+        for name, fmt, document, password, fragments in cases:
+            with self.subTest(name):
+                source = self.path("source")
+                with open(source, "wb") as f:
+                    f.write(document)
+                target = self.path("rejected", "vault.dat")
+                result = self.cli("import", "--format", fmt, source, "--file", target,
+                                  password=password)
+                self.assertFails(result, *fragments)
+                self.assertNothingCreated(target)
+                if password:
+                    self.assertNotIn(password.encode(), result.stderr)
+        with self.subTest("missing source"):
+            result = self.cli("import", "--format", "json", self.path("nothing.json"),
+                              "--file", self.path("x.dat"), password="sixsix")
+            self.assertFails(result, self.path("nothing.json"))
+            self.assertNothingCreated(self.path("x.dat"))
+
+    def test_import_never_replaces_an_existing_path(self):
+        vault = self.path("vault.dat")
+        self.write_vault(vault, ENTRIES[:1])
+        with open(vault, "rb") as f:
+            before = f.read()
+        os.symlink(self.path("nowhere"), self.path("dangling"))
+        source = self.path("source.json")
+        with open(source, "wb") as f:
+            f.write(b"[]")
+        for target in (vault, self.path("dangling")):
+            with self.subTest(target):
+                result = self.cli("import", "--format", "json", source, "--file", target,
+                                  password="sixsix")
+                self.assertFails(result, target, "already exists")
+        with open(vault, "rb") as f:
+            self.assertEqual(f.read(), before)
+        self.assertFalse(os.path.lexists(self.path("nowhere")))
+
+
+class UsageTest(CliTestCase):
+    def test_wrong_use_exits_2_with_usage(self):
+        cases = [
+            (), ("frobnicate",), ("list", "extra"), ("list", "--bogus"), ("list", "--file"),
+            ("list", "--format", "json"), ("export", "--format", "xml"),
+            ("export", "--file", "a", "--file", "b"), ("list", "--password-stdin=yes"),
+            ("import", "--format", "json", "source.json"),
+            ("import", "--file", "new.dat", "source.json"),
+            ("import", "--format", "csv", "--file", "new.dat"),
+            ("import", "--format", "csv", "--file", "new.dat", "a.csv", "b.csv"),
+        ]
+        for args in cases:
+            with self.subTest(args=args):
+                result = self.cli(*args, password=None)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                self.assertEqual(result.stdout, b"")
+                self.assertIn(b"Usage: corvella-cli", result.stderr)
+        self.assertFalse(os.path.lexists(self.path("new.dat")))
+
+    def test_help(self):
+        for args in (("--help",), ("export", "--help")):
+            with self.subTest(args=args):
+                result = self.cli(*args, password=None)
+                self.assertSucceeds(result)
+                self.assertIn(b"Usage: corvella-cli", result.stdout)
+                self.assertIn(b"--password-stdin", result.stdout)
+
+
+class TerminalTest(CliTestCase):
+    """The master password asked on the controlling terminal, with echo off."""
+
+    def converse(self, args, replies):
+        """Runs the tool on a new terminal; answers each prompt in `replies` in turn. Returns the
+        result and everything the terminal showed."""
+        master, slave = pty.openpty()
+
+        def take_terminal():
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+        process = subprocess.Popen((CLI,) + args, stdin=slave, stdout=subprocess.PIPE,
+                                   stderr=slave, env=self.env, start_new_session=True,
+                                   preexec_fn=take_terminal)
+        os.close(slave)
+        shown_text = b""
+        try:
+            for prompt, reply in replies:
+                deadline = time.monotonic() + 30
+                while not shown_text.endswith(prompt):
+                    ready, _, _ = select.select([master], [], [], deadline - time.monotonic())
+                    self.assertTrue(ready, "no prompt %r in %r" % (prompt, shown_text))
+                    shown_text += os.read(master, 1024)
+                os.write(master, reply + b"\n")
+            stdout = process.communicate(timeout=30)[0]
+            while select.select([master], [], [], 0.5)[0]:
+                try:
+                    chunk = os.read(master, 1024)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                shown_text += chunk
+        finally:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+            process.stdout.close()
+            os.close(master)
+        return process.returncode, stdout, shown_text
+
+    def test_import_asks_twice_then_list_asks_once(self):
+        source = self.path("source.json")
+        with open(source, "w") as f:
+            json.dump(self.entries(), f)
+        target = self.path("tty.dat")
+        secret = "tty sëcret".encode()
+        code, stdout, shown_text = self.converse(
+            ("import", "--format", "json", source, "--file", target),
+            [(b"Master password: ", secret), (b"Repeat: ", secret)])
+        self.assertEqual(code, 0, shown_text)
+        self.assertNotIn(secret, shown_text)
+        self.assertEqual(self.read_vault(target, secret.decode())[0]["siteName"], b"Site")
+
+        code, stdout, shown_text = self.converse(("list", "--file", target),
+                                                 [(b"Master password: ", secret)])
+        self.assertEqual((code, stdout), (0, b"Site\tuser\thttps://site.example/\n"), shown_text)
+        self.assertNotIn(secret, shown_text)
+
+        code, stdout, shown_text = self.converse(
+            ("import", "--format", "json", source, "--file", self.path("other.dat")),
+            [(b"Master password: ", secret), (b"Repeat: ", secret + b"!")])
+        self.assertEqual((code, stdout), (1, b""))
+        self.assertIn(b"The passwords you enter don't match.", shown_text)
+        self.assertFalse(os.path.lexists(self.path("other.dat")))
+
+    @staticmethod
+    def entries():
+        return [{"siteName": "Site", "url": "https://site.example/", "userName": "user",
+                 "password": "pw"}]
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    CLI, VAULTREF = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    unittest.main(argv=[sys.argv[0]] + sys.argv[3:])
