@@ -31,6 +31,8 @@ struct WipeOnExit {
   T& data;
   ~WipeOnExit() { Cleanse(data.data(), data.size() * sizeof(data[0])); }
 };
+template <class T>
+WipeOnExit(T&) -> WipeOnExit<T>;
 
 std::uint32_t StreamLength(std::uint64_t size) {
   if (size > std::numeric_limits<std::uint32_t>::max()) throw Error("The password file is too large");
