@@ -83,15 +83,13 @@ std::span<const unsigned char> InputFile::Read(std::size_t count) {
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path)
     : path_(path), temporaryPath_(path + ".tmp") {
-  fd_ = ::open(temporaryPath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd_ < 0) ThrowFileError("Cannot create file", temporaryPath_, errno);
-  // A temporary file left over from an earlier run may carry wider permissions.
-  if (::fchmod(fd_, 0600) != 0) {
-    const int error = errno;
-    ::close(fd_);
-    ::unlink(temporaryPath_.c_str());
-    ThrowFileError("Cannot create file", temporaryPath_, error);
+  // A leftover temporary file is removed rather than reused, so that a link planted there can
+  // neither redirect the write nor widen its permissions.
+  if (::unlink(temporaryPath_.c_str()) != 0 && errno != ENOENT) {
+    ThrowFileError("Cannot create file", temporaryPath_, errno);
   }
+  fd_ = ::open(temporaryPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd_ < 0) ThrowFileError("Cannot create file", temporaryPath_, errno);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {

@@ -59,9 +59,10 @@ class ByteSink {
   virtual std::span<unsigned char> Next(std::size_t count) = 0;
 };
 
-// Replaces a file as one step: the new content goes to "<path>.tmp" (mode 0600, truncated if it
-// was left over), then Commit() flushes it to disk and renames it over `path`. Every failure is
-// an error and leaves the previous file untouched; an uncommitted temporary file is removed.
+// Replaces a file as one step: the new content goes to "<path>.tmp" (created anew with mode
+// 0600), then Commit() flushes it to disk and renames it over `path`. Every failure is an error.
+// A failure up to the rename leaves the previous file untouched and removes the temporary file;
+// a failure to flush the folder after the rename is reported as well.
 class AtomicFileWriter final : public ByteSink {
  public:
   explicit AtomicFileWriter(const std::string& path);
