@@ -1,0 +1,53 @@
+#include "Settings.h"
+
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+#include <utility>
+
+#include "Error.h"
+#include "Paths.h"
+
+namespace corvella::platform {
+namespace {
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+std::string BoolToSetting(bool value) { return value ? "1" : "0"; }
+
+bool SettingToBool(std::string_view text) { return text == "1"; }
+
+std::string DefaultSettingsPath() { return UserConfigDir() + "Corvella/Corvella.conf"; }
+
+Settings::Settings() : Settings(DefaultSettingsPath()) {}
+
+Settings::Settings(std::string filePath) : filePath_(std::move(filePath)) {}
+
+std::string Settings::ReadSetting(std::string_view name) const {
+  // A file that cannot be read reads as empty, like a missing one.
+  const QSettings settings(QString::fromStdString(filePath_), QSettings::IniFormat);
+  const QString key = ToQString(name);
+  if (!settings.contains(key)) return {};
+  const QVariant value = settings.value(key);
+  if (value.typeId() != QMetaType::QString) {
+    throw Error("Invalid data type for '" + std::string(name) + "'");
+  }
+  return value.toString().toStdString();
+}
+
+void Settings::WriteSetting(std::string_view name, std::string_view data) {
+  QSettings settings(QString::fromStdString(filePath_), QSettings::IniFormat);
+  // A QString value is written as a plain `Name=value` line, quoted or escaped only where the
+  // INI syntax needs it, so it reads back as the same string.
+  settings.setValue(ToQString(name), ToQString(data));
+  settings.sync();
+  if (settings.status() != QSettings::NoError) {
+    throw Error("Failed to set data for '" + std::string(name) + "'");
+  }
+}
+
+}  // namespace corvella::platform

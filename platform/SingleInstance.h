@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace corvella::platform {
+
+// One copy of the program per program file and user. The lock file decides who is first (a lock
+// left by a crashed copy is taken over); the first copy also listens on a local socket of the
+// same base name, through which a later copy asks it to show itself.
+class SingleInstance : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit SingleInstance(QObject* parent = nullptr);
+  ~SingleInstance() override;
+
+  // True: this is the first copy; it now holds the lock and listens for show requests. False:
+  // another copy runs, and this call has asked it to show itself and waited for its answer (at
+  // most ~2 s).
+  bool TryBecomePrimary();
+
+  // "corvella-<first 16 hex digits of SHA-256 of the canonical program path>-<uid>".
+  static QString BaseNameFor(const QString& programPath);
+
+  // Folder of the lock and the socket: the user's runtime folder, else the temporary folder.
+  static QString RuntimeDir();
+
+  QString LockPath() const;
+  QString ServerPath() const;
+
+ signals:
+  // Emitted in the first copy each time a later copy starts.
+  void ShowRequested();
+
+ private:
+  bool TryLock();
+  void Listen();
+  void Serve(QLocalSocket* socket);
+  static bool AskPrimaryToShow(const QString& serverPath, int timeoutMs);
+
+  QString baseName_;
+  QString directory_;
+  QLockFile lock_;
+  QLocalServer* server_ = nullptr;  // child; exists only in the first copy
+};
+
+}  // namespace corvella::platform

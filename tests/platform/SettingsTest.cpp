@@ -1,0 +1,247 @@
+// The options file: what stored INI values read as, what writing leaves in the file, failures.
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <optional>
+#include <string>
+
+#include "TestSupport.h"
+#include "platform/Settings.h"
+
+using corvella::platform::BoolToSetting;
+using corvella::platform::DefaultSettingsPath;
+using corvella::platform::Settings;
+using corvella::platform::SettingToBool;
+using corvella::test::ErrorText;
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& content) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(file.write(content), content.size());
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The value as parsed from the file on disk: a copy under a path that this process has not
+// read before, so that no settings cached in memory can answer.
+std::string ReadFromDisk(const QString& path, const char* name) {
+  static int copies = 0;
+  const QString copy = path + ".copy" + QString::number(++copies);
+  QFile::copy(path, copy);
+  return Settings(copy.toStdString()).ReadSetting(name);
+}
+
+}  // namespace
+
+class SettingsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void init();
+
+  void ReadStoredValue_data();
+  void ReadStoredValue();
+  void ReadNonString_data();
+  void ReadNonString();
+  void WriteRoundTrip_data();
+  void WriteRoundTrip();
+  void WriteLeavesPlainLines();
+  void WriteKeepsOtherValues();
+  void ReadSeesChangeByAnotherTool();
+  void WriteFailsWhenFolderIsBlocked();
+  void BoolSettings();
+  void DefaultPathFollowsXdgConfigHome();
+
+ private:
+  QTemporaryDir configHome_;
+  std::optional<QTemporaryDir> dir_;
+  QString path_;
+};
+
+void SettingsTest::initTestCase() {
+  // Anything that falls back to the default location stays in a temporary folder.
+  QVERIFY(configHome_.isValid());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome_.path()));
+}
+
+void SettingsTest::init() {
+  dir_.emplace();
+  QVERIFY(dir_->isValid());
+  path_ = dir_->filePath("Corvella/Corvella.conf");
+}
+
+void SettingsTest::ReadStoredValue_data() {
+  QTest::addColumn<QByteArray>("content");  // null: no file at all
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<std::string>("expected");
+  QTest::addColumn<bool>("flag");
+
+  QTest::newRow("1") << QByteArray("[General]\nCopyToClipboard=1\n") << "CopyToClipboard"
+                     << std::string("1") << true;
+  QTest::newRow("0") << QByteArray("[General]\nCopyToClipboard=0\n") << "CopyToClipboard"
+                     << std::string("0") << false;
+  QTest::newRow("01") << QByteArray("[General]\nLockProgram=01\n") << "LockProgram"
+                      << std::string("01") << false;
+  QTest::newRow("true") << QByteArray("[General]\nLockProgram=true\n") << "LockProgram"
+                        << std::string("true") << false;
+  QTest::newRow("empty value") << QByteArray("[General]\nLockProgram=\n") << "LockProgram"
+                               << std::string() << false;
+  QTest::newRow("15") << QByteArray("[General]\nLockTime=15\n") << "LockTime" << std::string("15")
+                      << false;
+  QTest::newRow("quoted leading blank")
+      << QByteArray("[General]\nLockTime=\" 10\"\n") << "LockTime" << std::string(" 10") << false;
+  QTest::newRow("blanks around = are not part of the value")
+      << QByteArray("[General]\nLockTime = 10 \n") << "LockTime" << std::string("10") << false;
+  QTest::newRow("quoted comma is a string")
+      << QByteArray("[General]\nLockTime=\"a, b\"\n") << "LockTime" << std::string("a, b") << false;
+  QTest::newRow("UTF-8") << QByteArray("[General]\nLockTime=\xc3\xa9\n") << "LockTime"
+                         << std::string("\xc3\xa9") << false;
+  QTest::newRow("no group header")
+      << QByteArray("CopyToClipboard=1\n") << "CopyToClipboard" << std::string("1") << true;
+  QTest::newRow("CRLF lines") << QByteArray("[General]\r\nCopyToClipboard=1\r\n")
+                              << "CopyToClipboard" << std::string("1") << true;
+  QTest::newRow("missing value") << QByteArray("[General]\nLockProgram=1\n") << "CopyToClipboard"
+                                 << std::string() << false;
+  QTest::newRow("only in another group")
+      << QByteArray("[Window]\nCopyToClipboard=1\n") << "CopyToClipboard" << std::string() << false;
+  QTest::newRow("commented out") << QByteArray("[General]\n;CopyToClipboard=1\n")
+                                 << "CopyToClipboard" << std::string() << false;
+  QTest::newRow("name is case-sensitive") << QByteArray("[General]\ncopytoclipboard=1\n")
+                                          << "CopyToClipboard" << std::string() << false;
+  QTest::newRow("empty file") << QByteArray("") << "LockTime" << std::string() << false;
+  QTest::newRow("missing file") << QByteArray() << "LockTime" << std::string() << false;
+}
+
+void SettingsTest::ReadStoredValue() {
+  QFETCH(QByteArray, content);
+  QFETCH(QString, name);
+  QFETCH(std::string, expected);
+  QFETCH(bool, flag);
+
+  if (!content.isNull()) WriteFile(path_, content);
+  const std::string value = Settings(path_.toStdString()).ReadSetting(name.toStdString());
+  QCOMPARE(value, expected);
+  QCOMPARE(SettingToBool(value), flag);
+  // Reading creates nothing.
+  QCOMPARE(QFileInfo::exists(path_), !content.isNull());
+}
+
+void SettingsTest::ReadNonString_data() {
+  QTest::addColumn<QByteArray>("line");
+  QTest::newRow("list") << QByteArray("LockTime=a, b");
+  QTest::newRow("list of one and an empty") << QByteArray("LockTime=10,");
+  QTest::newRow("byte array") << QByteArray("LockTime=@ByteArray(10)");
+  QTest::newRow("invalid") << QByteArray("LockTime=@Invalid()");
+}
+
+void SettingsTest::ReadNonString() {
+  QFETCH(QByteArray, line);
+  WriteFile(path_, "[General]\nCopyToClipboard=1\n" + line + "\n");
+  const Settings settings(path_.toStdString());
+  QCOMPARE(ErrorText([&] { settings.ReadSetting("LockTime"); }),
+           QStringLiteral("Invalid data type for 'LockTime'"));
+  // Only that value is refused.
+  QCOMPARE(settings.ReadSetting("CopyToClipboard"), std::string("1"));
+}
+
+void SettingsTest::WriteRoundTrip_data() {
+  QTest::addColumn<std::string>("data");
+  QTest::newRow("10") << std::string("10");
+  QTest::newRow("empty") << std::string();
+  QTest::newRow("leading blank") << std::string(" 10");
+  QTest::newRow("trailing blank") << std::string("10 ");
+  QTest::newRow("comma") << std::string("a, b");
+  QTest::newRow("semicolon") << std::string("x;y");
+  QTest::newRow("looks like a typed value") << std::string("@Invalid()");
+  QTest::newRow("quotes and backslash") << std::string("say \"hi\" \\ there");
+  QTest::newRow("line break") << std::string("one\ntwo");
+  QTest::newRow("equals and brackets") << std::string("[General]=x");
+  QTest::newRow("UTF-8") << std::string("caf\xc3\xa9");
+}
+
+void SettingsTest::WriteRoundTrip() {
+  QFETCH(std::string, data);
+  Settings(path_.toStdString()).WriteSetting("LockTime", data);
+  QCOMPARE(ReadFromDisk(path_, "LockTime"), data);
+  QCOMPARE(Settings(path_.toStdString()).ReadSetting("LockTime"), data);
+}
+
+void SettingsTest::WriteLeavesPlainLines() {
+  // The folder does not exist yet.
+  Settings settings(path_.toStdString());
+  settings.WriteSetting("CopyToClipboard", BoolToSetting(true));
+  settings.WriteSetting("LockProgram", BoolToSetting(false));
+  settings.WriteSetting("LockTime", "10");
+
+  const QList<QByteArray> lines = ReadFile(path_).trimmed().split('\n');
+  const QSet<QByteArray> expected = {"[General]", "CopyToClipboard=1", "LockProgram=0",
+                                     "LockTime=10"};
+  QCOMPARE(QSet<QByteArray>(lines.begin(), lines.end()), expected);
+  QCOMPARE(lines.size(), expected.size());
+}
+
+void SettingsTest::WriteKeepsOtherValues() {
+  WriteFile(path_, "[General]\nCopyToClipboard=1\nLockTime=5\n[Window]\nWidth=690\n");
+  Settings(path_.toStdString()).WriteSetting("LockTime", "20");
+  QCOMPARE(ReadFromDisk(path_, "LockTime"), std::string("20"));
+  QCOMPARE(ReadFromDisk(path_, "CopyToClipboard"), std::string("1"));
+  QCOMPARE(ReadFromDisk(path_, "Window/Width"), std::string("690"));
+}
+
+void SettingsTest::ReadSeesChangeByAnotherTool() {
+  const Settings settings(path_.toStdString());
+  WriteFile(path_, "[General]\nCopyToClipboard=0\n");
+  QCOMPARE(settings.ReadSetting("CopyToClipboard"), std::string("0"));
+  // Same size, so only the modification time tells the files apart; the other tool is not
+  // faster than the clock.
+  QThread::msleep(20);
+  WriteFile(path_, "[General]\nCopyToClipboard=1\n");
+  QCOMPARE(settings.ReadSetting("CopyToClipboard"), std::string("1"));
+}
+
+void SettingsTest::WriteFailsWhenFolderIsBlocked() {
+  // A file where the folder should be: the folder cannot be created, even by root.
+  const QString blocker = dir_->filePath("Corvella");
+  WriteFile(blocker, "not a folder");
+  Settings settings(path_.toStdString());
+  QCOMPARE(ErrorText([&] { settings.WriteSetting("LockTime", "5"); }),
+           QStringLiteral("Failed to set data for 'LockTime'"));
+  QCOMPARE(ErrorText([&] { settings.WriteSetting("CopyToClipboard", "1"); }),
+           QStringLiteral("Failed to set data for 'CopyToClipboard'"));
+  // The failed value is not reported as stored, and the blocking file is untouched.
+  QCOMPARE(settings.ReadSetting("LockTime"), std::string());
+  QCOMPARE(ReadFile(blocker), QByteArray("not a folder"));
+}
+
+void SettingsTest::BoolSettings() {
+  QCOMPARE(BoolToSetting(true), std::string("1"));
+  QCOMPARE(BoolToSetting(false), std::string("0"));
+  QVERIFY(SettingToBool(BoolToSetting(true)));
+  QVERIFY(!SettingToBool(BoolToSetting(false)));
+  QVERIFY(!SettingToBool("1 "));
+  QVERIFY(!SettingToBool(std::string_view("1\0", 2)));
+}
+
+void SettingsTest::DefaultPathFollowsXdgConfigHome() {
+  const QString expected = configHome_.path() + "/Corvella/Corvella.conf";
+  QCOMPARE(QString::fromStdString(DefaultSettingsPath()), expected);
+  Settings settings;
+  QCOMPARE(QString::fromStdString(settings.FilePath()), expected);
+  settings.WriteSetting("LockTime", "4");
+  QCOMPARE(ReadFromDisk(expected, "LockTime"), std::string("4"));
+}
+
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "SettingsTest.moc"
