@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QListView>
+#include <QPixmap>
+#include <QStyledItemDelegate>
+#include <vector>
+
+#include "store/Password.h"
+
+namespace corvella {
+
+// The rows of the entry list. A row keeps the text it was added with and a reference to its
+// entry; only Refresh() renews the texts.
+class EntryListModel final : public QAbstractListModel {
+  Q_OBJECT
+
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+
+  void Append(const EntryPtr& entry);
+  void Refresh(const std::vector<EntryPtr>& entries);
+  void Clear();
+  EntryPtr EntryAt(int row) const;
+
+ private:
+  struct Row {
+    QString text;
+    EntryPtr entry;
+  };
+  std::vector<Row> rows_;
+};
+
+// Draws a row: the key glyph on a white square, then the text at x 19.
+class EntryRowDelegate final : public QStyledItemDelegate {
+ public:
+  explicit EntryRowDelegate(QObject* parent);
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+ private:
+  QPixmap glyph_;
+};
+
+// `ListBox`: single selection, 18-pixel rows, no sorting.
+class EntryListBox final : public QListView {
+  Q_OBJECT
+
+ public:
+  static constexpr int kRowHeight = 18;
+
+  explicit EntryListBox(QWidget* parent);
+
+  void AddRow(const EntryPtr& entry);
+  void Refresh(const std::vector<EntryPtr>& entries);
+  void Clear();
+  // The entry of the selected row, or none.
+  EntryPtr SelectedEntry() const;
+  EntryPtr EntryAt(int row) const { return model_->EntryAt(row); }
+
+ private:
+  EntryListModel* model_;
+};
+
+}  // namespace corvella

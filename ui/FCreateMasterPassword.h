@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+
+namespace corvella {
+
+// The creation panel, laid over the page area on a first start: the new master password, twice.
+class TCreateMasterPasswordFrame final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TCreateMasterPasswordFrame(QWidget* parent);
+
+  void FocusFirstField();
+
+ signals:
+  // The two fields agree and are long enough; the receiver makes the text the master password.
+  // It stays in the fields until the receiver hides the panel, so a failed save can be retried.
+  void PasswordChosen(const QString& password);
+
+ private:
+  void Button1Click();
+  void RejectAndClear(const QString& message);
+  void resizeEvent(QResizeEvent* event) override;
+
+  QWidget* RichEdit;
+  QLineEdit* PasswordEdit1;
+  QLineEdit* PasswordEdit2;
+  QPushButton* Button1;
+};
+
+}  // namespace corvella

@@ -1,0 +1,309 @@
+#include "Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QIcon>
+#include <QLineEdit>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "platform/Error.h"
+#include "store/MasterPassword.h"
+#include "store/PasswordStream.h"
+#include "ui/EntryListBox.h"
+#include "ui/FCreateMasterPassword.h"
+#include "ui/MessageDialog.h"
+#include "ui/OptionsPage.h"
+#include "ui/Text.h"
+#include "ui/controls/PanelButton.h"
+#include "ui/frmMasterPassword.h"
+
+namespace corvella {
+namespace {
+
+constexpr int kClientWidth = 690;
+constexpr int kClientHeight = 611;
+constexpr int kToolBarHeight = 26;
+constexpr int kSidePanelWidth = 103;
+constexpr int kToolButtonWidth = 105;
+constexpr int kMsPerMinute = 60'000;
+const QColor kSidePanelColor(128, 128, 128);
+
+const char* const kUnlockFirst = "Please unlock the program first by entering the master password";
+
+QString PasswordFileNotFound(const std::string& path) {
+  return QStringLiteral(
+             "Password file %1 not found.\n\nRestore the file from backup and restart the "
+             "program or enter a new master password to create a new password file")
+      .arg(FromBytes(path));
+}
+
+}  // namespace
+
+TMainForm::TMainForm(platform::Settings& settings, platform::Autostart& autostart)
+    : settings_(settings), autostart_(autostart) {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(QStringLiteral("Corvella 1.0"));
+  setWindowIcon(QIcon(QStringLiteral(":/icons/corvella.svg")));
+
+  BuildToolBar();
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("Client"));
+  setCentralWidget(client);
+  BuildSidePanel(client);
+  PageControl = new QStackedWidget(client);
+  PageControl->setObjectName(QStringLiteral("PageControl"));
+  PageControl->setGeometry(kSidePanelWidth, 0, kClientWidth - kSidePanelWidth,
+                           kClientHeight - kToolBarHeight);
+  ListBox = new EntryListBox(PageControl);
+  Options = new OptionsPage(settings_, autostart_, PageControl);
+  PageControl->addWidget(ListBox);
+  PageControl->addWidget(Options);
+  setFixedSize(kClientWidth, kClientHeight);
+
+  lockTimer_.setInterval(kLockTimerStartMs);
+  connect(&lockTimer_, &QTimer::timeout, this, &TMainForm::LockTimerTimer);
+  lockTimer_.start();
+  connect(Options, &OptionsPage::LockPeriodChosen, this, &TMainForm::SetLockPeriod);
+  connect(qApp, &QApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) ApplicationEventsActivate();
+  });
+  FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::FormCreate() {
+  PanelButton1->setChecked(true);
+  PageControl->setCurrentIndex(0);
+  Locked = true;
+  NewPasswordForm = nullptr;
+  try {
+    Options->LoadSettings();
+  } catch (const Error& error) {
+    // Shown once the message loop runs; the options not yet loaded keep their first states.
+    QTimer::singleShot(0, this, [this, message = QString::fromUtf8(error.what())] {
+      ApplicationEventsException(message);
+    });
+  }
+}
+
+QAction* TMainForm::AddAction(const char* name, const QString& caption, const char* icon,
+                              void (TMainForm::*handler)()) {
+  auto* action = new QAction(QIcon(QStringLiteral(":/icons/") + QLatin1String(icon)), caption, this);
+  action->setObjectName(QLatin1String(name));
+  connect(action, &QAction::triggered, this, handler);
+  return action;
+}
+
+void TMainForm::BuildToolBar() {
+  auto* toolBar = new QToolBar(this);
+  toolBar->setObjectName(QStringLiteral("ToolBar1"));
+  toolBar->setMovable(false);
+  toolBar->setFloatable(false);
+  toolBar->setIconSize({16, 16});
+  toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  toolBar->setFixedHeight(kToolBarHeight);
+  toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+  addToolBar(Qt::TopToolBarArea, toolBar);
+
+  QAction* newPassword = AddAction("NewPasswordAction", tr("New Password"), "new-password.svg",
+                                   &TMainForm::NewPasswordActionExecute);
+  newPassword->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  newPassword->setShortcutContext(Qt::WindowShortcut);
+  const QList<QAction*> actions = {
+      newPassword,
+      nullptr,
+      AddAction("WebPageAction", tr("Go to Web Page"), "web-page.svg",
+                &TMainForm::WebPageActionExecute),
+      nullptr,
+      AddAction("EditPasswordAction", tr("Edit"), "edit-password.svg",
+                &TMainForm::EditPasswordActionExecute),
+      AddAction("DeletePasswordAction", tr("Delete"), "delete-password.svg",
+                &TMainForm::DeletePasswordActionExecute),
+      nullptr,
+      AddAction("LockAction", tr("Lock"), "lock.svg", &TMainForm::ToolButton9Click),
+      AddAction("ExitProgramAction", tr("Exit"), "exit.svg", &TMainForm::ExitProgramActionExecute),
+  };
+  for (QAction* action : actions) {
+    if (action == nullptr) {
+      toolBar->addSeparator();
+      continue;
+    }
+    toolBar->addAction(action);
+    QWidget* button = toolBar->widgetForAction(action);
+    button->setObjectName(action->objectName() + QStringLiteral("Button"));
+    button->setMinimumWidth(kToolButtonWidth);
+  }
+}
+
+QWidget* TMainForm::BuildSidePanel(QWidget* parent) {
+  auto* panel = new QWidget(parent);
+  panel->setObjectName(QStringLiteral("Panel1"));
+  panel->setGeometry(0, 0, kSidePanelWidth, kClientHeight - kToolBarHeight);
+  panel->setAutoFillBackground(true);
+  QPalette palette = panel->palette();
+  palette.setColor(QPalette::Window, kSidePanelColor);
+  panel->setPalette(palette);
+
+  auto* group = new QButtonGroup(panel);
+  group->setExclusive(true);
+  const auto makeButton = [&](const char* name, const QString& caption, const char* glyph, int top,
+                              void (TMainForm::*handler)()) {
+    auto* button = new TPanelButton(panel);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->SetGlyph(RenderGlyph(QStringLiteral(":/icons/") + QLatin1String(glyph)));
+    button->SetColor(kSidePanelColor);
+    button->setGeometry(18, top, 67, 61);
+    group->addButton(button);
+    connect(button, &TPanelButton::clicked, this, handler);
+    return button;
+  };
+  PanelButton1 = makeButton("PanelButton1", tr("Passwords"), "passwords-glyph.svg", 30,
+                            &TMainForm::PanelButton1Click);
+  PanelButton2 = makeButton("PanelButton2", tr("Options"), "options-glyph.svg", 108,
+                            &TMainForm::PanelButton2Click);
+  return panel;
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // Some window managers never activate a new window; the panels must come all the same.
+  if (FirstActivation) QTimer::singleShot(0, this, &TMainForm::ApplicationEventsActivate);
+}
+
+void TMainForm::ApplicationEventsActivate() {
+  if (!FirstActivation) return;
+  FirstActivation = false;
+  const QRect pageArea = PageControl->geometry();
+  UnlockPanel = new TMasterPasswordFrame(centralWidget());
+  UnlockPanel->setGeometry(pageArea);
+  UnlockPanel->hide();
+  connect(UnlockPanel, &TMasterPasswordFrame::UnlockRequested, this,
+          &TMainForm::UnlockWithPassword);
+  CreatePanel = new TCreateMasterPasswordFrame(centralWidget());
+  CreatePanel->setGeometry(pageArea);
+  CreatePanel->hide();
+  connect(CreatePanel, &TCreateMasterPasswordFrame::PasswordChosen, this,
+          &TMainForm::CreateMasterPassword);
+  if (!PasswordFileExists()) {
+    CreatePanel->show();
+    CreatePanel->raise();
+    CreatePanel->FocusFirstField();
+  } else {
+    UnlockPanel->show();
+    UnlockPanel->raise();
+    FocusUnlockField();
+  }
+}
+
+void TMainForm::ApplicationEventsException(const QString& message) {
+  ShowMessage(MessageKind::Information, message);
+  FocusUnlockField();
+}
+
+void TMainForm::FocusUnlockField() {
+  if (isVisible() && UnlockPanel != nullptr && UnlockPanel->isVisible()) {
+    UnlockPanel->PasswordField()->setFocus();
+  }
+}
+
+void TMainForm::BringToFront() {
+  show();
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  raise();
+  activateWindow();
+}
+
+void TMainForm::RequireUnlocked() const {
+  if (Locked || store_.MasterPassword().empty()) throw Error(kUnlockFirst);
+}
+
+void TMainForm::Lock() {
+  if (Locked || NewPasswordForm != nullptr) return;
+  ListBox->Clear();
+  store_.WipeEntries();
+  store_.WipeMasterPassword();
+  UnlockPanel->show();
+  UnlockPanel->raise();
+  FocusUnlockField();
+  Locked = true;
+}
+
+void TMainForm::CreateMasterPassword(const QString& password) {
+  // The program stays locked if the first save fails.
+  store_.SetMasterPassword(ToSecretBytes(password).View());
+  try {
+    store_.SavePasswords();
+  } catch (...) {
+    store_.WipeMasterPassword();
+    throw;
+  }
+  Locked = false;
+  CreatePanel->hide();
+}
+
+void TMainForm::UnlockWithPassword(const QString& password) { VerifyMasterPassword(password); }
+
+bool TMainForm::VerifyMasterPassword(const QString& typed) {
+  const std::string path = GetPasswordFileName();
+  LoadResult result;
+  try {
+    result = OpenWithTypedPassword(store_, ToSecretBytes(typed).View(), path);
+  } catch (const std::exception&) {
+    store_.WipeMasterPassword();
+    ShowMessage(MessageKind::Error, tr("Invalid master password"));
+    return false;
+  }
+  if (result == LoadResult::FileMissing) {
+    ShowMessage(MessageKind::Error, PasswordFileNotFound(path));
+  }
+  RefreshList();
+  UnlockPanel->hide();
+  Locked = false;
+  return true;
+}
+
+void TMainForm::RefreshList() { ListBox->Refresh(store_.Entries()); }
+
+void TMainForm::NewPasswordActionExecute() { RequireUnlocked(); }
+
+void TMainForm::WebPageActionExecute() { RequireUnlocked(); }
+
+void TMainForm::EditPasswordActionExecute() { RequireUnlocked(); }
+
+void TMainForm::DeletePasswordActionExecute() { RequireUnlocked(); }
+
+void TMainForm::ExitProgramActionExecute() { close(); }
+
+void TMainForm::ToolButton9Click() { Lock(); }
+
+void TMainForm::LockTimerTimer() {
+  if (Options->LockProgramEnabled()) Lock();
+}
+
+void TMainForm::SetLockPeriod(int minutes) {
+  const int period = minutes * kMsPerMinute;
+  // Re-arming restarts the count, so only a new period does.
+  if (period != lockTimer_.interval()) lockTimer_.start(period);
+}
+
+void TMainForm::PanelButton1Click() {
+  PageControl->setCurrentIndex(0);
+  PageControlChange();
+}
+
+void TMainForm::PanelButton2Click() {
+  PageControl->setCurrentIndex(1);
+  PageControlChange();
+}
+
+void TMainForm::PageControlChange() {
+  if (PageControl->currentIndex() == 1) Options->RefreshLoadOnStartup();
+}
+
+}  // namespace corvella

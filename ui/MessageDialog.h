@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace corvella {
+
+// The kind gives the box its caption ("Warning", "Error", "Information", "Confirm") and icon.
+enum class MessageKind { Warning, Error, Information, Confirm };
+
+// "OK"; or "&Yes" and "&No".
+enum class MessageButtons { Ok, YesNo };
+
+// The button pressed; Cancel when the box was closed from its title bar.
+enum class MessageAnswer { Ok, Yes, No, Cancel };
+
+using MessageResponder =
+    std::function<MessageAnswer(MessageKind kind, const QString& text, MessageButtons buttons)>;
+
+// Shows a modal message box without a parent, centred on the primary screen, and returns the
+// button pressed. The text is plain text, never rich text. The default button is OK when present,
+// else Yes; Escape presses No when present, else OK.
+MessageAnswer ShowMessage(MessageKind kind, const QString& text,
+                          MessageButtons buttons = MessageButtons::Ok);
+
+// While a responder is set, ShowMessage asks it instead of showing a box. An empty function
+// restores the real boxes.
+void SetMessageResponder(MessageResponder responder);
+
+// Sets a responder for its lifetime and restores the previous one afterwards.
+class MessageDialogResponder {
+ public:
+  explicit MessageDialogResponder(MessageResponder responder);
+  ~MessageDialogResponder();
+  MessageDialogResponder(const MessageDialogResponder&) = delete;
+  MessageDialogResponder& operator=(const MessageDialogResponder&) = delete;
+
+ private:
+  MessageResponder previous_;
+};
+
+}  // namespace corvella

@@ -1,0 +1,35 @@
+#include "Text.h"
+
+#include <QByteArray>
+
+#include "store/TextCodec.h"
+
+namespace corvella {
+
+QString FromBytes(std::string_view bytes) {
+  const std::string text = DisplayText(bytes);
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToBytes(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+SecureString ToSecretBytes(const QString& text) {
+  QByteArray utf8 = text.toUtf8();
+  SecureString bytes(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+  Cleanse(utf8.data(), static_cast<std::size_t>(utf8.size()));
+  return bytes;
+}
+
+void WipeQString(QString& text) {
+  if (!text.isDetached()) {
+    text.clear();
+    return;
+  }
+  Cleanse(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
+  text.clear();
+}
+
+}  // namespace corvella

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+#include "store/SecureMemory.h"
+
+namespace corvella {
+
+// Stored texts are bytes; the window types UTF-8 and shows bytes that are not UTF-8 as
+// Windows-1252 (files made on Windows).
+QString FromBytes(std::string_view bytes);
+std::string ToBytes(const QString& text);
+SecureString ToSecretBytes(const QString& text);
+
+// Overwrites a QString's characters before it is released; Qt frees without wiping.
+void WipeQString(QString& text);
+
+}  // namespace corvella

@@ -1,0 +1,161 @@
+#include "ui/controls/PanelButton.h"
+
+#include <QEnterEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPoint>
+#include <QRect>
+#include <QSvgRenderer>
+
+// The icons are compiled into this static library. Referring to their registration function pulls
+// the resource object (and its static registration) into every program that links a glyph user.
+static void RegisterUiResources() { Q_INIT_RESOURCE(resources); }
+
+namespace corvella {
+namespace {
+
+const QColor kFrameGray(153, 153, 153);
+const QColor kFrameLightGray(187, 187, 187);
+const QColor kFrameBlack(0, 0, 0);
+
+// One pixel wide, horizontal or vertical, from `from` up to but excluding `to`; the frame is
+// drawn as connected lines in this manner, so corners belong to the line that starts there.
+void DrawLine(QPainter& painter, QPoint from, QPoint to, const QColor& color) {
+  QRect pixels;
+  if (from.y() == to.y()) {
+    const int length = to.x() - from.x();
+    pixels = length >= 0 ? QRect(from.x(), from.y(), length, 1)
+                         : QRect(to.x() + 1, from.y(), -length, 1);
+  } else {
+    Q_ASSERT(from.x() == to.x());
+    const int length = to.y() - from.y();
+    pixels = length >= 0 ? QRect(from.x(), from.y(), 1, length)
+                         : QRect(from.x(), to.y() + 1, 1, -length);
+  }
+  if (!pixels.isEmpty()) painter.fillRect(pixels, color);
+}
+
+}  // namespace
+
+QPixmap RenderGlyph(const QString& svgPath, const QSize& size) {
+  static const bool registered = (RegisterUiResources(), true);
+  Q_UNUSED(registered);
+
+  QSvgRenderer renderer(svgPath);
+  if (!renderer.isValid() || size.isEmpty()) return {};
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  renderer.render(&painter);
+  painter.end();
+  return QPixmap::fromImage(image);
+}
+
+TPanelButton::TPanelButton(QWidget* parent) : QAbstractButton(parent) {
+  setCheckable(true);
+  setFocusPolicy(Qt::NoFocus);
+  setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent fills every pixel
+  resize(57, 53);
+}
+
+void TPanelButton::SetColor(const QColor& color) {
+  if (color_ == color) return;
+  color_ = color;
+  update();
+}
+
+void TPanelButton::SetGlyph(const QPixmap& glyph) {
+  glyph_ = glyph;
+  keyedGlyph_ = QPixmap();
+  if (!glyph.isNull()) {
+    QImage image = glyph.toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRgb transparentColor = image.pixel(0, image.height() - 1);
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        if (image.pixel(x, y) == transparentColor) image.setPixel(x, y, qRgba(0, 0, 0, 0));
+      }
+    }
+    keyedGlyph_ = QPixmap::fromImage(image);
+    keyedGlyph_.setDevicePixelRatio(glyph.devicePixelRatio());
+  }
+  update();
+}
+
+TPanelButton::State TPanelButton::ButtonState() const {
+  if (!isEnabled()) return State::Disabled;
+  if (isChecked()) return State::Down;
+  if (isDown()) return State::Pressed;
+  return State::Up;
+}
+
+QFont TPanelButton::CaptionFont() {
+  QFont font = QGuiApplication::font();
+  font.setPointSize(8);
+  // A painter completes unset properties from the widget's font; mark them all as set.
+  font.setResolveMask(QFont::AllPropertiesResolved);
+  return font;
+}
+
+int TPanelButton::CaptionHeight() { return QFontMetrics(CaptionFont()).height(); }
+
+void TPanelButton::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.fillRect(event->rect(), color_);
+
+  const int w = width();
+  const int h = height();
+  const QFont font = CaptionFont();
+  const QFontMetrics metrics(font);
+  const QSize glyphSize = glyph_.isNull() ? QSize(0, 0) : glyph_.deviceIndependentSize().toSize();
+  const QString caption = text();
+
+  // Integer division truncates toward zero, also for a glyph wider than the button.
+  int gx = (w - glyphSize.width()) / 2;
+  int gy = (h - glyphSize.height()) / 2 - (metrics.height() + 2) / 2;
+  int tx = (w - metrics.horizontalAdvance(caption)) / 2;
+  int ty = gy + glyphSize.height() + 2;  // top of the caption line
+
+  const State state = ButtonState();
+  if (state == State::Down) {
+    ++gx;
+    ++gy;
+    ++tx;
+    ++ty;
+  }
+
+  if (!keyedGlyph_.isNull()) painter.drawPixmap(gx, gy, keyedGlyph_);
+
+  painter.setFont(font);
+  painter.setPen(Qt::white);
+  painter.drawText(QPoint(tx, ty + metrics.ascent()), caption);
+
+  if (state == State::Pressed || state == State::Down) {
+    DrawLine(painter, {0, 0}, {w - 1, 0}, kFrameBlack);
+    DrawLine(painter, {w - 1, 0}, {w - 1, h - 1}, kFrameGray);
+    DrawLine(painter, {w - 1, h - 1}, {0, h - 1}, kFrameLightGray);
+    DrawLine(painter, {0, h - 1}, {0, 0}, kFrameBlack);
+  } else if (mouseInside_) {
+    // The last line starts one pixel up, so the bottom-left corner keeps Color.
+    DrawLine(painter, {0, 0}, {w - 1, 0}, kFrameGray);
+    DrawLine(painter, {w - 1, 0}, {w - 1, h - 1}, kFrameBlack);
+    DrawLine(painter, {w - 1, h - 1}, {0, h - 1}, kFrameBlack);
+    DrawLine(painter, {0, h - 2}, {0, 0}, kFrameLightGray);
+  }
+}
+
+void TPanelButton::enterEvent(QEnterEvent* event) {
+  mouseInside_ = true;
+  update();
+  QAbstractButton::enterEvent(event);
+}
+
+void TPanelButton::leaveEvent(QEvent* event) {
+  mouseInside_ = false;
+  update();
+  QAbstractButton::leaveEvent(event);
+}
+
+}  // namespace corvella

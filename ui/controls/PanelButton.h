@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+
+namespace corvella {
+
+// Renders an SVG file or resource (e.g. ":/icons/passwords-glyph.svg") into a pixmap of the given
+// size on a transparent background. Returns a null pixmap when the SVG cannot be read.
+QPixmap RenderGlyph(const QString& svgPath, const QSize& size = QSize(24, 24));
+
+// The side panel's page button: a glyph above a white caption, drawn flat on Color, with a raised
+// one-pixel frame while the mouse is over an up button and a sunken frame while it is pressed or
+// selected. The selected (checked) button draws glyph and caption one pixel right and down.
+// Put the buttons of a panel into an exclusive QButtonGroup so that exactly one stays selected.
+class TPanelButton : public QAbstractButton {
+  Q_OBJECT
+  Q_PROPERTY(QColor Color READ Color WRITE SetColor)
+  Q_PROPERTY(QPixmap Glyph READ Glyph WRITE SetGlyph)
+
+ public:
+  enum class State { Up, Disabled, Pressed, Down };
+
+  explicit TPanelButton(QWidget* parent = nullptr);
+
+  // Background colour; black until the owner sets it to its own background colour.
+  QColor Color() const { return color_; }
+  void SetColor(const QColor& color);
+
+  // Drawn at its own size. Pixels of its transparent colour (the colour of its bottom-left
+  // pixel) show Color; so do the transparent pixels of a glyph with an alpha channel.
+  QPixmap Glyph() const { return glyph_; }
+  void SetGlyph(const QPixmap& glyph);
+
+  bool MouseInside() const { return mouseInside_; }
+  // Disabled wins over selected, selected over pressed.
+  State ButtonState() const;
+
+  // The caption is drawn in the application's default UI font at 8 pt; the button's own font
+  // is not used.
+  static QFont CaptionFont();
+  // Line height of CaptionFont() (ascent + descent), the "th" that lifts the glyph so that glyph
+  // and caption sit centred together.
+  static int CaptionHeight();
+
+  QSize sizeHint() const override { return QSize(57, 53); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  QColor color_{Qt::black};
+  QPixmap glyph_;
+  QPixmap keyedGlyph_;  // glyph_ with its transparent colour made transparent
+  bool mouseInside_ = false;
+};
+
+}  // namespace corvella
