@@ -87,6 +87,11 @@ EntryListBox::EntryListBox(QWidget* parent)
   setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
+void EntryListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  QListView::mouseDoubleClickEvent(event);
+  emit DoubleClicked();
+}
+
 void EntryListBox::AddRow(const EntryPtr& entry) { model_->Append(entry); }
 
 void EntryListBox::Refresh(const std::vector<EntryPtr>& entries) {

@@ -62,6 +62,13 @@ class EntryListBox final : public QListView {
   EntryPtr SelectedEntry() const;
   EntryPtr EntryAt(int row) const { return model_->EntryAt(row); }
 
+ signals:
+  // Anywhere in the list, also below the last row.
+  void DoubleClicked();
+
+ protected:
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
  private:
   EntryListModel* model_;
 };

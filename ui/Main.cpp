@@ -5,12 +5,16 @@
 #include <QButtonGroup>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMenu>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QToolButton>
 
+#include "platform/Clipboard.h"
 #include "platform/Error.h"
+#include "platform/Settings.h"
+#include "platform/Shell.h"
 #include "store/MasterPassword.h"
 #include "store/PasswordStream.h"
 #include "ui/EntryListBox.h"
@@ -18,7 +22,10 @@
 #include "ui/MessageDialog.h"
 #include "ui/OptionsPage.h"
 #include "ui/Text.h"
+#include "ui/TrayMenu.h"
 #include "ui/controls/PanelButton.h"
+#include "ui/controls/TrayIcon.h"
+#include "ui/frmNewPassword.h"
 #include "ui/frmMasterPassword.h"
 
 namespace corvella {
@@ -30,6 +37,7 @@ constexpr int kToolBarHeight = 26;
 constexpr int kSidePanelWidth = 103;
 constexpr int kToolButtonWidth = 105;
 constexpr int kMsPerMinute = 60'000;
+constexpr int kClearClipboardMs = 10'000;
 const QColor kSidePanelColor(128, 128, 128);
 
 const char* const kUnlockFirst = "Please unlock the program first by entering the master password";
@@ -59,6 +67,15 @@ TMainForm::TMainForm(platform::Settings& settings, platform::Autostart& autostar
   PageControl->setGeometry(kSidePanelWidth, 0, kClientWidth - kSidePanelWidth,
                            kClientHeight - kToolBarHeight);
   ListBox = new EntryListBox(PageControl);
+  ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ListBox, &EntryListBox::customContextMenuRequested, this, &TMainForm::ListBoxContextMenu);
+  connect(ListBox, &EntryListBox::DoubleClicked, this, &TMainForm::WebPageActionExecute);
+  PopupMenu = new QMenu(this);
+  PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+  PopupMenu->addAction(tr("Copy user name"), this, &TMainForm::Copyusername1Click)
+      ->setObjectName(QStringLiteral("Copyusername1"));
+  PopupMenu->addAction(tr("Copy password"), this, &TMainForm::Copypassword1Click)
+      ->setObjectName(QStringLiteral("Copypassword1"));
   Options = new OptionsPage(settings_, autostart_, PageControl);
   PageControl->addWidget(ListBox);
   PageControl->addWidget(Options);
@@ -68,13 +85,27 @@ TMainForm::TMainForm(platform::Settings& settings, platform::Autostart& autostar
   connect(&lockTimer_, &QTimer::timeout, this, &TMainForm::LockTimerTimer);
   lockTimer_.start();
   connect(Options, &OptionsPage::LockPeriodChosen, this, &TMainForm::SetLockPeriod);
+  clearClipboardTimer_.setInterval(kClearClipboardMs);
+  connect(&clearClipboardTimer_, &QTimer::timeout, this, &TMainForm::ClearClipboardTimerTimer);
+
+  TrayMenu = new QMenu(this);
+  TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
+  connect(TrayMenu, &QMenu::aboutToShow, this, &TMainForm::TrayMenuPopup);
+  TrayIcon1 = new TTrayIcon(this);
+  TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+  TrayIcon1->SetToolTip(QStringLiteral("Corvella"));
+  TrayIcon1->SetPopupMenu(TrayMenu);
+  connect(TrayIcon1, &TTrayIcon::RestoreRequested, this, [this] {
+    BringToFront();
+    ApplicationEventsRestore();
+  });
   connect(qApp, &QApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) ApplicationEventsActivate();
   });
   FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() { WipeQString(CopiedPassword); }
 
 void TMainForm::FormCreate() {
   PanelButton1->setChecked(true);
@@ -268,15 +299,130 @@ bool TMainForm::VerifyMasterPassword(const QString& typed) {
   return true;
 }
 
+void TMainForm::AddEntry(const EntryPtr& entry) {
+  store_.AddEntry(entry);
+  ListBox->AddRow(entry);
+}
+
 void TMainForm::RefreshList() { ListBox->Refresh(store_.Entries()); }
 
-void TMainForm::NewPasswordActionExecute() { RequireUnlocked(); }
+template <class Editor, class AfterOk>
+void TMainForm::RunEditor(Editor& editor, AfterOk afterOk) {
+  NewPasswordForm = &editor;
+  struct ClearReference {
+    QPointer<QWidget>& reference;
+    ~ClearReference() { reference = nullptr; }
+  } clear{NewPasswordForm};
+  if (editor.exec() == QDialog::Accepted) afterOk();
+}
 
-void TMainForm::WebPageActionExecute() { RequireUnlocked(); }
+void TMainForm::NewPasswordActionExecute() {
+  RequireUnlocked();
+  TNewPasswordForm editor(nullptr, {});
+  RunEditor(editor, [&] {
+    auto entry = std::make_shared<TPassword>();
+    entry->Url = editor.UrlText();
+    entry->SetPassword(editor.PasswordText().View());
+    entry->SiteName = editor.SiteNameText();
+    entry->UserName = editor.UserNameText();
+    AddEntry(entry);
+    store_.SavePasswords();
+  });
+}
 
-void TMainForm::EditPasswordActionExecute() { RequireUnlocked(); }
+void TMainForm::EditPasswordActionExecute() {
+  RequireUnlocked();
+  const EntryPtr entry = ListBox->SelectedEntry();
+  if (!entry) {
+    ShowMessage(MessageKind::Information, tr("No password entry selected"));
+    return;
+  }
+  TNewPasswordForm editor(entry, [this] { store_.SavePasswords(); });
+  editor.setWindowTitle(tr("Edit Password"));
+  editor.SetFields(*entry);
+  RunEditor(editor, [this] { RefreshList(); });
+}
 
-void TMainForm::DeletePasswordActionExecute() { RequireUnlocked(); }
+void TMainForm::DeletePasswordActionExecute() {
+  RequireUnlocked();
+  // Held across the question: a lock meanwhile wipes the entry but cannot free it.
+  const EntryPtr entry = ListBox->SelectedEntry();
+  if (!entry) {
+    ShowMessage(MessageKind::Information, tr("Please select a password entry to delete"));
+    return;
+  }
+  const QString question = tr("Are you sure you want to delete the password entry \"%1\"?")
+                               .arg(FromBytes(entry->SiteName));
+  if (ShowMessage(MessageKind::Confirm, question, MessageButtons::YesNo) != MessageAnswer::Yes) {
+    return;
+  }
+  store_.RemoveEntry(entry.get());
+  store_.SavePasswords();
+  RefreshList();
+}
+
+void TMainForm::WebPageActionExecute() {
+  RequireUnlocked();
+  const EntryPtr entry = ListBox->SelectedEntry();
+  if (!entry) return;
+  if (platform::SettingToBool(settings_.ReadSetting("CopyToClipboard"))) CopyPassword(*entry);
+  QString address = FromBytes(entry->Url);
+  QString scheme = address.left(4);
+  for (QChar& c : scheme) {
+    if (c >= u'A' && c <= u'Z') c = c.toLower();
+  }
+  if (scheme != QLatin1String("http")) address.prepend(QLatin1String("http://"));
+  platform::OpenWebAddress(address);
+}
+
+void TMainForm::CopyPassword(const TPassword& entry) {
+  WipeQString(CopiedPassword);
+  CopiedPassword = FromSecretBytes(entry.GetPassword().View());
+  platform::Clipboard::SetText(CopiedPassword, true);
+  // A running countdown is not restarted.
+  if (!clearClipboardTimer_.isActive()) clearClipboardTimer_.start();
+}
+
+void TMainForm::ClearClipboardTimerTimer() {
+  // Only while the clipboard still holds exactly what we put there.
+  if (platform::Clipboard::Text() != CopiedPassword) return;
+  WipeQString(CopiedPassword);
+  platform::Clipboard::SetText(QString(), false);
+  clearClipboardTimer_.stop();
+}
+
+void TMainForm::ListBoxContextMenu(const QPoint& position) {
+  const QModelIndex row = ListBox->indexAt(position);
+  if (row.isValid()) ListBox->setCurrentIndex(row);
+  PopupMenu->exec(ListBox->viewport()->mapToGlobal(position));
+}
+
+void TMainForm::Copyusername1Click() {
+  if (const EntryPtr entry = ListBox->SelectedEntry()) {
+    platform::Clipboard::SetText(FromBytes(entry->UserName), false);
+  }
+}
+
+void TMainForm::Copypassword1Click() {
+  if (const EntryPtr entry = ListBox->SelectedEntry()) CopyPassword(*entry);
+}
+
+void TMainForm::TrayMenuPopup() {
+  RebuildTrayMenu(
+      *TrayMenu, store_.Entries(), [this](const EntryPtr& entry) { CopyPassword(*entry); },
+      [this] { ExitProgramActionExecute(); });
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // Minimised, the window waits in the notification area; without a tray it stays minimised so
+  // that it can always come back.
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && TTrayIcon::Available()) {
+    QTimer::singleShot(0, this, &QWidget::hide);
+  }
+}
+
+void TMainForm::ApplicationEventsRestore() { FocusUnlockField(); }
 
 void TMainForm::ExitProgramActionExecute() { close(); }
 

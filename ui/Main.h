@@ -8,6 +8,7 @@
 #include "store/PasswordStore.h"
 
 class QAction;
+class QMenu;
 class QStackedWidget;
 
 namespace corvella::platform {
@@ -22,6 +23,7 @@ class OptionsPage;
 class TCreateMasterPasswordFrame;
 class TMasterPasswordFrame;
 class TPanelButton;
+class TTrayIcon;
 
 // The main window: tool bar, side panel, the Passwords and Options pages, the lock state and
 // the panels laid over the pages while locked.
@@ -54,6 +56,10 @@ class TMainForm final : public QMainWindow {
 
   PasswordStore& Store() { return store_; }
   QTimer& LockTimer() { return lockTimer_; }
+  QTimer& ClearClipboardTimer() { return clearClipboardTimer_; }
+
+  // Puts the entry's password on the clipboard and arms its erasure.
+  void CopyPassword(const TPassword& entry);
   // The open entry editor, if any; Lock() does nothing while it is set.
   QPointer<QWidget> NewPasswordForm;
 
@@ -76,12 +82,24 @@ class TMainForm final : public QMainWindow {
   void PanelButton2Click();
   void PageControlChange();
 
+  void ListBoxContextMenu(const QPoint& position);
+  void Copyusername1Click();
+  void Copypassword1Click();
+  void ClearClipboardTimerTimer();
+  void TrayMenuPopup();
+  void ApplicationEventsRestore();
+
   void CreateMasterPassword(const QString& password);
   void UnlockWithPassword(const QString& password);
   bool VerifyMasterPassword(const QString& typed);
+  void AddEntry(const EntryPtr& entry);
   void RefreshList();
+  // Runs the entry editor for one showing with NewPasswordForm set meanwhile.
+  template <class Editor, class AfterOk>
+  void RunEditor(Editor& editor, AfterOk afterOk);
 
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
   platform::Settings& settings_;
   platform::Autostart& autostart_;
@@ -89,6 +107,9 @@ class TMainForm final : public QMainWindow {
   bool Locked = true;
   bool FirstActivation = true;
   QTimer lockTimer_;
+  QTimer clearClipboardTimer_;
+  // The plaintext this program last put on the clipboard.
+  QString CopiedPassword;
 
   QStackedWidget* PageControl = nullptr;
   EntryListBox* ListBox = nullptr;
@@ -97,6 +118,9 @@ class TMainForm final : public QMainWindow {
   TPanelButton* PanelButton2 = nullptr;
   TCreateMasterPasswordFrame* CreatePanel = nullptr;
   TMasterPasswordFrame* UnlockPanel = nullptr;
+  QMenu* PopupMenu = nullptr;
+  QMenu* TrayMenu = nullptr;
+  TTrayIcon* TrayIcon1 = nullptr;
 };
 
 }  // namespace corvella

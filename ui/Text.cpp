@@ -11,6 +11,16 @@ QString FromBytes(std::string_view bytes) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString FromSecretBytes(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  }
+  std::string text = DisplayText(bytes);
+  QString result = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  Cleanse(text.data(), text.capacity());
+  return result;
+}
+
 std::string ToBytes(const QString& text) {
   const QByteArray utf8 = text.toUtf8();
   return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));

@@ -11,6 +11,8 @@ namespace corvella {
 // Stored texts are bytes; the window types UTF-8 and shows bytes that are not UTF-8 as
 // Windows-1252 (files made on Windows).
 QString FromBytes(std::string_view bytes);
+// The same for a secret: no temporary copy is left behind unwiped.
+QString FromSecretBytes(std::string_view bytes);
 std::string ToBytes(const QString& text);
 SecureString ToSecretBytes(const QString& text);
 

@@ -1,0 +1,1024 @@
+// The main window under the real application object: the lock states, refusals travelling
+// through the failure handler, and the Options page against a settings file and an autostart
+// folder in a temporary home.
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Autostart.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+#include "platform/Settings.h"
+#include "store/CipherFraming.h"
+#include "store/PasswordStore.h"
+#include "store/PasswordStream.h"
+#include "store/Session.h"
+#include "ui/Application.h"
+#include "ui/EntryListBox.h"
+#include "ui/Main.h"
+#include "ui/MessageDialog.h"
+
+namespace corvella {
+namespace {
+
+// The form whose ApplicationEventsException is the failure handler of the application.
+TMainForm* formUnderTest = nullptr;
+
+QtMessageHandler previousHandler = nullptr;
+
+// The offscreen platform warns about every fixed-size window and every drop-down list.
+void DropOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
+                           const QString& message) {
+  if (type == QtWarningMsg && message.startsWith(QStringLiteral("This plugin does not support"))) {
+    return;
+  }
+  if (previousHandler != nullptr) previousHandler(type, context, message);
+}
+
+const char* const kUnlockFirst =
+    "Information: Please unlock the program first by entering the master password";
+const char* const kInvalidMasterPassword = "Error: Invalid master password";
+const char* const kMismatch =
+    "Error: The passwords you enter don't match. Please enter the password again.";
+const char* const kTooShort =
+    "Error: The password you entered is too short. Please enter a password that is at least 6 "
+    "characters long";
+
+// Test vaults only; none of these is ever printed.
+constexpr std::string_view kVaultPassword = "correct horse 7";
+constexpr std::string_view kProgramPath = "/opt/corvella/bin/corvella";
+
+QString KindName(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Warning:
+      return QStringLiteral("Warning");
+    case MessageKind::Error:
+      return QStringLiteral("Error");
+    case MessageKind::Information:
+      return QStringLiteral("Information");
+    case MessageKind::Confirm:
+      return QStringLiteral("Confirm");
+  }
+  return QStringLiteral("?");
+}
+
+std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool WriteAll(const QString& path, const QByteArray& content) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+         file.write(content) == content.size();
+}
+
+// Types `text` key by key; characters outside ASCII arrive as the text of an unnamed key.
+void Type(QWidget* field, const QString& text) {
+  for (const QChar c : text) {
+    if (c.unicode() < 0x80) {
+      QTest::keyClick(field, static_cast<char>(c.unicode()));
+    } else {
+      QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+  }
+}
+
+EntryPtr MakeEntry(const QString& site) {
+  auto entry = std::make_shared<TPassword>();
+  entry->SiteName = Bytes(site);
+  entry->Url = "https://" + Bytes(site.toLower().remove(u' ')) + ".example";
+  entry->UserName = "user of " + Bytes(site);
+  entry->SetPassword("pw-" + Bytes(site));
+  return entry;
+}
+
+std::vector<EntryPtr> MakeEntries(const QStringList& sites) {
+  std::vector<EntryPtr> entries;
+  for (const QString& site : sites) entries.push_back(MakeEntry(site));
+  return entries;
+}
+
+void WriteVault(const std::string& path, const QStringList& sites, std::string_view password) {
+  PasswordStore store;
+  for (const EntryPtr& entry : MakeEntries(sites)) store.AddEntry(entry);
+  store.SetMasterPassword(password);
+  store.SavePasswordsTo(path);
+}
+
+// A file that opens with the right marker but whose last record stops short.
+void WriteDamagedVault(const std::string& path, const QStringList& sites,
+                       std::string_view password) {
+  SecureBytes stream;
+  WritePasswordStream(MakeEntries(sites), stream);
+  stream.resize(stream.size() - 10);
+  platform::CreateDirectories(platform::DirectoryOf(path));
+  platform::AtomicFileWriter file(path);
+  EncryptStreamToFile(stream, file, password);
+  file.Commit();
+}
+
+SecureBytes DecryptVault(const std::string& path, std::string_view password) {
+  platform::InputFile file(path);
+  SecureBytes stream;
+  DecryptFileToStream(file, stream, password);
+  return stream;
+}
+
+QStringList SiteNames(const std::vector<EntryPtr>& entries) {
+  QStringList names;
+  for (const EntryPtr& entry : entries) names << QString::fromStdString(entry->SiteName);
+  return names;
+}
+
+// The settings file and every file of the autostart folder, to show that nothing was written.
+QByteArrayList Snapshot(const QString& settingsPath, const QString& autostartDir) {
+  QByteArrayList state{ReadAll(settingsPath)};
+  const QDir dir(autostartDir);
+  for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+    state << name.toUtf8() << ReadAll(dir.filePath(name));
+  }
+  return state;
+}
+
+enum class Submit { OkButton, EnterInFirst, EnterInSecond };
+enum class Vault { WithEntries, Damaged, Windows1252, DeletedAfterShow };
+enum class LockState { Unlocked, Locked, Creating, EditorOpen };
+enum class LockTrigger { Button, Timer };
+
+}  // namespace
+}  // namespace corvella
+
+Q_DECLARE_METATYPE(corvella::Submit)
+Q_DECLARE_METATYPE(corvella::Vault)
+Q_DECLARE_METATYPE(corvella::LockState)
+Q_DECLARE_METATYPE(corvella::LockTrigger)
+
+// Readable stored option values in failure messages.
+template <>
+inline char* QTest::toString(const std::string& value) {
+  return QTest::toString(QByteArray::fromStdString(value));
+}
+
+namespace corvella {
+
+class MainFormTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+
+  void createMasterPassword_data();
+  void createMasterPassword();
+  void createRefusedWhenFileAppeared();
+  void createFirstSaveFails();
+
+  void unlock_data();
+  void unlock();
+
+  void lock_data();
+  void lock();
+
+  void refusedWhileLocked_data();
+  void refusedWhileLocked();
+
+  void storedFlags_data();
+  void storedFlags();
+  void storedLockTime_data();
+  void storedLockTime();
+  void optionsThatFailToLoad_data();
+  void optionsThatFailToLoad();
+  void pickLockTime();
+  void pageSwitchShowsAutostartEntry_data();
+  void pageSwitchShowsAutostartEntry();
+  void loadOnStartupClicks();
+
+ private:
+  // The form and the controls the tests drive.
+  struct Controls {
+    QStackedWidget* pages = nullptr;
+    EntryListBox* list = nullptr;
+    QAbstractButton* passwordsButton = nullptr;
+    QAbstractButton* optionsButton = nullptr;
+    QCheckBox* copyBox = nullptr;
+    QCheckBox* lockBox = nullptr;
+    QComboBox* timeBox = nullptr;
+    QCheckBox* startupBox = nullptr;
+    QWidget* createPanel = nullptr;
+    QLineEdit* newPassword1 = nullptr;
+    QLineEdit* newPassword2 = nullptr;
+    QPushButton* createOk = nullptr;
+    QWidget* unlockPanel = nullptr;
+    QLineEdit* unlockField = nullptr;
+    QPushButton* unlockOk = nullptr;
+  };
+
+  // Creates and shows the form and runs its first activation.
+  bool StartForm();
+  bool UnlockWith(std::string_view password);
+  void Click(QAbstractButton* button);
+  void ClickNamed(const QString& buttonName);
+  void PickTime(const QString& text);
+  void FireLockTimer();
+  QStringList TakeMessages();
+  QStringList ListRows() const;
+
+  QString Path(const char* below) const { return home_->filePath(QLatin1String(below)); }
+  QString SettingsPath() const { return Path("config/Corvella/Corvella.conf"); }
+  QString AutostartDir() const { return Path("config/autostart"); }
+  QString AutostartEntry() const { return Path("config/autostart/Corvella.desktop"); }
+  std::string VaultPath() const { return Bytes(Path("data/Corvella/Passwords.dat")); }
+  bool WriteSettings(const QByteArray& lines) {
+    return WriteAll(SettingsPath(), "[General]\n" + lines);
+  }
+
+  std::unique_ptr<QTemporaryDir> home_;
+  std::unique_ptr<platform::Settings> settings_;
+  std::unique_ptr<platform::Autostart> autostart_;
+  std::unique_ptr<MessageDialogResponder> responder_;
+  std::unique_ptr<TMainForm> form_;
+  Controls ui_;
+  QStringList messages_;
+};
+
+void MainFormTest::initTestCase() {
+  // Installed here: the test library installs its own handler when it starts.
+  previousHandler = qInstallMessageHandler(DropOffscreenWarnings);
+}
+
+void MainFormTest::init() {
+  home_ = std::make_unique<QTemporaryDir>();
+  QVERIFY(home_->isValid());
+  for (const char* folder : {"home", "config", "data", "runtime"}) {
+    QVERIFY(QDir().mkpath(Path(folder)));
+  }
+  QFile::setPermissions(Path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  qputenv("HOME", Path("home").toUtf8());
+  qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
+  qputenv("XDG_DATA_HOME", Path("data").toUtf8());
+  qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
+  // A Passwords.dat beside the test program would take the place of the one in the data folder.
+  QCOMPARE(GetPasswordFileName(), VaultPath());
+
+  settings_ = std::make_unique<platform::Settings>(Bytes(SettingsPath()));
+  autostart_ =
+      std::make_unique<platform::Autostart>(Bytes(Path("config")), std::string(kProgramPath));
+  responder_ = std::make_unique<MessageDialogResponder>(
+      [this](MessageKind kind, const QString& text, MessageButtons buttons) {
+        messages_ << KindName(kind) + QStringLiteral(": ") + text;
+        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
+      });
+  messages_.clear();
+  ui_ = {};
+}
+
+void MainFormTest::cleanup() {
+  formUnderTest = nullptr;
+  form_.reset();
+  responder_.reset();
+  if (!QTest::currentTestFailed()) {
+    QVERIFY2(messages_.isEmpty(), qPrintable(QStringLiteral("Messages nobody checked: ") +
+                                             messages_.join(QStringLiteral(" | "))));
+  }
+  autostart_.reset();
+  settings_.reset();
+  home_.reset();
+}
+
+bool MainFormTest::StartForm() {
+  form_ = std::make_unique<TMainForm>(*settings_, *autostart_);
+  formUnderTest = form_.get();
+  form_->show();
+  form_->activateWindow();
+  if (!QTest::qWaitForWindowActive(form_.get())) return false;
+  form_->ApplicationEventsActivate();
+
+  bool found = true;
+  const auto find = [&found](auto*& control, QObject* parent, const char* name) {
+    using Control = std::remove_pointer_t<std::remove_reference_t<decltype(control)>>;
+    control = parent == nullptr ? nullptr : parent->findChild<Control*>(QLatin1String(name));
+    if (control == nullptr) {
+      qWarning("No control %s", name);
+      found = false;
+    }
+  };
+  find(ui_.pages, form_.get(), "PageControl");
+  find(ui_.list, form_.get(), "ListBox");
+  find(ui_.passwordsButton, form_.get(), "PanelButton1");
+  find(ui_.optionsButton, form_.get(), "PanelButton2");
+  find(ui_.copyBox, form_.get(), "CopyPasswordsBox");
+  find(ui_.lockBox, form_.get(), "LockProgramBox");
+  find(ui_.timeBox, form_.get(), "TimeBox");
+  find(ui_.startupBox, form_.get(), "LoadOnStartup");
+  find(ui_.createPanel, form_.get(), "CreateMasterPasswordFrame");
+  find(ui_.newPassword1, ui_.createPanel, "PasswordEdit1");
+  find(ui_.newPassword2, ui_.createPanel, "PasswordEdit2");
+  find(ui_.createOk, ui_.createPanel, "Button1");
+  find(ui_.unlockPanel, form_.get(), "MasterPasswordFrame");
+  find(ui_.unlockField, ui_.unlockPanel, "PasswordEdit");
+  find(ui_.unlockOk, ui_.unlockPanel, "Button1");
+  return found;
+}
+
+bool MainFormTest::UnlockWith(std::string_view password) {
+  if (!ui_.unlockPanel->isVisible()) return false;
+  ui_.unlockField->setText(QString::fromUtf8(password.data(), qsizetype(password.size())));
+  QTest::keyClick(ui_.unlockField, Qt::Key_Return);
+  return !form_->IsLocked();
+}
+
+void MainFormTest::Click(QAbstractButton* button) {
+  // Near the left edge: a check box only takes clicks on its indicator and its text.
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
+}
+
+void MainFormTest::ClickNamed(const QString& buttonName) {
+  auto* button = form_->findChild<QToolButton*>(buttonName);
+  QVERIFY2(button != nullptr && button->isVisible(), qPrintable(buttonName));
+  QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Picks an item from the open drop-down list, as a user does; the current one counts too.
+void MainFormTest::PickTime(const QString& text) {
+  const int index = ui_.timeBox->findText(text);
+  QVERIFY(index >= 0);
+  ui_.timeBox->showPopup();
+  QAbstractItemView* view = ui_.timeBox->view();
+  QTRY_VERIFY(view->isVisible());
+  view->setCurrentIndex(view->model()->index(index, 0));
+  QTest::keyClick(view, Qt::Key_Return);
+  QTRY_VERIFY(!view->isVisible());
+}
+
+void MainFormTest::FireLockTimer() {
+  QTimer& timer = form_->LockTimer();
+  const int interval = timer.interval();
+  timer.start(1);
+  QTest::qWait(60);
+  timer.start(interval);
+}
+
+QStringList MainFormTest::TakeMessages() {
+  QCoreApplication::processEvents();
+  return std::exchange(messages_, {});
+}
+
+QStringList MainFormTest::ListRows() const {
+  QStringList rows;
+  const QAbstractItemModel* model = ui_.list->model();
+  for (int row = 0; row < model->rowCount(); ++row) {
+    rows << model->index(row, 0).data().toString();
+  }
+  return rows;
+}
+
+// ---- Creating the master password ----
+
+void MainFormTest::createMasterPassword_data() {
+  QTest::addColumn<QString>("first");
+  QTest::addColumn<QString>("second");
+  QTest::addColumn<Submit>("submit");
+  QTest::addColumn<QString>("refusal");  // empty: accepted
+
+  QTest::newRow("different") << "secret-one" << "secret-two" << Submit::OkButton << kMismatch;
+  QTest::newRow("different and both short: mismatch first")
+      << "abc" << "abd" << Submit::EnterInFirst << kMismatch;
+  QTest::newRow("one letter's case differs")
+      << "Secret-one" << "secret-one" << Submit::EnterInSecond << kMismatch;
+  QTest::newRow("second empty") << "secret-one" << "" << Submit::OkButton << kMismatch;
+  QTest::newRow("five bytes") << "12345" << "12345" << Submit::OkButton << kTooShort;
+  QTest::newRow("both empty") << "" << "" << Submit::EnterInSecond << kTooShort;
+  QTest::newRow("six bytes") << "123456" << "123456" << Submit::OkButton << "";
+  QTest::newRow("three letters of two bytes each")
+      << QStringLiteral("äöü") << QStringLiteral("äöü") << Submit::EnterInFirst << "";
+  QTest::newRow("long, with blanks") << " a b c d e f g " << " a b c d e f g "
+                                     << Submit::EnterInSecond << "";
+}
+
+void MainFormTest::createMasterPassword() {
+  QFETCH(QString, first);
+  QFETCH(QString, second);
+  QFETCH(Submit, submit);
+  QFETCH(QString, refusal);
+
+  QVERIFY(StartForm());
+  QVERIFY(ui_.createPanel->isVisible());
+  QVERIFY(!ui_.unlockPanel->isVisible());
+  QCOMPARE(form_->focusWidget(), ui_.newPassword1);
+
+  Type(ui_.newPassword1, first);
+  Type(ui_.newPassword2, second);
+  switch (submit) {
+    case Submit::OkButton:
+      QTest::mouseClick(ui_.createOk, Qt::LeftButton);
+      break;
+    case Submit::EnterInFirst:
+      QTest::keyClick(ui_.newPassword1, Qt::Key_Return);
+      break;
+    case Submit::EnterInSecond:
+      QTest::keyClick(ui_.newPassword2, Qt::Key_Return);
+      break;
+  }
+
+  if (!refusal.isEmpty()) {
+    QCOMPARE(TakeMessages(), QStringList{refusal});
+    QCOMPARE(ui_.newPassword1->text(), QString());
+    QCOMPARE(ui_.newPassword2->text(), QString());
+    QCOMPARE(form_->focusWidget(), ui_.newPassword1);
+    QVERIFY(ui_.createPanel->isVisible());
+    QVERIFY(form_->IsLocked());
+    QVERIFY(form_->Store().MasterPassword().empty());
+    QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+    QVERIFY(!QFile::exists(QString::fromStdString(VaultPath())));
+    return;
+  }
+
+  QCOMPARE(TakeMessages(), QStringList());
+  QVERIFY(!form_->IsLocked());
+  QVERIFY(!ui_.createPanel->isVisible());
+  QVERIFY(!ui_.unlockPanel->isVisible());
+  QVERIFY(form_->Store().MasterPassword() == Bytes(first));
+  form_->RequireUnlocked();
+  QCOMPARE(ListRows(), QStringList());
+  QVERIFY(form_->Store().Entries().empty());
+
+  // The new file holds the marker alone, under the new master password.
+  QCOMPARE(QFileInfo(QString::fromStdString(VaultPath())).size(), 3);
+  const SecureBytes stream = DecryptVault(VaultPath(), Bytes(first));
+  QVERIFY(std::string(stream.begin(), stream.end()) == kStreamMarker);
+  PasswordStore reopened;
+  reopened.SetMasterPassword(Bytes(first));
+  QVERIFY(reopened.LoadPasswordsFrom(VaultPath()) == LoadResult::Loaded);
+  QVERIFY(reopened.Entries().empty());
+}
+
+void MainFormTest::createRefusedWhenFileAppeared() {
+  QVERIFY(StartForm());
+  QVERIFY(ui_.createPanel->isVisible());
+  // Another copy of the program created a password file meanwhile.
+  WriteVault(VaultPath(), {"Theirs"}, kVaultPassword);
+  const QByteArray theirs = ReadAll(QString::fromStdString(VaultPath()));
+
+  Type(ui_.newPassword1, "mine-123");
+  Type(ui_.newPassword2, "mine-123");
+  QTest::keyClick(ui_.newPassword2, Qt::Key_Return);
+
+  const QStringList messages = TakeMessages();
+  QCOMPARE(messages.size(), 1);
+  QVERIFY2(QRegularExpression(
+               QStringLiteral(R"(^Information: Assertion failure \(FCreateMasterPassword, line \d+\)$)"))
+               .match(messages.first())
+               .hasMatch(),
+           qPrintable(messages.first()));
+  QCOMPARE(ReadAll(QString::fromStdString(VaultPath())), theirs);
+  QCOMPARE(QDir(Path("data/Corvella")).entryList(QDir::Files | QDir::Hidden),
+           QStringList{QStringLiteral("Passwords.dat")});
+  QVERIFY(form_->Store().MasterPassword().empty());
+  QVERIFY(form_->IsLocked());
+  QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+  QVERIFY(ui_.createPanel->isVisible());
+  // A refused command is refused the usual way, not run against their file.
+  ClickNamed(QStringLiteral("NewPasswordActionButton"));
+  QCOMPARE(TakeMessages(), QStringList{kUnlockFirst});
+}
+
+void MainFormTest::createFirstSaveFails() {
+  // The folder of the password file cannot be made: a file stands where it would be.
+  const QString blocker = Path("data/Corvella");
+  QVERIFY(WriteAll(blocker, "not a folder"));
+  QVERIFY(StartForm());
+  QVERIFY(ui_.createPanel->isVisible());
+
+  Type(ui_.newPassword1, "first-try");
+  Type(ui_.newPassword2, "first-try");
+  QTest::mouseClick(ui_.createOk, Qt::LeftButton);
+
+  // The message of the save's own error, whatever its wording.
+  PasswordStore probe;
+  probe.SetMasterPassword("probe-1");
+  QString saveError;
+  try {
+    probe.SavePasswordsTo(VaultPath());
+  } catch (const Error& error) {
+    saveError = QString::fromUtf8(error.what());
+  }
+  QVERIFY(saveError.contains(QString::fromStdString(VaultPath())));
+  QCOMPARE(TakeMessages(), QStringList{QStringLiteral("Information: ") + saveError});
+  QVERIFY(form_->IsLocked());
+  QVERIFY(form_->Store().MasterPassword().empty());
+  QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+  QVERIFY(ui_.createPanel->isVisible());
+  QCOMPARE(ui_.newPassword1->text(), QStringLiteral("first-try"));
+  QCOMPARE(ui_.newPassword2->text(), QStringLiteral("first-try"));
+  QCOMPARE(ReadAll(blocker), QByteArray("not a folder"));
+
+  // Once the way is clear, OK again succeeds with the same fields.
+  QVERIFY(QFile::remove(blocker));
+  QTest::mouseClick(ui_.createOk, Qt::LeftButton);
+  QCOMPARE(TakeMessages(), QStringList());
+  QVERIFY(!form_->IsLocked());
+  QVERIFY(!ui_.createPanel->isVisible());
+  QCOMPARE(DecryptVault(VaultPath(), "first-try").size(), 3u);
+}
+
+// ---- Unlocking ----
+
+void MainFormTest::unlock_data() {
+  QTest::addColumn<Vault>("vault");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<Submit>("submit");
+  QTest::addColumn<QString>("message");  // "{path}" stands for the password file
+  QTest::addColumn<QStringList>("listed");
+  QTest::addColumn<QByteArray>("masterPassword");  // kept afterwards; empty while locked
+
+  const QString right = QString::fromUtf8(kVaultPassword.data(), qsizetype(kVaultPassword.size()));
+  const QStringList sites{"Zeta Bank", "alpha mail", "Mid Shop"};
+  const QByteArray rightBytes(kVaultPassword.data(), qsizetype(kVaultPassword.size()));
+  const QString notFound = QStringLiteral(
+      "Error: Password file {path} not found.\n\nRestore the file from backup and restart the "
+      "program or enter a new master password to create a new password file");
+
+  QTest::newRow("right password, OK") << Vault::WithEntries << right << Submit::OkButton << ""
+                                      << sites << rightBytes;
+  QTest::newRow("right password, Enter") << Vault::WithEntries << right << Submit::EnterInFirst
+                                         << "" << sites << rightBytes;
+  QTest::newRow("wrong password") << Vault::WithEntries << right.chopped(1) << Submit::EnterInFirst
+                                  << kInvalidMasterPassword << QStringList() << QByteArray();
+  QTest::newRow("empty field") << Vault::WithEntries << "" << Submit::OkButton
+                               << kInvalidMasterPassword << QStringList() << QByteArray();
+  QTest::newRow("record cut short") << Vault::Damaged << right << Submit::EnterInFirst
+                                    << kInvalidMasterPassword << QStringList() << QByteArray();
+  QTest::newRow("file made on Windows")
+      << Vault::Windows1252 << QStringLiteral("Pässwort-1") << Submit::EnterInFirst << ""
+      << sites << QByteArray("P\xe4sswort-1");
+  QTest::newRow("file gone since the panel showed")
+      << Vault::DeletedAfterShow << QStringLiteral("anything-9") << Submit::EnterInFirst
+      << notFound << QStringList() << QByteArray("anything-9");
+  QTest::newRow("file gone, empty field") << Vault::DeletedAfterShow << "" << Submit::OkButton
+                                          << notFound << QStringList() << QByteArray();
+}
+
+void MainFormTest::unlock() {
+  QFETCH(Vault, vault);
+  QFETCH(QString, typed);
+  QFETCH(Submit, submit);
+  QFETCH(QString, message);
+  QFETCH(QStringList, listed);
+  QFETCH(QByteArray, masterPassword);
+
+  const QStringList sites{"Zeta Bank", "alpha mail", "Mid Shop"};
+  switch (vault) {
+    case Vault::WithEntries:
+    case Vault::DeletedAfterShow:
+      WriteVault(VaultPath(), sites, kVaultPassword);
+      break;
+    case Vault::Damaged:
+      WriteDamagedVault(VaultPath(), sites, kVaultPassword);
+      break;
+    case Vault::Windows1252:
+      WriteVault(VaultPath(), sites, "P\xe4sswort-1");
+      break;
+  }
+  QVERIFY(StartForm());
+  QVERIFY(ui_.unlockPanel->isVisible());
+  QVERIFY(!ui_.createPanel->isVisible());
+  QCOMPARE(form_->focusWidget(), ui_.unlockField);
+  if (vault == Vault::DeletedAfterShow) QVERIFY(QFile::remove(QString::fromStdString(VaultPath())));
+
+  Type(ui_.unlockField, typed);
+  if (submit == Submit::OkButton) {
+    QTest::mouseClick(ui_.unlockOk, Qt::LeftButton);
+  } else {
+    QTest::keyClick(ui_.unlockField, Qt::Key_Return);
+  }
+
+  message.replace(QStringLiteral("{path}"), QString::fromStdString(VaultPath()));
+  QCOMPARE(TakeMessages(), message.isEmpty() ? QStringList() : QStringList{message});
+  QCOMPARE(ui_.unlockField->text(), QString());
+  const bool unlocked = message.isEmpty() || vault == Vault::DeletedAfterShow;
+  QCOMPARE(form_->IsLocked(), !unlocked);
+  QCOMPARE(ui_.unlockPanel->isVisible(), !unlocked);
+  QCOMPARE(ListRows(), listed);
+  QCOMPARE(SiteNames(form_->Store().Entries()), listed);
+  QVERIFY(form_->Store().MasterPassword() == masterPassword.toStdString());
+  if (unlocked && !masterPassword.isEmpty()) {
+    form_->RequireUnlocked();
+    return;
+  }
+  QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+  if (unlocked) {
+    // Unlocked without a master password: the entry commands are still refused.
+    for (const char* command : {"NewPasswordActionButton", "WebPageActionButton",
+                                "EditPasswordActionButton", "DeletePasswordActionButton"}) {
+      ClickNamed(QLatin1String(command));
+      QCOMPARE(TakeMessages(), QStringList{kUnlockFirst});
+    }
+    // Lock leaves that state for the ordinary lock.
+    ClickNamed(QStringLiteral("LockActionButton"));
+    QVERIFY(form_->IsLocked());
+    QVERIFY(ui_.unlockPanel->isVisible());
+  }
+}
+
+// ---- Locking ----
+
+void MainFormTest::lock_data() {
+  QTest::addColumn<LockState>("state");
+  QTest::addColumn<LockTrigger>("trigger");
+  QTest::addColumn<bool>("lockProgramTicked");
+  QTest::addColumn<bool>("locks");
+
+  QTest::newRow("button, unlocked") << LockState::Unlocked << LockTrigger::Button << true << true;
+  QTest::newRow("button, unlocked, box unticked")
+      << LockState::Unlocked << LockTrigger::Button << false << true;
+  QTest::newRow("timer, unlocked") << LockState::Unlocked << LockTrigger::Timer << true << true;
+  QTest::newRow("timer, unlocked, box unticked")
+      << LockState::Unlocked << LockTrigger::Timer << false << false;
+  QTest::newRow("button, locked") << LockState::Locked << LockTrigger::Button << true << false;
+  QTest::newRow("timer, locked") << LockState::Locked << LockTrigger::Timer << true << false;
+  QTest::newRow("button, creating") << LockState::Creating << LockTrigger::Button << true << false;
+  QTest::newRow("timer, creating") << LockState::Creating << LockTrigger::Timer << true << false;
+  QTest::newRow("button, editor open")
+      << LockState::EditorOpen << LockTrigger::Button << true << false;
+  QTest::newRow("timer, editor open")
+      << LockState::EditorOpen << LockTrigger::Timer << true << false;
+}
+
+void MainFormTest::lock() {
+  QFETCH(LockState, state);
+  QFETCH(LockTrigger, trigger);
+  QFETCH(bool, lockProgramTicked);
+  QFETCH(bool, locks);
+
+  QVERIFY(WriteSettings(QByteArray("CopyToClipboard=1\nLockProgram=") +
+                        (lockProgramTicked ? "1" : "0") + "\n"));
+  if (state != LockState::Creating) WriteVault(VaultPath(), {"One", "Two"}, kVaultPassword);
+  QVERIFY(StartForm());
+  QCOMPARE(ui_.lockBox->isChecked(), lockProgramTicked);
+  const bool unlocked = state == LockState::Unlocked || state == LockState::EditorOpen;
+  if (unlocked) QVERIFY(UnlockWith(kVaultPassword));
+  const EntryPtr kept = unlocked ? form_->Store().Entries().front() : nullptr;
+  QWidget editor;
+  if (state == LockState::EditorOpen) form_->NewPasswordForm = &editor;
+  ui_.list->setFocus();
+
+  const auto fire = [&] {
+    if (trigger == LockTrigger::Button) {
+      ClickNamed(QStringLiteral("LockActionButton"));
+    } else {
+      FireLockTimer();
+    }
+  };
+  const auto verifyLocked = [&] {
+    QVERIFY(form_->IsLocked());
+    QVERIFY(ui_.unlockPanel->isVisible());
+    QCOMPARE(form_->focusWidget(), ui_.unlockField);
+    QCOMPARE(ListRows(), QStringList());
+    QVERIFY(form_->Store().Entries().empty());
+    QVERIFY(form_->Store().MasterPassword().empty());
+    QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+    // A copy kept elsewhere is wiped, not left readable.
+    QVERIFY(kept->SiteName.empty() && kept->Url.empty() && kept->UserName.empty() &&
+            kept->EncryptedPassword.empty());
+  };
+
+  fire();
+  QCOMPARE(TakeMessages(), QStringList());
+  if (locks) {
+    verifyLocked();
+    return;
+  }
+  // Nothing changed.
+  QCOMPARE(form_->IsLocked(), !unlocked);
+  QCOMPARE(ui_.unlockPanel->isVisible(), state == LockState::Locked);
+  QCOMPARE(ui_.createPanel->isVisible(), state == LockState::Creating);
+  QCOMPARE(form_->focusWidget(), ui_.list);
+  if (unlocked) {
+    QCOMPARE(ListRows(), (QStringList{"One", "Two"}));
+    QVERIFY(kept->SiteName == "One");
+    QVERIFY(form_->Store().MasterPassword() == kVaultPassword);
+  }
+  if (state == LockState::EditorOpen) {
+    // Once the editor has gone, the same trigger locks.
+    form_->NewPasswordForm = nullptr;
+    fire();
+    QCOMPARE(TakeMessages(), QStringList());
+    verifyLocked();
+  }
+}
+
+// ---- Commands refused while locked ----
+
+void MainFormTest::refusedWhileLocked_data() {
+  QTest::addColumn<QString>("command");
+  QTest::addColumn<bool>("creating");
+  QTest::addColumn<bool>("focusInList");  // else where the panel put it
+
+  QTest::newRow("Ctrl+N in the unlock field") << "Ctrl+N" << false << false;
+  QTest::newRow("Ctrl+N in the list") << "Ctrl+N" << false << true;
+  for (const char* button : {"NewPasswordActionButton", "WebPageActionButton",
+                             "EditPasswordActionButton", "DeletePasswordActionButton"}) {
+    QTest::newRow(button) << button << false << true;
+  }
+  QTest::newRow("Ctrl+N, creating") << "Ctrl+N" << true << false;
+  QTest::newRow("Delete, creating") << "DeletePasswordActionButton" << true << true;
+}
+
+void MainFormTest::refusedWhileLocked() {
+  QFETCH(QString, command);
+  QFETCH(bool, creating);
+  QFETCH(bool, focusInList);
+
+  if (!creating) WriteVault(VaultPath(), {"One"}, kVaultPassword);
+  QVERIFY(StartForm());
+  QVERIFY(ui_.unlockPanel->isVisible() == !creating);
+  // Elsewhere, the handler has to bring the focus back.
+  if (focusInList) ui_.list->setFocus();
+  QWidget* const focusBefore = form_->focusWidget();
+
+  if (command == QLatin1String("Ctrl+N")) {
+    QTest::keyClick(form_.get(), Qt::Key_N, Qt::ControlModifier);
+  } else {
+    ClickNamed(command);
+  }
+
+  QCOMPARE(TakeMessages(), QStringList{kUnlockFirst});
+  // Only the unlock field takes the focus back; the creation panel keeps it where it was.
+  QCOMPARE(form_->focusWidget(), creating ? focusBefore : ui_.unlockField);
+  QVERIFY(form_->IsLocked());
+  QVERIFY(form_->NewPasswordForm.isNull());
+}
+
+// ---- Options ----
+
+void MainFormTest::storedFlags_data() {
+  QTest::addColumn<QByteArray>("lines");  // what the settings file holds for both flags
+  QTest::addColumn<bool>("ticked");
+
+  QTest::newRow("1") << QByteArray("CopyToClipboard=1\nLockProgram=1\n") << true;
+  QTest::newRow("0") << QByteArray("CopyToClipboard=0\nLockProgram=0\n") << false;
+  QTest::newRow("01") << QByteArray("CopyToClipboard=01\nLockProgram=01\n") << false;
+  QTest::newRow("true") << QByteArray("CopyToClipboard=true\nLockProgram=true\n") << false;
+  QTest::newRow("empty") << QByteArray("CopyToClipboard=\nLockProgram=\n") << false;
+  QTest::newRow("missing") << QByteArray("LockTime=20\n") << false;
+  QTest::newRow("no file") << QByteArray() << false;
+}
+
+void MainFormTest::storedFlags() {
+  QFETCH(QByteArray, lines);
+  QFETCH(bool, ticked);
+
+  if (!lines.isNull()) QVERIFY(WriteSettings(lines));
+  const QByteArray before = ReadAll(SettingsPath());
+  const std::string lockTime = settings_->ReadSetting("LockTime");
+
+  QVERIFY(StartForm());
+  QCOMPARE(ui_.copyBox->isChecked(), ticked);
+  QCOMPARE(ui_.lockBox->isChecked(), ticked);
+  if (ticked) {
+    QCOMPARE(ReadAll(SettingsPath()), before);
+  } else {
+    QCOMPARE(settings_->ReadSetting("CopyToClipboard"), std::string("0"));
+    QCOMPARE(settings_->ReadSetting("LockProgram"), std::string("0"));
+    QCOMPARE(settings_->ReadSetting("LockTime"), lockTime);
+  }
+  QCOMPARE(TakeMessages(), QStringList());
+}
+
+void MainFormTest::storedLockTime_data() {
+  QTest::addColumn<QByteArray>("line");
+  QTest::addColumn<QString>("stored");  // as the settings read it back
+  QTest::addColumn<QString>("selected");
+  QTest::addColumn<int>("periodMs");
+
+  QTest::newRow("1") << QByteArray("LockTime=1") << "1" << "1" << 60'000;
+  QTest::newRow("60") << QByteArray("LockTime=60") << "60" << "60" << 3'600'000;
+  QTest::newRow("40") << QByteArray("LockTime=40") << "40" << "40" << 2'400'000;
+  QTest::newRow("15") << QByteArray("LockTime=15") << "15" << "10" << 600'000;
+  QTest::newRow("010") << QByteArray("LockTime=010") << "010" << "10" << 600'000;
+  QTest::newRow("leading blank") << QByteArray("LockTime=\" 10\"") << " 10" << "10" << 600'000;
+  QTest::newRow("empty") << QByteArray("LockTime=") << "" << "10" << 600'000;
+  QTest::newRow("missing") << QByteArray() << "" << "10" << 600'000;
+}
+
+void MainFormTest::storedLockTime() {
+  QFETCH(QByteArray, line);
+  QFETCH(QString, stored);
+  QFETCH(QString, selected);
+  QFETCH(int, periodMs);
+
+  // Both flags "1", so that loading has no reason to write anything.
+  QVERIFY(WriteSettings("CopyToClipboard=1\nLockProgram=1\n" + line + "\n"));
+  QCOMPARE(settings_->ReadSetting("LockTime"), Bytes(stored));
+  const QByteArray before = ReadAll(SettingsPath());
+
+  QVERIFY(StartForm());
+  QCOMPARE(ui_.timeBox->currentText(), selected);
+  QCOMPARE(form_->LockTimer().interval(), periodMs);
+  QVERIFY(form_->LockTimer().isActive());
+  QCOMPARE(ReadAll(SettingsPath()), before);
+  QCOMPARE(TakeMessages(), QStringList());
+}
+
+void MainFormTest::optionsThatFailToLoad_data() {
+  QTest::addColumn<QByteArray>("lines");  // null: the settings folder is a file
+  QTest::addColumn<QString>("message");
+  QTest::addColumn<bool>("copyTicked");
+  QTest::addColumn<bool>("lockTicked");
+
+  // Loading stops at the failing value: later options keep their first states and the lock
+  // timer its first period.
+  QTest::newRow("CopyToClipboard a list")
+      << QByteArray("CopyToClipboard=0, 1\nLockProgram=0\nLockTime=1\n")
+      << "Information: Invalid data type for 'CopyToClipboard'" << true << true;
+  QTest::newRow("LockProgram a list") << QByteArray("CopyToClipboard=1\nLockProgram=a, b\n")
+                                      << "Information: Invalid data type for 'LockProgram'"
+                                      << true << true;
+  QTest::newRow("LockTime a list")
+      << QByteArray("CopyToClipboard=1\nLockProgram=0\nLockTime=1, 2\n")
+      << "Information: Invalid data type for 'LockTime'" << true << false;
+  QTest::newRow("settings cannot be written")
+      << QByteArray() << "Information: Failed to set data for 'CopyToClipboard'" << false << true;
+}
+
+void MainFormTest::optionsThatFailToLoad() {
+  QFETCH(QByteArray, lines);
+  QFETCH(QString, message);
+  QFETCH(bool, copyTicked);
+  QFETCH(bool, lockTicked);
+
+  if (lines.isNull()) {
+    QVERIFY(WriteAll(Path("config/Corvella"), "not a folder"));
+  } else {
+    QVERIFY(WriteSettings(lines));
+  }
+  WriteVault(VaultPath(), {"One"}, kVaultPassword);
+  QVERIFY(StartForm());
+  QCOMPARE(TakeMessages(), QStringList{message});
+  QCOMPARE(ui_.copyBox->isChecked(), copyTicked);
+  QCOMPARE(ui_.lockBox->isChecked(), lockTicked);
+  QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("10"));
+  QCOMPARE(form_->LockTimer().interval(), TMainForm::kLockTimerStartMs);
+  QVERIFY(form_->LockTimer().isActive());
+  QCOMPARE(form_->focusWidget(), ui_.unlockField);
+}
+
+void MainFormTest::pickLockTime() {
+  WriteVault(VaultPath(), {"One"}, kVaultPassword);
+  QVERIFY(StartForm());
+  QVERIFY(UnlockWith(kVaultPassword));
+  Click(ui_.optionsButton);
+  QVERIFY(ui_.timeBox->isVisible());
+  QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("10"));
+  QCOMPARE(form_->LockTimer().interval(), 600'000);
+
+  // By keyboard: Home selects the first item, "1".
+  ui_.timeBox->setFocus();
+  QTest::keyClick(ui_.timeBox, Qt::Key_Home);
+  QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("1"));
+  QCOMPARE(form_->LockTimer().interval(), 60'000);
+  QVERIFY(form_->LockTimer().isActive());
+  QVERIFY(form_->LockTimer().remainingTime() > 59'000);
+  QCOMPARE(settings_->ReadSetting("LockTime"), std::string("1"));
+
+  // The same value again does not start the count anew. A period this long is kept to whole
+  // seconds, so more than a second has to pass before a restart would show.
+  QTest::qWait(1'200);
+  const int remaining = form_->LockTimer().remainingTime();
+  QVERIFY2(remaining < 59'500, qPrintable(QString::number(remaining)));
+  PickTime(QStringLiteral("1"));
+  QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("1"));
+  QCOMPARE(form_->LockTimer().interval(), 60'000);
+  QVERIFY2(form_->LockTimer().remainingTime() <= remaining,
+           qPrintable(QString::number(form_->LockTimer().remainingTime())));
+  QCOMPARE(settings_->ReadSetting("LockTime"), std::string("1"));
+
+  // A different value does.
+  PickTime(QStringLiteral("2"));
+  QCOMPARE(form_->LockTimer().interval(), 120'000);
+  QVERIFY(form_->LockTimer().remainingTime() > 119'000);
+  QCOMPARE(settings_->ReadSetting("LockTime"), std::string("2"));
+  PickTime(QStringLiteral("1"));
+
+  // The choice is there at the next start.
+  formUnderTest = nullptr;
+  form_.reset();
+  ui_ = {};
+  QVERIFY(StartForm());
+  QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("1"));
+  QCOMPARE(form_->LockTimer().interval(), 60'000);
+  QCOMPARE(TakeMessages(), QStringList());
+}
+
+void MainFormTest::pageSwitchShowsAutostartEntry_data() {
+  QTest::addColumn<QByteArray>("entry");  // written by another tool; null: none
+  QTest::addColumn<bool>("ticked");
+
+  QTest::newRow("none") << QByteArray() << false;
+  QTest::newRow("entry") << QByteArray("[Desktop Entry]\nType=Application\nName=Corvella\n"
+                                       "Exec=\"/elsewhere/corvella\"\n")
+                         << true;
+  QTest::newRow("switched off") << QByteArray("[Desktop Entry]\nType=Application\n"
+                                              "Exec=\"/opt/corvella/bin/corvella\"\nHidden=true\n")
+                                << false;
+}
+
+void MainFormTest::pageSwitchShowsAutostartEntry() {
+  QFETCH(QByteArray, entry);
+  QFETCH(bool, ticked);
+
+  WriteVault(VaultPath(), {"One"}, kVaultPassword);
+  QVERIFY(StartForm());
+  QVERIFY(UnlockWith(kVaultPassword));
+  // Ours, then removed by another tool while the Passwords page shows.
+  Click(ui_.optionsButton);
+  Click(ui_.startupBox);
+  QVERIFY(ui_.startupBox->isChecked());
+  QVERIFY(autostart_->IsInStartup());
+  Click(ui_.passwordsButton);
+  QVERIFY(QFile::remove(AutostartEntry()));
+  if (!entry.isNull()) QVERIFY(WriteAll(AutostartEntry(), entry));
+  const QByteArrayList before = Snapshot(SettingsPath(), AutostartDir());
+
+  Click(ui_.optionsButton);
+  QCOMPARE(ui_.pages->currentIndex(), 1);
+  QCOMPARE(ui_.startupBox->isChecked(), ticked);
+  Click(ui_.passwordsButton);
+  QCOMPARE(ui_.pages->currentIndex(), 0);
+  Click(ui_.optionsButton);
+  QCOMPARE(ui_.startupBox->isChecked(), ticked);
+
+  QCOMPARE(Snapshot(SettingsPath(), AutostartDir()), before);
+  QCOMPARE(TakeMessages(), QStringList());
+}
+
+void MainFormTest::loadOnStartupClicks() {
+  WriteVault(VaultPath(), {"One"}, kVaultPassword);
+  QVERIFY(StartForm());
+  QVERIFY(UnlockWith(kVaultPassword));
+  Click(ui_.optionsButton);
+  QVERIFY(!ui_.startupBox->isChecked());
+
+  Click(ui_.startupBox);
+  QVERIFY(ui_.startupBox->isChecked());
+  QVERIFY(ReadAll(AutostartEntry()).contains("Exec=\"/opt/corvella/bin/corvella\"\n"));
+  Click(ui_.startupBox);
+  QVERIFY(!ui_.startupBox->isChecked());
+  QVERIFY(!QFile::exists(AutostartEntry()));
+  QCOMPARE(TakeMessages(), QStringList());
+
+  // Removed by another tool while the page shows: unticking reports it and stays unticked.
+  Click(ui_.startupBox);
+  QVERIFY(QFile::remove(AutostartEntry()));
+  Click(ui_.startupBox);
+  QCOMPARE(TakeMessages(),
+           QStringList{QStringLiteral("Information: Unable to open key \"%1\" and access value "
+                                      "\"Corvella.desktop\"")
+                           .arg(AutostartDir())});
+  QVERIFY(!ui_.startupBox->isChecked());
+  QVERIFY(!QFile::exists(AutostartEntry()));
+  QCOMPARE(form_->focusWidget(), ui_.startupBox);
+}
+
+}  // namespace corvella
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  corvella::MakeSessionKey();
+  corvella::Application application(argc, argv);
+  application.setAttribute(Qt::AA_Use96Dpi, true);
+  // Refusals and failures take the program's own path to the form's handler.
+  application.SetFailureHandler([](const QString& message) {
+    if (corvella::formUnderTest != nullptr) {
+      corvella::formUnderTest->ApplicationEventsException(message);
+    } else {
+      corvella::ShowMessage(corvella::MessageKind::Information, QStringLiteral("(no form) ") + message);
+    }
+  });
+  corvella::MainFormTest test;
+  const int result = QTest::qExec(&test, argc, argv);
+  application.SetFailureHandler({});
+  return result;
+}
+
+#include "MainFormTest.moc"

@@ -1,0 +1,59 @@
+#include "ui/controls/TrayIcon.h"
+
+#include <QMenu>
+
+// The program icon is compiled into this static library; see PanelButton.cpp.
+static void RegisterUiResources() { Q_INIT_RESOURCE(resources); }
+
+namespace corvella {
+namespace {
+
+QIcon ProgramIcon() {
+  static const bool registered = (RegisterUiResources(), true);
+  Q_UNUSED(registered);
+  return QIcon(QStringLiteral(":/icons/corvella.svg"));
+}
+
+// Cuts after kMaxToolTip UTF-16 units, never inside a surrogate pair.
+QString CutToolTip(const QString& text) {
+  if (text.size() <= TTrayIcon::kMaxToolTip) return text;
+  qsizetype length = TTrayIcon::kMaxToolTip;
+  if (text.at(length - 1).isHighSurrogate()) --length;
+  return text.left(length);
+}
+
+}  // namespace
+
+TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent), tray_(new QSystemTrayIcon(this)) {
+  tray_->setObjectName(QStringLiteral("SystemTrayIcon"));
+  tray_->setIcon(ProgramIcon());
+  connect(tray_, &QSystemTrayIcon::activated, this, &TTrayIcon::IconActivated);
+  // Qt refuses nothing here: without a tray host it waits for one to appear.
+  tray_->show();
+}
+
+TTrayIcon::~TTrayIcon() { tray_->hide(); }
+
+bool TTrayIcon::Available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+void TTrayIcon::SetIcon(const QIcon& icon) {
+  icon_ = icon;
+  tray_->setIcon(icon_.isNull() ? ProgramIcon() : icon_);
+}
+
+void TTrayIcon::SetToolTip(const QString& text) {
+  toolTip_ = CutToolTip(text);
+  tray_->setToolTip(toolTip_);
+}
+
+void TTrayIcon::SetPopupMenu(QMenu* menu) {
+  popupMenu_ = menu;
+  // QSystemTrayIcon keeps its own guarded reference and opens the menu on the right button.
+  tray_->setContextMenu(menu);
+}
+
+void TTrayIcon::IconActivated(QSystemTrayIcon::ActivationReason reason) {
+  if (reason == QSystemTrayIcon::DoubleClick) emit RestoreRequested();
+}
+
+}  // namespace corvella
