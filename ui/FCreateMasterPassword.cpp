@@ -74,6 +74,11 @@ void TCreateMasterPasswordFrame::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
 }
 
+void TCreateMasterPasswordFrame::WipeFields() {
+  WipeLineEdit(*PasswordEdit1);
+  WipeLineEdit(*PasswordEdit2);
+}
+
 void TCreateMasterPasswordFrame::FocusFirstField() { PasswordEdit1->setFocus(); }
 
 void TCreateMasterPasswordFrame::Button1Click() {
@@ -92,8 +97,7 @@ void TCreateMasterPasswordFrame::Button1Click() {
 
 void TCreateMasterPasswordFrame::RejectAndClear(const QString& message) {
   ShowMessage(MessageKind::Error, message);
-  PasswordEdit1->clear();
-  PasswordEdit2->clear();
+  WipeFields();
   PasswordEdit1->setFocus();
 }
 

@@ -15,6 +15,8 @@ class TCreateMasterPasswordFrame final : public QWidget {
   explicit TCreateMasterPasswordFrame(QWidget* parent);
 
   void FocusFirstField();
+  // Empties both fields, overwriting what they held.
+  void WipeFields();
 
  signals:
   // The two fields agree and are long enough; the receiver makes the text the master password.

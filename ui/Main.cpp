@@ -276,6 +276,8 @@ void TMainForm::CreateMasterPassword(const QString& password) {
   }
   Locked = false;
   CreatePanel->hide();
+  // The panel never shows again; its fields must not keep the master password.
+  CreatePanel->WipeFields();
 }
 
 void TMainForm::UnlockWithPassword(const QString& password) { VerifyMasterPassword(password); }

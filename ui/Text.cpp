@@ -1,6 +1,7 @@
 #include "Text.h"
 
 #include <QByteArray>
+#include <QLineEdit>
 
 #include "store/TextCodec.h"
 
@@ -40,6 +41,17 @@ void WipeQString(QString& text) {
   }
   Cleanse(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
   text.clear();
+}
+
+void WipeLineEdit(QLineEdit& edit) {
+  // text() shares the field's own buffer; writing through it reaches the characters the field
+  // holds, which clear() alone would free unwiped.
+  const QString text = edit.text();
+  if (!text.isEmpty()) {
+    Cleanse(const_cast<QChar*>(text.constData()),
+            static_cast<std::size_t>(text.size()) * sizeof(QChar));
+  }
+  edit.clear();
 }
 
 }  // namespace corvella

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+
+class QLineEdit;
 #include <string>
 #include <string_view>
 
@@ -18,5 +20,7 @@ SecureString ToSecretBytes(const QString& text);
 
 // Overwrites a QString's characters before it is released; Qt frees without wiping.
 void WipeQString(QString& text);
+// Overwrites the text a line edit holds, in its own buffer, then empties the field.
+void WipeLineEdit(QLineEdit& edit);
 
 }  // namespace corvella

@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/Text.h"
+
 namespace corvella {
 
 TMasterPasswordFrame::TMasterPasswordFrame(QWidget* parent) : QWidget(parent) {
@@ -32,7 +34,7 @@ void TMasterPasswordFrame::Button1Click() {
   // Emptied also when the receiver raises an error.
   struct ClearOnExit {
     QLineEdit* field;
-    ~ClearOnExit() { field->clear(); }
+    ~ClearOnExit() { WipeLineEdit(*field); }
   } clear{PasswordEdit};
   emit UnlockRequested(PasswordEdit->text());
 }
