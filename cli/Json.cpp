@@ -32,24 +32,6 @@ void AppendString(std::string_view text, SecureString& out) {
   out += '"';
 }
 
-void AppendUtf8(char32_t c, SecureString& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | c >> 18);
-    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // A reader for the one shape of document that holds entries. It never recurses, so the depth of
 // a hostile document does not matter.
 class Parser {
@@ -131,7 +113,7 @@ class Parser {
       if (pos_ == text_.size()) Fail("a text is not closed");
       const char letter = text_[pos_++];
       if (letter == 'u') {
-        AppendUtf8(Unicode(escapeStart), value);
+        AppendUtf8(value, Unicode(escapeStart));
         continue;
       }
       const auto escape = kEscapeLetters.find(letter);

@@ -27,19 +27,6 @@ std::optional<unsigned char> CodePointToWindows1252(char32_t codePoint) {
   return std::nullopt;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // Decodes the code point at `pos` and advances past it; nothing for an invalid sequence
 // (overlong forms, surrogates and values above U+10FFFF included).
 std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& pos) {

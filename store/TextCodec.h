@@ -13,6 +13,27 @@ namespace corvella {
 
 bool IsValidUtf8(std::string_view bytes);
 
+// Appends the UTF-8 encoding of a code point (at most U+10FFFF).
+template <class String>
+void AppendUtf8(String& out, char32_t c) {
+  const auto byte = [&out](char32_t value) { out += static_cast<char>(value); };
+  if (c < 0x80) {
+    byte(c);
+  } else if (c < 0x800) {
+    byte(0xC0 | c >> 6);
+    byte(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    byte(0xE0 | c >> 12);
+    byte(0x80 | (c >> 6 & 0x3F));
+    byte(0x80 | (c & 0x3F));
+  } else {
+    byte(0xF0 | c >> 18);
+    byte(0x80 | (c >> 12 & 0x3F));
+    byte(0x80 | (c >> 6 & 0x3F));
+    byte(0x80 | (c & 0x3F));
+  }
+}
+
 // The bytes as UTF-8 text: unchanged when they are valid UTF-8, else decoded as Windows-1252.
 std::string DisplayText(std::string_view bytes);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "store/PasswordGenerator.h"
+#include "tests/store/ScriptedSource.h"
 
 namespace corvella {
 namespace {
@@ -17,25 +18,6 @@ namespace {
 // Written out independently of the generator, in index order.
 constexpr std::string_view kAlphabet =
     "abcdefghiklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789!\"#%&/()=@";
-
-// Hands out scripted 32-bit values as 4 little-endian bytes each; drawing past the script fails.
-class ScriptedSource final : public RandomSource {
- public:
-  explicit ScriptedSource(const std::vector<std::uint32_t>& values)
-      : values_(values.begin(), values.end()) {}
-
-  void Fill(std::span<unsigned char> bytes) override {
-    EXPECT_EQ(bytes.size(), 4u);
-    if (values_.empty() || bytes.size() != 4) throw std::logic_error("drew more than scripted");
-    const std::uint32_t value = values_.front();
-    values_.pop_front();
-    for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-  }
-  std::size_t Left() const { return values_.size(); }
-
- private:
-  std::deque<std::uint32_t> values_;
-};
 
 std::string Generate(RandomSource& source) { return std::string(GeneratePassword(source).View()); }
 
