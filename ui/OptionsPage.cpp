@@ -71,7 +71,7 @@ void OptionsPage::LoadSettings() {
 }
 
 void OptionsPage::RefreshLoadOnStartup() {
-  const QSignalBlocker detached(LoadOnStartup);
+  // The box reacts to clicks only (QCheckBox::clicked), so this writes nothing.
   LoadOnStartup->setChecked(autostart_.IsInStartup());
 }
 

@@ -41,10 +41,13 @@ TMainForm* formUnderTest = nullptr;
 
 QtMessageHandler previousHandler = nullptr;
 
-// The offscreen platform warns about every fixed-size window and every drop-down list.
+// The offscreen platform warns about every fixed-size window, every drop-down list and the
+// notification-area icon it has no place for.
 void DropOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
                            const QString& message) {
-  if (type == QtWarningMsg && message.startsWith(QStringLiteral("This plugin does not support"))) {
+  if (type == QtWarningMsg &&
+      (message.startsWith(QStringLiteral("This plugin does not support")) ||
+       message.contains(QStringLiteral("QPlatformNativeInterface::systemTrayWindowChanged")))) {
     return;
   }
   if (previousHandler != nullptr) previousHandler(type, context, message);
@@ -185,6 +188,7 @@ class MainFormTest : public QObject {
 
  private slots:
   void initTestCase();
+  void cleanupTestCase();
   void init();
   void cleanup();
 
@@ -265,6 +269,8 @@ void MainFormTest::initTestCase() {
   // Installed here: the test library installs its own handler when it starts.
   previousHandler = qInstallMessageHandler(DropOffscreenWarnings);
 }
+
+void MainFormTest::cleanupTestCase() { qInstallMessageHandler(previousHandler); }
 
 void MainFormTest::init() {
   home_ = std::make_unique<QTemporaryDir>();
@@ -400,19 +406,20 @@ void MainFormTest::createMasterPassword_data() {
   QTest::addColumn<Submit>("submit");
   QTest::addColumn<QString>("refusal");  // empty: accepted
 
-  QTest::newRow("different") << "secret-one" << "secret-two" << Submit::OkButton << kMismatch;
-  QTest::newRow("different and both short: mismatch first")
-      << "abc" << "abd" << Submit::EnterInFirst << kMismatch;
-  QTest::newRow("one letter's case differs")
-      << "Secret-one" << "secret-one" << Submit::EnterInSecond << kMismatch;
-  QTest::newRow("second empty") << "secret-one" << "" << Submit::OkButton << kMismatch;
-  QTest::newRow("five bytes") << "12345" << "12345" << Submit::OkButton << kTooShort;
-  QTest::newRow("both empty") << "" << "" << Submit::EnterInSecond << kTooShort;
-  QTest::newRow("six bytes") << "123456" << "123456" << Submit::OkButton << "";
-  QTest::newRow("three letters of two bytes each")
-      << QStringLiteral("äöü") << QStringLiteral("äöü") << Submit::EnterInFirst << "";
-  QTest::newRow("long, with blanks") << " a b c d e f g " << " a b c d e f g "
-                                     << Submit::EnterInSecond << "";
+  const auto row = [](const char* tag, const char* first, const char* second, Submit submit,
+                      const char* refusal) {
+    QTest::newRow(tag) << QString::fromUtf8(first) << QString::fromUtf8(second) << submit
+                       << QString::fromUtf8(refusal);
+  };
+  row("different", "secret-one", "secret-two", Submit::OkButton, kMismatch);
+  row("different and both short: mismatch first", "abc", "abd", Submit::EnterInFirst, kMismatch);
+  row("one letter's case differs", "Secret-one", "secret-one", Submit::EnterInSecond, kMismatch);
+  row("second empty", "secret-one", "", Submit::OkButton, kMismatch);
+  row("five bytes", "12345", "12345", Submit::OkButton, kTooShort);
+  row("both empty", "", "", Submit::EnterInSecond, kTooShort);
+  row("six bytes", "123456", "123456", Submit::OkButton, "");
+  row("three letters of two bytes each", "äöü", "äöü", Submit::EnterInFirst, "");
+  row("long, with blanks", " a b c d e f g ", " a b c d e f g ", Submit::EnterInSecond, "");
 }
 
 void MainFormTest::createMasterPassword() {
@@ -485,11 +492,12 @@ void MainFormTest::createRefusedWhenFileAppeared() {
 
   const QStringList messages = TakeMessages();
   QCOMPARE(messages.size(), 1);
-  QVERIFY2(QRegularExpression(
-               QStringLiteral(R"(^Information: Assertion failure \(FCreateMasterPassword, line \d+\)$)"))
-               .match(messages.first())
-               .hasMatch(),
-           qPrintable(messages.first()));
+  QVERIFY2(
+      QRegularExpression(
+          QStringLiteral(R"(^Information: Assertion failure \(FCreateMasterPassword, line \d+\)$)"))
+          .match(messages.first())
+          .hasMatch(),
+      qPrintable(messages.first()));
   QCOMPARE(ReadAll(QString::fromStdString(VaultPath())), theirs);
   QCOMPARE(QDir(Path("data/Corvella")).entryList(QDir::Files | QDir::Hidden),
            QStringList{QStringLiteral("Passwords.dat")});
@@ -558,10 +566,10 @@ void MainFormTest::unlock_data() {
       "Error: Password file {path} not found.\n\nRestore the file from backup and restart the "
       "program or enter a new master password to create a new password file");
 
-  QTest::newRow("right password, OK") << Vault::WithEntries << right << Submit::OkButton << ""
-                                      << sites << rightBytes;
-  QTest::newRow("right password, Enter") << Vault::WithEntries << right << Submit::EnterInFirst
-                                         << "" << sites << rightBytes;
+  QTest::newRow("right password, OK")
+      << Vault::WithEntries << right << Submit::OkButton << "" << sites << rightBytes;
+  QTest::newRow("right password, Enter")
+      << Vault::WithEntries << right << Submit::EnterInFirst << "" << sites << rightBytes;
   QTest::newRow("wrong password") << Vault::WithEntries << right.chopped(1) << Submit::EnterInFirst
                                   << kInvalidMasterPassword << QStringList() << QByteArray();
   QTest::newRow("empty field") << Vault::WithEntries << "" << Submit::OkButton
@@ -569,11 +577,11 @@ void MainFormTest::unlock_data() {
   QTest::newRow("record cut short") << Vault::Damaged << right << Submit::EnterInFirst
                                     << kInvalidMasterPassword << QStringList() << QByteArray();
   QTest::newRow("file made on Windows")
-      << Vault::Windows1252 << QStringLiteral("Pässwort-1") << Submit::EnterInFirst << ""
-      << sites << QByteArray("P\xe4sswort-1");
+      << Vault::Windows1252 << QStringLiteral("Pässwort-1") << Submit::EnterInFirst << "" << sites
+      << QByteArray("P\xe4sswort-1");
   QTest::newRow("file gone since the panel showed")
-      << Vault::DeletedAfterShow << QStringLiteral("anything-9") << Submit::EnterInFirst
-      << notFound << QStringList() << QByteArray("anything-9");
+      << Vault::DeletedAfterShow << QStringLiteral("anything-9") << Submit::EnterInFirst << notFound
+      << QStringList() << QByteArray("anything-9");
   QTest::newRow("file gone, empty field") << Vault::DeletedAfterShow << "" << Submit::OkButton
                                           << notFound << QStringList() << QByteArray();
 }
@@ -811,14 +819,22 @@ void MainFormTest::storedLockTime_data() {
   QTest::addColumn<QString>("selected");
   QTest::addColumn<int>("periodMs");
 
-  QTest::newRow("1") << QByteArray("LockTime=1") << "1" << "1" << 60'000;
-  QTest::newRow("60") << QByteArray("LockTime=60") << "60" << "60" << 3'600'000;
-  QTest::newRow("40") << QByteArray("LockTime=40") << "40" << "40" << 2'400'000;
-  QTest::newRow("15") << QByteArray("LockTime=15") << "15" << "10" << 600'000;
-  QTest::newRow("010") << QByteArray("LockTime=010") << "010" << "10" << 600'000;
-  QTest::newRow("leading blank") << QByteArray("LockTime=\" 10\"") << " 10" << "10" << 600'000;
-  QTest::newRow("empty") << QByteArray("LockTime=") << "" << "10" << 600'000;
-  QTest::newRow("missing") << QByteArray() << "" << "10" << 600'000;
+  const auto row = [](const char* tag, const char* line, const char* stored, const char* selected,
+                      int periodMs) {
+    QTest::newRow(tag) << QByteArray(line) << QString::fromUtf8(stored)
+                       << QString::fromUtf8(selected) << periodMs;
+  };
+  row("1", "LockTime=1", "1", "1", 60'000);
+  row("60", "LockTime=60", "60", "60", 3'600'000);
+  row("40", "LockTime=40", "40", "40", 2'400'000);
+  row("15", "LockTime=15", "15", "10", 600'000);
+  row("010", "LockTime=010", "010", "10", 600'000);
+  row("leading blank", "LockTime=\" 10\"", " 10", "10", 600'000);
+  // Neither trimmed nor read as a number: either would pick another item.
+  row("05", "LockTime=05", "05", "10", 600'000);
+  row("blank, 20", "LockTime=\" 20\"", " 20", "10", 600'000);
+  row("empty", "LockTime=", "", "10", 600'000);
+  row("missing", nullptr, "", "10", 600'000);
 }
 
 void MainFormTest::storedLockTime() {
@@ -851,9 +867,9 @@ void MainFormTest::optionsThatFailToLoad_data() {
   QTest::newRow("CopyToClipboard a list")
       << QByteArray("CopyToClipboard=0, 1\nLockProgram=0\nLockTime=1\n")
       << "Information: Invalid data type for 'CopyToClipboard'" << true << true;
-  QTest::newRow("LockProgram a list") << QByteArray("CopyToClipboard=1\nLockProgram=a, b\n")
-                                      << "Information: Invalid data type for 'LockProgram'"
-                                      << true << true;
+  QTest::newRow("LockProgram a list")
+      << QByteArray("CopyToClipboard=1\nLockProgram=a, b\n")
+      << "Information: Invalid data type for 'LockProgram'" << true << true;
   QTest::newRow("LockTime a list")
       << QByteArray("CopyToClipboard=1\nLockProgram=0\nLockTime=1, 2\n")
       << "Information: Invalid data type for 'LockTime'" << true << false;
@@ -935,11 +951,13 @@ void MainFormTest::pageSwitchShowsAutostartEntry_data() {
   QTest::addColumn<bool>("ticked");
 
   QTest::newRow("none") << QByteArray() << false;
-  QTest::newRow("entry") << QByteArray("[Desktop Entry]\nType=Application\nName=Corvella\n"
-                                       "Exec=\"/elsewhere/corvella\"\n")
+  QTest::newRow("entry") << QByteArray(
+                                "[Desktop Entry]\nType=Application\nName=Corvella\n"
+                                "Exec=\"/elsewhere/corvella\"\n")
                          << true;
-  QTest::newRow("switched off") << QByteArray("[Desktop Entry]\nType=Application\n"
-                                              "Exec=\"/opt/corvella/bin/corvella\"\nHidden=true\n")
+  QTest::newRow("switched off") << QByteArray(
+                                       "[Desktop Entry]\nType=Application\n"
+                                       "Exec=\"/opt/corvella/bin/corvella\"\nHidden=true\n")
                                 << false;
 }
 
@@ -1012,7 +1030,8 @@ int main(int argc, char** argv) {
     if (corvella::formUnderTest != nullptr) {
       corvella::formUnderTest->ApplicationEventsException(message);
     } else {
-      corvella::ShowMessage(corvella::MessageKind::Information, QStringLiteral("(no form) ") + message);
+      corvella::ShowMessage(corvella::MessageKind::Information,
+                            QStringLiteral("(no form) ") + message);
     }
   });
   corvella::MainFormTest test;
