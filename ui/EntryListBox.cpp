@@ -1,5 +1,6 @@
 #include "EntryListBox.h"
 
+#include <QEvent>
 #include <QIcon>
 #include <QPainter>
 
@@ -90,6 +91,16 @@ EntryListBox::EntryListBox(QWidget* parent)
 void EntryListBox::mouseDoubleClickEvent(QMouseEvent* event) {
   QListView::mouseDoubleClickEvent(event);
   emit DoubleClicked();
+}
+
+QItemSelectionModel::SelectionFlags EntryListBox::selectionCommand(const QModelIndex& index,
+                                                                 const QEvent* event) const {
+  if (!index.isValid() && event != nullptr &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+       event->type() == QEvent::MouseMove)) {
+    return QItemSelectionModel::NoUpdate;
+  }
+  return QListView::selectionCommand(index, event);
 }
 
 void EntryListBox::AddRow(const EntryPtr& entry) { model_->Append(entry); }

@@ -68,6 +68,10 @@ class EntryListBox final : public QListView {
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  // A click that hits no row keeps the selection, so that a double-click below the last row
+  // still acts on the selected entry.
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override;
 
  private:
   EntryListModel* model_;
