@@ -1,6 +1,8 @@
 #include "OptionsPage.h"
 
 #include <QCheckBox>
+#include <algorithm>
+#include <initializer_list>
 #include <QComboBox>
 #include <QLabel>
 
@@ -34,23 +36,32 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
                                             "entry or using Go to Web Page "),
                                          this),
                            "CopyPasswordsBox", 16, 16, 537, 17);
-  Place(new QLabel(tr("(Password automatically erased after 30 seconds)"), this), "Label1", 40,
-        40, 385, 13);
+  auto* label1 = Place(new QLabel(tr("(Password automatically erased after 30 seconds)"), this),
+                       "Label1", 40, 40, 385, 13);
   LockProgramBox = Place(new QCheckBox(tr("Lock program after "), this), "LockProgramBox", 16, 88,
                          113, 17);
   TimeBox = Place(new QComboBox(this), "TimeBox", 132, 86, 49, 21);
   TimeBox->addItems({"1", "2", "3", "4", "5", "10", "20", "40", "60"});
   TimeBox->setMaxVisibleItems(10);
   TimeBox->setCurrentIndex(kDefaultTimeIndex);
-  Place(new QLabel(tr("minutes of inactivity"), this), "Label2", 188, 89, 96, 13);
+  auto* label2 = Place(new QLabel(tr("minutes of inactivity"), this), "Label2", 188, 89, 96, 13);
   LoadOnStartup = Place(new QCheckBox(tr("Load on computer startup"), this), "LoadOnStartup", 16,
                         136, 345, 17);
-  // Labels and boxes size to their text at the desktop's font.
-  for (QWidget* control : {static_cast<QWidget*>(CopyPasswordsBox), static_cast<QWidget*>(LockProgramBox),
-                           static_cast<QWidget*>(LoadOnStartup)}) {
+  // The design's pixel sizes assume a small 8-point face: controls grow to their text at the
+  // desktop's font, and the lock line "[box] Lock program after [10] minutes of inactivity" keeps
+  // its pieces side by side, centred on the drop-down list.
+  for (QWidget* control : std::initializer_list<QWidget*>{CopyPasswordsBox, label1, LockProgramBox,
+                                                          TimeBox, label2, LoadOnStartup}) {
     control->resize(std::max(control->width(), control->sizeHint().width()),
                     std::max(control->height(), control->sizeHint().height()));
   }
+  const int lineCentre = TimeBox->geometry().center().y();
+  const auto centreOnLine = [lineCentre](QWidget* control, int left) {
+    control->move(left, lineCentre - control->height() / 2);
+  };
+  centreOnLine(LockProgramBox, 16);
+  centreOnLine(TimeBox, std::max(132, LockProgramBox->geometry().right() + 4));
+  centreOnLine(label2, std::max(188, TimeBox->geometry().right() + 8));
   CopyPasswordsBox->setChecked(true);
   LockProgramBox->setChecked(true);
 

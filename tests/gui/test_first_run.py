@@ -28,7 +28,7 @@ INVALID = "Invalid master password"
 # Page-area rectangles (left, top, width, height) of the options that the test reads back from
 # the screen: the LockProgram box's tick square and the inside of the TimeBox with its number.
 LOCK_BOX_SQUARE = (15, 88, 16, 18)
-TIME_BOX_TEXT = (136, 90, 26, 13)
+TIME_BOX_TEXT = (158, 90, 26, 13)
 
 
 def read_settings(path):
