@@ -1,4 +1,5 @@
-// Corvella: start-up in order: the store, the application, the one-copy check, the main window.
+// Corvella: start-up in order: the application, the one-copy check, the main window, the
+// session key.
 
 #include <QMessageBox>
 #include <exception>
@@ -17,7 +18,6 @@ int main(int argc, char** argv) {
   platform::DisableCoreDumps();
 #endif
   platform::ProgramDir();
-  MakeSessionKey();
 
   Application application(argc, argv);
   try {
@@ -31,6 +31,9 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &platform::SingleInstance::ShowRequested, &mainForm,
                      &TMainForm::BringToFront);
     mainForm.show();
+    // Nothing needs the key before the message loop runs; making it after the window is on its
+    // way keeps the library's random set-up off the start-up path.
+    MakeSessionKey();
     const int result = application.exec();
     application.SetFailureHandler({});
     return result;

@@ -55,7 +55,12 @@ TMainForm::TMainForm(platform::Settings& settings, platform::Autostart& autostar
     : settings_(settings), autostart_(autostart) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Corvella 1.0"));
-  setWindowIcon(QIcon(QStringLiteral(":/icons/corvella.svg")));
+  // Two rendered sizes: a scalable icon would be rendered at four sizes and all sent to the
+  // window system during start-up.
+  const QIcon scalableIcon(QStringLiteral(":/icons/corvella.svg"));
+  QIcon windowIcon;
+  for (const int side : {16, 32}) windowIcon.addPixmap(scalableIcon.pixmap(side, side));
+  setWindowIcon(windowIcon);
 
   BuildToolBar();
   auto* client = new QWidget(this);
