@@ -1,0 +1,349 @@
+#!/usr/bin/python3
+"""Start-up time and memory of the desktop program against a plain Qt window of the same size
+(bench_bare_window), on a private X server (Xvfb + openbox) that this script starts and stops.
+
+  DesktopBench.py --build BUILD_DIR --out RESULT.json [--startup-pairs N] [--rss-pairs N]
+
+startup: from just before exec until the main window is mapped. bench_map_watch reports the
+window manager mapping a top-level frame (which makes the client window viewable); the time is
+taken when that report is read, and the process is stopped there (SIGSTOP) so that its CPU
+time, reported alongside, ends at the same moment. The title is then checked with xdotool and
+the process killed. Every start gets fresh HOME and XDG folders, so the program shows its
+creation panel and the one-copy check never sees an earlier copy. One unmeasured pair warms
+the file cache; then ours and the reference alternate.
+
+rss: VmRSS 3 s after the resident size has settled: ours after unlocking a file of 10,000
+entries (master password typed into the window with xdotool), the reference holding 10,000
+list rows. Ours and the reference alternate.
+"""
+
+import argparse
+import json
+import os
+import select
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+OUR_TITLE = "Corvella 1.0"
+BARE_TITLE = "Bare Window"
+MASTER_PASSWORD = "correct horse battery"
+ENTRIES = 10_000
+
+
+def padded(prefix, i, width):
+    return (prefix + str(i)).ljust(width, "x")[:width]
+
+
+def stop(process):
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+class PrivateDisplay:
+    """Xvfb on a free display number, a map watcher on its root window, and openbox."""
+
+    def __init__(self, watcher):
+        self.home = tempfile.mkdtemp(prefix="corvella-xbench-")
+        self.processes = []
+        self.pending = ""
+        try:
+            self.display = self.start_server()
+            self.watcher = self.spawn([watcher], stdout=subprocess.PIPE)
+            self.events = self.watcher.stdout.fileno()
+            self.expect("ready", 10)
+            self.spawn(["openbox"])
+            self.expect("wm", 10)
+        except BaseException:
+            self.close()
+            raise
+
+    def start_server(self):
+        read_end, write_end = os.pipe()
+        self.processes.append(subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb", buffering=0) as pipe:
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([pipe], [], [], 10)
+                chunk = pipe.read(16) if ready else b""
+                if not chunk:
+                    raise RuntimeError("Xvfb did not start")
+                number += chunk
+        return ":" + number.decode().strip()
+
+    def env(self, home):
+        return {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "DISPLAY": self.display,
+            "HOME": home,
+            "LANG": "C.UTF-8",
+            "XDG_CONFIG_HOME": os.path.join(home, "config"),
+            "XDG_DATA_HOME": os.path.join(home, "data"),
+            "XDG_CACHE_HOME": os.path.join(home, "cache"),
+            "XDG_RUNTIME_DIR": os.path.join(home, "runtime"),
+            "QT_QPA_PLATFORM": "xcb",
+        }
+
+    def spawn(self, command, stdout=subprocess.DEVNULL):
+        process = subprocess.Popen(command, env=self.env(self.home), stdout=stdout,
+                                   stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        return process
+
+    def run(self, *command):
+        return subprocess.run(command, env=self.env(self.home), stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, text=True)
+
+    def next_line(self, deadline):
+        """The next line of the watcher and the time it was read, or (None, None)."""
+        while "\n" not in self.pending:
+            remaining = max(0.0, deadline - time.monotonic())
+            ready, _, _ = select.select([self.events], [], [], remaining)
+            if not ready:
+                return None, None
+            chunk = os.read(self.events, 4096)
+            if not chunk:
+                raise RuntimeError("the map watcher ended")
+            self.pending += chunk.decode()
+        line, self.pending = self.pending.split("\n", 1)
+        return line, time.monotonic()
+
+    def expect(self, wanted, timeout):
+        deadline = time.monotonic() + timeout
+        while True:
+            line, _ = self.next_line(deadline)
+            if line is None:
+                raise RuntimeError(f"no '{wanted}' from the map watcher")
+            if line == wanted:
+                return
+
+    def drain(self):
+        """Forgets what the watcher reported so far."""
+        while self.next_line(time.monotonic())[0] is not None:
+            pass
+
+    def next_map(self, deadline):
+        """When the next top-level window was seen mapped, or None at the deadline."""
+        while True:
+            line, seen = self.next_line(deadline)
+            if line is None or line.startswith("map "):
+                return seen
+
+    def visible_windows(self, title):
+        found = self.run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$").stdout
+        return found.split()
+
+    def wait_mapped(self, title, process, timeout=30, freeze=False):
+        """When the window named `title` became viewable. With `freeze` the process is stopped
+        at that moment and left stopped."""
+        deadline = time.monotonic() + timeout
+        while True:
+            mapped = self.next_map(deadline)
+            if mapped is None or process.poll() is not None:
+                raise RuntimeError(f"no window '{title}' (exit status {process.poll()})")
+            if freeze:
+                os.kill(process.pid, signal.SIGSTOP)
+            if self.visible_windows(title):
+                return mapped
+            if freeze:
+                os.kill(process.pid, signal.SIGCONT)
+
+    def close(self):
+        for process in reversed(self.processes):
+            stop(process)
+        shutil.rmtree(self.home, ignore_errors=True)
+
+
+class Session:
+    """Fresh HOME and XDG folders for one start of a program."""
+
+    def __init__(self, display):
+        self.root = tempfile.mkdtemp(prefix="corvella-xrun-")
+        for folder in ("config", "data", "cache", "runtime"):
+            os.mkdir(os.path.join(self.root, folder), 0o700)
+        self.env = display.env(self.root)
+
+    def close(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def time_startup(display, command, title):
+    """Milliseconds from exec until mapped, and the CPU milliseconds spent until then."""
+    session = Session(display)
+    try:
+        display.drain()
+        start = time.monotonic()
+        process = subprocess.Popen(command, env=session.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        try:
+            mapped = display.wait_mapped(title, process, freeze=True)
+        except BaseException:
+            process.kill()
+            process.wait()
+            raise
+        process.kill()
+        _, _, usage = os.wait4(process.pid, 0)
+        process.returncode = -signal.SIGKILL
+        return (mapped - start) * 1000, (usage.ru_utime + usage.ru_stime) * 1000
+    finally:
+        session.close()
+
+
+def rss_kb(pid):
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    raise RuntimeError("no VmRSS")
+
+
+def wait_settled(process, timeout=30, window=0.5, tolerance_kb=64):
+    """Waits until VmRSS has changed by at most `tolerance_kb` over `window` seconds."""
+    samples = []
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if process.poll() is not None:
+            raise RuntimeError(f"the program ended (exit status {process.returncode})")
+        now = time.monotonic()
+        samples.append((now, rss_kb(process.pid)))
+        samples = [sample for sample in samples if sample[0] >= now - window]
+        values = [sample[1] for sample in samples]
+        if now - samples[0][0] >= window * 0.9 and max(values) - min(values) <= tolerance_kb:
+            return values[-1]
+        time.sleep(0.05)
+    raise RuntimeError("the resident size did not settle")
+
+
+def rss_ours(display, program, vault):
+    session = Session(display)
+    try:
+        folder = os.path.join(session.root, "data", "Corvella")
+        os.mkdir(folder, 0o700)
+        shutil.copy(vault, os.path.join(folder, "Passwords.dat"))
+        display.drain()
+        process = subprocess.Popen([program], env=session.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        try:
+            display.wait_mapped(OUR_TITLE, process)
+            window = display.visible_windows(OUR_TITLE)[0]
+            locked = wait_settled(process)
+            display.run("xdotool", "windowactivate", "--sync", window)
+            display.run("xdotool", "type", "--delay", "0", MASTER_PASSWORD)
+            display.run("xdotool", "key", "Return")
+            unlocked = wait_settled(process)
+            # A message box (wrong password, missing file) would be a new window.
+            if display.next_map(time.monotonic() + 0.2) is not None:
+                raise RuntimeError("a message box came up instead of the list")
+            if unlocked - locked < 1024:
+                raise RuntimeError(f"no sign of the unlock: {locked} kB -> {unlocked} kB")
+            time.sleep(3)
+            return rss_kb(process.pid)
+        finally:
+            stop(process)
+    finally:
+        session.close()
+
+
+def rss_bare(display, program):
+    session = Session(display)
+    try:
+        display.drain()
+        process = subprocess.Popen([program, "--rows", str(ENTRIES)], env=session.env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            display.wait_mapped(BARE_TITLE, process)
+            wait_settled(process)
+            time.sleep(3)
+            return rss_kb(process.pid)
+        finally:
+            stop(process)
+    finally:
+        session.close()
+
+
+def make_vault(cli, folder):
+    """The 10,000 entries of bench_unlock, written by the command-line tool."""
+    entries = [{
+        "siteName": padded("site", i, 12),
+        "url": padded("https://www.example.com/", i, 30),
+        "userName": padded("user", i, 10),
+        "password": padded("pw", i, 14),
+    } for i in range(ENTRIES)]
+    path = os.path.join(folder, "Passwords.dat")
+    subprocess.run([cli, "import", "--format", "json", "-", "--file", path, "--password-stdin"],
+                   input=MASTER_PASSWORD + "\n" + json.dumps(entries), text=True, check=True,
+                   stdout=subprocess.DEVNULL)
+    return path
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True, help="the release build folder")
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--startup-pairs", type=int, default=9)
+    parser.add_argument("--rss-pairs", type=int, default=3)
+    args = parser.parse_args()
+    ours = os.path.join(args.build, "app", "corvella")
+    bare = os.path.join(args.build, "bench", "bench_bare_window")
+    watcher = os.path.join(args.build, "bench", "bench_map_watch")
+    cli = os.path.join(args.build, "cli", "corvella-cli")
+
+    work = tempfile.mkdtemp(prefix="corvella-xbench-vault-")
+    display = PrivateDisplay(watcher)
+    try:
+        our_starts, bare_starts, our_cpu, bare_cpu = [], [], [], []
+        for pair in range(args.startup_pairs + 1):
+            mine, mine_cpu = time_startup(display, [ours], OUR_TITLE)
+            reference, reference_cpu = time_startup(display, [bare], BARE_TITLE)
+            if pair == 0:
+                continue
+            our_starts.append(mine)
+            bare_starts.append(reference)
+            our_cpu.append(mine_cpu)
+            bare_cpu.append(reference_cpu)
+            print(f"startup {pair}: ours {mine:.1f} ms (CPU {mine_cpu:.0f} ms), "
+                  f"bare {reference:.1f} ms (CPU {reference_cpu:.0f} ms)", flush=True)
+
+        vault = make_vault(cli, work)
+        our_rss, bare_rss = [], []
+        for pair in range(1, args.rss_pairs + 1):
+            our_rss.append(rss_ours(display, ours, vault))
+            bare_rss.append(rss_bare(display, bare))
+            print(f"rss {pair}: ours {our_rss[-1]} kB, bare {bare_rss[-1]} kB", flush=True)
+    finally:
+        display.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+    result = {
+        "startup_ours_ms": statistics.median(our_starts),
+        "startup_bare_ms": statistics.median(bare_starts),
+        "startup_ours_cpu_ms": statistics.median(our_cpu),
+        "startup_bare_cpu_ms": statistics.median(bare_cpu),
+        "rss_ours_kb": statistics.median(our_rss),
+        "rss_bare_kb": statistics.median(bare_rss),
+    }
+    print(f"startup median: ours {result['startup_ours_ms']:.1f} ms "
+          f"(CPU {result['startup_ours_cpu_ms']:.0f} ms), bare {result['startup_bare_ms']:.1f} ms "
+          f"(CPU {result['startup_bare_cpu_ms']:.0f} ms)")
+    print(f"rss median: ours {result['rss_ours_kb']} kB, bare {result['rss_bare_kb']} kB")
+    with open(args.out, "w") as out:
+        json.dump(result, out)
+
+
+if __name__ == "__main__":
+    # A TERM (e.g. from timeout) still runs the finally blocks that stop Xvfb and openbox.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    main()
