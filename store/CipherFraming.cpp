@@ -50,9 +50,12 @@ void ProcessPiece(std::span<const unsigned char> in, std::span<unsigned char> ou
       std::copy_n(blocks.begin() + static_cast<std::ptrdiff_t>(whole - kBlockSize), kBlockSize,
                   lastCipherBlock.begin());
     };
-    // Decryption may run in place: take its ciphertext before it is overwritten.
-    if (direction == Direction::Decrypt) lastBlockOf(in);
+    // The ciphertext is the input of a decryption, which may run in place: then it must be taken
+    // before it is overwritten. Otherwise it is taken after the cipher has read it, while cached.
+    const bool inPlace = in.data() == out.data();
+    if (direction == Direction::Decrypt && inPlace) lastBlockOf(in);
     cbc.Apply(in.first(whole), out.first(whole));
+    if (direction == Direction::Decrypt && !inPlace) lastBlockOf(in);
     if (direction == Direction::Encrypt) lastBlockOf(out);
   }
   if (whole == in.size()) return;
