@@ -1,0 +1,379 @@
+#!/usr/bin/python3
+"""Working with entries in a real window: adding them in the editor, copying passwords from the
+list's menu and from the tray menu and their erasure from the clipboard, Go to Web Page with a
+recording web handler, minimising to the tray, the editor blocking Lock, renaming and deleting.
+
+Passwords are random and live only in this process and the program: the web handler records a
+SHA-256 of the clipboard, never its text, and assertions never print a password.
+
+Usage: test_entries.py --program CORVELLA --cli CORVELLA_CLI [unittest arguments]
+"""
+import configparser
+import hashlib
+import json
+import os
+import secrets
+import shutil
+import string
+import sys
+import time
+import unittest
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from harness import MainWindow  # noqa: E402
+
+ARGS = None
+MASTER = "correct horse"
+UNLOCK_FIRST = "Please unlock the program first by entering the master password"
+PASSWORD_HINT = "x-kde-passwordManagerHint"
+# The clipboard is erased by a 10 s timer; a slow machine gets twice that.
+ERASE_LIMIT_S = 20.0
+# Long enough for at least one tick of the erase timer after a copy.
+ONE_TICK_S = 12.0
+ROW_HEIGHT = 18
+# The CopyPasswordsBox ("Copy password to clipboard ...") on the options page.
+COPY_PASSWORDS_BOX = (16 + 8, 16 + 8)
+
+RECORDER = """\
+import hashlib, json, subprocess, sys, time
+clip = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
+                      timeout=30)
+digest = hashlib.sha256(clip.stdout).hexdigest() if clip.returncode == 0 else None
+with open({record!r}, "a", encoding="utf-8") as out:
+    out.write(json.dumps({{"arguments": sys.argv[1:], "clipboard": digest,
+                          "time": time.time()}}) + "\\n")
+"""
+DESKTOP_ENTRY = """\
+[Desktop Entry]
+Type=Application
+Name=Corvella test recorder
+Exec=/usr/bin/python3 {recorder} %u
+MimeType=x-scheme-handler/http;x-scheme-handler/https;
+NoDisplay=true
+"""
+MIME_APPS = """\
+[Default Applications]
+x-scheme-handler/http=corvella-recorder.desktop
+x-scheme-handler/https=corvella-recorder.desktop
+"""
+
+
+def random_password():
+    return "".join(secrets.choice(string.ascii_letters + string.digits) for _ in range(20))
+
+
+def sha256(text):
+    return hashlib.sha256(text.encode()).hexdigest()
+
+
+def read_settings(path):
+    parser = configparser.ConfigParser(interpolation=None)
+    parser.optionxform = str
+    parser.read(path, encoding="utf-8")
+    return dict(parser["General"]) if parser.has_section("General") else {}
+
+
+def row_point(row):
+    """A point on the text of list row `row` (0-based), in window coordinates."""
+    return MainWindow.page(60, 1 + ROW_HEIGHT * row + ROW_HEIGHT // 2)
+
+
+def row_crop(picture, row):
+    left, top = MainWindow.page(1, 1 + ROW_HEIGHT * row)
+    return picture.crop(left, top, 400, ROW_HEIGHT)
+
+
+def rows_with_text(picture):
+    """How many 18-pixel rows of the list, from the top, show something right of the key: an
+    empty row is one colour throughout (a selected row draws light text on dark)."""
+    left, top = MainWindow.page(1 + 19, 1)
+    rows = 0
+    while top + ROW_HEIGHT * (rows + 1) <= picture.height:
+        row = picture.crop(left, top + ROW_HEIGHT * rows, 300, ROW_HEIGHT)
+        if len({row.data[i:i + 3] for i in range(0, len(row.data), 3)}) == 1:
+            break
+        rows += 1
+    return rows
+
+
+def inside(point, rectangle, margin=0):
+    x, y = point
+    left, top, width, height = rectangle
+    return (left - margin <= x < left + width + margin and
+            top - margin <= y < top + height + margin)
+
+
+class EntriesTest(unittest.TestCase):
+
+    # --- steps --------------------------------------------------------------------------
+
+    def setUp(self):
+        self.timings = {}
+
+    def install_recorder(self, session):
+        """A default handler for http and https that records what it was given, and a digest
+        of the clipboard at that moment, one JSON line per call."""
+        self.record = os.path.join(session.root, "opened.jsonl")
+        recorder = os.path.join(session.root, "recorder.py")
+        with open(recorder, "w", encoding="utf-8") as out:
+            out.write(RECORDER.format(record=self.record))
+        applications = os.path.join(session.data, "applications")
+        os.makedirs(applications, exist_ok=True)
+        with open(os.path.join(applications, "corvella-recorder.desktop"), "w") as out:
+            out.write(DESKTOP_ENTRY.format(recorder=recorder))
+        with open(os.path.join(session.config, "mimeapps.list"), "w") as out:
+            out.write(MIME_APPS)
+
+    def recordings(self):
+        try:
+            with open(self.record, encoding="utf-8") as lines:
+                return [json.loads(line) for line in lines if line.endswith("\n")]
+        except FileNotFoundError:
+            return []
+
+    def listed(self, session):
+        """corvella-cli list of the password file: [(site, user, address)]."""
+        out = session.run_cli("list", "--file", session.password_file, "--password-stdin",
+                              password=MASTER).stdout.decode()
+        return [tuple(line.split("\t")) for line in out.splitlines()]
+
+    def wait_listed(self, session, expected):
+        harness.wait_until(lambda: self.listed(session) == expected,
+                           what=f"the password file to hold {expected}")
+
+    def settled_capture(self, session, window):
+        session.activate(window)  # an inactive window draws its selection in another colour
+        session.park_pointer()
+        session.wait_until_settled(window)
+        return session.capture(window)
+
+    def expect_no_dialog(self, session, app, window):
+        session.wait_until_settled(window)
+        self.assertEqual(session.find_dialogs(pid=app.pid), {})
+
+    def open_editor(self, session, app, window, by_shortcut):
+        session.activate(window)
+        if by_shortcut:
+            session.key("ctrl+n")
+        else:
+            session.click(window, *MainWindow.TOOL_BUTTONS["New Password"])
+        editor = session.wait_for_window("Add New Password", pid=app.pid)
+        session.activate(editor)
+        return editor
+
+    def add_entry(self, session, app, window, site, user, address, password, by_shortcut=False,
+                  screenshot=None):
+        editor = self.open_editor(session, app, window, by_shortcut)
+        for text in (site, user, address):  # the focus starts in the site name
+            if text:
+                session.type_text(text)
+            session.key("Tab")
+        session.type_text(password)
+        if screenshot:
+            session.park_pointer()
+            session.wait_until_settled(editor)
+            session.screenshot(screenshot, editor)
+        session.key("Return")
+        session.wait_window_gone(editor)
+
+    def popup_after(self, session, app, before, what):
+        """The window of a pop-up menu of the program that was not there before."""
+        def new_window():
+            fresh = [w for w in session.find_windows(pid=app.pid) if w not in before]
+            return fresh[0] if fresh else None
+        menu = harness.wait_until(new_window, what=what)
+        session.wait_until_settled(menu)
+        return menu
+
+    def copy_from_list_menu(self, session, app, window, row):
+        """Right-click on a row and "Copy password", the second item of the menu."""
+        before = session.find_windows(pid=app.pid)
+        session.click(window, *row_point(row), button=3)
+        menu = self.popup_after(session, app, before, "the list's menu")
+        _, _, width, height = session.geometry(menu)
+        session.click(menu, width // 2, height * 3 // 4)
+        session.wait_window_gone(menu)
+
+    def wait_clipboard(self, session, password, what):
+        harness.wait_until(lambda: session.clipboard() == password, timeout=ERASE_LIMIT_S,
+                           what=what)
+
+    def wait_erased(self, session, since):
+        harness.wait_until(lambda: session.clipboard() in ("", None), timeout=ERASE_LIMIT_S + 5,
+                           what="the clipboard to be erased")
+        return time.monotonic() - since
+
+    # --- the test -----------------------------------------------------------------------
+
+    def test_entries_clipboard_web_page_tray_edit_and_delete(self):
+        # Qt hands web addresses to xdg-open, which finds the recorder through mimeapps.list.
+        self.assertIsNotNone(shutil.which("xdg-open"), "xdg-open missing (package xdg-utils)")
+        passwords = {"Example": random_password(), "-": random_password(),
+                     "&": random_password()}
+        with harness.Session(ARGS.program, ARGS.cli) as session:
+            self.install_recorder(session)
+            app, window = session.launch()
+            session.activate(window)
+            session.type_text(MASTER)
+            session.key("Tab")
+            session.type_text(MASTER)
+            session.key("Return")
+            harness.wait_until(lambda: os.path.exists(session.password_file),
+                               what="the password file")
+            self.expect_no_dialog(session, app, window)
+
+            # Adding: the tool button and Ctrl+N open the editor; Tab goes site, user,
+            # address, password; Enter is OK.
+            self.add_entry(session, app, window, "Example", "alice", "https://example.com",
+                           passwords["Example"], screenshot="entry-editor.png")
+            self.add_entry(session, app, window, "-", "", "", passwords["-"], by_shortcut=True)
+            self.add_entry(session, app, window, "&", "", "", passwords["&"])
+            self.wait_listed(session, [("Example", "alice", "https://example.com"),
+                                       ("-", "", ""), ("&", "", "")])
+            self.expect_no_dialog(session, app, window)
+            listing = self.settled_capture(session, window)
+            session.screenshot("password-list-entries.png", window)
+            self.assertEqual(rows_with_text(listing), 3)
+            self.assertEqual(len({row_crop(listing, row).data for row in range(3)}), 3)
+
+            # Copy password from the list's menu: on the clipboard with the hint for clipboard
+            # managers, and erased again by the timer.
+            self.copy_from_list_menu(session, app, window, 0)
+            copied_at = time.monotonic()
+            self.wait_clipboard(session, passwords["Example"], "the password on the clipboard")
+            targets = session.run(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"])
+            self.assertIn(PASSWORD_HINT, targets.stdout.decode().split())
+            self.timings["erased after list copy"] = self.wait_erased(session, copied_at)
+
+            # Other text put on the clipboard after a copy is left alone by the timer ...
+            self.copy_from_list_menu(session, app, window, 2)
+            self.wait_clipboard(session, passwords["&"], "the password on the clipboard")
+            session.set_clipboard("some other text")
+            time.sleep(ONE_TICK_S)
+            self.assertEqual(session.clipboard(), "some other text")
+            # ... and the timer, still running, erases the password once it is back.
+            self.copy_from_list_menu(session, app, window, 2)
+            self.wait_clipboard(session, passwords["&"], "the password on the clipboard again")
+            self.timings["erased after copy again"] = self.wait_erased(session, time.monotonic())
+
+            # Go to Web Page with "Copy password to clipboard" ticked: the handler gets the
+            # address while the clipboard holds the password.
+            session.click(window, *MainWindow.OPTIONS_BUTTON)
+            session.wait_until_settled(window)
+            session.click(window, *MainWindow.page(*COPY_PASSWORDS_BOX))
+            harness.wait_until(
+                lambda: read_settings(session.settings_file).get("CopyToClipboard") == "1",
+                what="CopyToClipboard=1 in the settings file")
+            session.click(window, *MainWindow.PASSWORDS_BUTTON)
+            session.wait_until_settled(window)
+            session.click(window, *row_point(0))
+            session.click(window, *MainWindow.TOOL_BUTTONS["Go to Web Page"])
+            started = time.monotonic()
+            opened = harness.wait_until(self.recordings, what="the web handler to be called")
+            self.timings["web handler called after"] = time.monotonic() - started
+            self.assertEqual(len(opened), 1)
+            self.assertEqual(opened[0]["arguments"], ["https://example.com"])
+            self.assertTrue(opened[0]["clipboard"] == sha256(passwords["Example"]),
+                            "the clipboard did not hold the password when the address opened")
+            self.expect_no_dialog(session, app, window)
+            self.wait_erased(session, started)
+
+            # The tray menu lists the entries; choosing one copies its password.
+            session.set_clipboard("before the tray")
+            icon = session.tray_icon(app.pid)
+            _, _, width, height = session.geometry(icon)
+            before = session.find_windows(pid=app.pid)
+            session.click(icon, width // 2, height // 2, button=3)
+            menu = self.popup_after(session, app, before, "the tray menu")
+            session.park_pointer()
+            session.wait_until_settled(menu)
+            session.screenshot("tray-menu.png", menu, frame=False)
+            session.key("Down", "Return")  # the first item: Example
+            session.wait_window_gone(menu)
+            self.wait_clipboard(session, passwords["Example"], "the tray item's password")
+            self.timings["erased after tray copy"] = self.wait_erased(session, time.monotonic())
+
+            # Minimised, the window waits in the tray; a double-click on the icon brings it.
+            session.minimize(window)
+            harness.wait_until(lambda: not session.is_visible(window),
+                               what="the minimised window to go away")
+            session.click(icon, width // 2, height // 2, count=2)
+            harness.wait_until(lambda: session.is_visible(window),
+                               what="the window to come back")
+            self.assertEqual(rows_with_text(self.settled_capture(session, window)), 3)
+
+            # The open editor blocks Lock; after Cancel, Lock works.
+            unlocked = self.settled_capture(session, window)
+            editor = self.open_editor(session, app, window, by_shortcut=True)
+            window_x, window_y, _, _ = session.geometry(window)
+            lock_point = (window_x + MainWindow.TOOL_BUTTONS["Lock"][0],
+                          window_y + MainWindow.TOOL_BUTTONS["Lock"][1])
+            if inside(lock_point, session.geometry(editor), margin=40):
+                session.xdotool("windowmove", "--sync", str(editor), "700", "600")
+            session.click(window, *MainWindow.TOOL_BUTTONS["Lock"])
+            session.wait_until_settled(editor)
+            self.assertTrue(session.is_visible(editor))
+            session.activate(editor)
+            session.key("Escape")
+            session.wait_window_gone(editor)
+            self.expect_no_dialog(session, app, window)
+            self.assertEqual(self.settled_capture(session, window), unlocked,
+                             "the list changed while the editor was open")
+            session.click(window, *MainWindow.TOOL_BUTTONS["Lock"])
+            session.wait_until_settled(window)
+            session.click(window, *MainWindow.TOOL_BUTTONS["New Password"])
+            box = session.wait_for_dialog("Information", pid=app.pid)
+            self.assertEqual(session.dialog_text(box), UNLOCK_FIRST)
+            session.dismiss_dialog(box)
+            session.activate(window)
+            session.type_text(MASTER)
+            session.key("Return")
+            self.expect_no_dialog(session, app, window)
+            self.assertEqual(rows_with_text(self.settled_capture(session, window)), 3)
+
+            # Renaming "&" to "Example": its row then draws exactly as the first one.
+            session.click(window, *row_point(2))
+            session.click(window, *MainWindow.TOOL_BUTTONS["Edit"])
+            editor = session.wait_for_window("Edit Password", pid=app.pid)
+            session.activate(editor)
+            session.key("ctrl+a")
+            session.type_text("Example")
+            session.key("Return")
+            session.wait_window_gone(editor)
+            self.wait_listed(session, [("Example", "alice", "https://example.com"),
+                                       ("-", "", ""), ("Example", "", "")])
+            self.expect_no_dialog(session, app, window)
+            session.click(window, *row_point(1))  # neither compared row selected
+            renamed = self.settled_capture(session, window)
+            session.screenshot("password-list-renamed.png", window)
+            self.assertEqual(rows_with_text(renamed), 3)
+            self.assertNotEqual(row_crop(renamed, 2), row_crop(listing, 2))
+            self.assertEqual(row_crop(renamed, 2), row_crop(renamed, 0),
+                             'the renamed row does not read "Example"')
+
+            # Deleting the renamed row removes that entry, not its namesake.
+            session.click(window, *row_point(2))
+            session.click(window, *MainWindow.TOOL_BUTTONS["Delete"])
+            box = session.wait_for_dialog("Confirm", pid=app.pid)
+            self.assertEqual(session.dialog_text(box),
+                             'Are you sure you want to delete the password entry "Example"?')
+            session.dismiss_dialog(box)  # Return: Yes
+            self.wait_listed(session, [("Example", "alice", "https://example.com"),
+                                       ("-", "", "")])
+            self.expect_no_dialog(session, app, window)
+            remaining = self.settled_capture(session, window)
+            self.assertEqual(rows_with_text(remaining), 2)
+            self.assertEqual(row_crop(remaining, 0), row_crop(renamed, 0))
+
+            session.click(window, *MainWindow.TOOL_BUTTONS["Exit"])
+            self.assertEqual(app.wait(), 0)
+        print("timings: " + ", ".join(f"{name} {seconds:.1f} s"
+                                      for name, seconds in self.timings.items()))
+
+
+if __name__ == "__main__":
+    harness.require_display_tools()
+    ARGS, argv = harness.parse_arguments(__doc__)
+    unittest.main(argv=argv, verbosity=2)
