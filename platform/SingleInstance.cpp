@@ -1,5 +1,10 @@
 #include "SingleInstance.h"
 
+#include <errno.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QByteArray>
@@ -10,12 +15,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QtGlobal>
+#include <cstring>
+#include <utility>
 
 namespace corvella::platform {
 namespace {
@@ -28,6 +35,10 @@ constexpr qint64 kUnjudgedLockAgeMs = 5000;
 // A client that sends nothing sensible for this long is dropped.
 constexpr int kClientTimeoutMs = 5000;
 constexpr qint64 kMaxRequestSize = 64;
+// The first copy answers into an empty socket buffer; this bounds the wait should it be full.
+constexpr int kAnswerWriteMs = 100;
+// Pause before accepting again when out of file descriptors.
+constexpr int kAcceptPauseMs = 100;
 
 const QByteArray kShowRequest = "show\n";
 const QByteArray kShowAnswer = "ok\n";
@@ -37,6 +48,117 @@ QString CanonicalProgramPath() {
   const QString canonical = QFileInfo(path).canonicalFilePath();
   return canonical.isEmpty() ? path : canonical;  // the file may have been replaced meanwhile
 }
+
+QString ErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Closes the descriptor it owns when it goes.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  int Get() const { return fd_; }
+  int Release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+int MakeSocket() { return ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
+
+// False when the path does not fit into a socket address.
+bool MakeAddress(const QByteArray& path, sockaddr_un& address) {
+  address = sockaddr_un{};
+  address.sun_family = AF_UNIX;
+  if (path.isEmpty() || static_cast<size_t>(path.size()) >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+  return true;
+}
+
+// Waits until fd is ready for events (or has an error or hang-up, which the next call on it
+// reports); false when the deadline passes first.
+bool WaitFor(int fd, short events, const QDeadlineTimer& deadline) {
+  pollfd entry{fd, events, 0};
+  while (true) {
+    const qint64 remaining = qMax<qint64>(deadline.remainingTime(), 0);
+    const int result = ::poll(&entry, 1, static_cast<int>(remaining));
+    if (result > 0) return true;
+    if (result < 0 && errno != EINTR) return false;
+    if (result == 0 && deadline.hasExpired()) return false;
+  }
+}
+
+bool SendAll(int fd, const QByteArray& data, const QDeadlineTimer& deadline) {
+  qsizetype sent = 0;
+  while (sent < data.size()) {
+    const ssize_t written =
+        ::send(fd, data.constData() + sent, static_cast<size_t>(data.size() - sent), MSG_NOSIGNAL);
+    if (written >= 0) {
+      sent += written;
+    } else if (errno != EINTR) {
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+      if (!WaitFor(fd, POLLOUT, deadline)) return false;
+    }
+  }
+  return true;
+}
+
+// A later copy's connection in the first copy: collects its request line.
+class Connection : public QObject {
+ public:
+  enum class State { kWaiting, kLine, kFailed };
+
+  Connection(int fd, QObject* parent)
+      : QObject(parent), fd_(fd), notifier_(fd, QSocketNotifier::Read) {}
+  ~Connection() override { Close(); }
+
+  QSocketNotifier& Notifier() { return notifier_; }
+  const QByteArray& Line() const { return line_; }
+
+  // Reads what has arrived; kLine once the first line is complete.
+  State Read() {
+    bool ended = false;
+    while (buffer_.size() <= kMaxRequestSize) {
+      char chunk[kMaxRequestSize + 1];
+      const ssize_t count = ::read(fd_, chunk, sizeof chunk);
+      if (count > 0) {
+        buffer_.append(chunk, count);
+      } else if (count == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+        ended = true;  // end of stream or a broken connection
+        break;
+      } else if (errno != EINTR) {
+        break;  // nothing more for now
+      }
+    }
+    const qsizetype end = buffer_.indexOf('\n');
+    if (end >= 0) {
+      line_ = buffer_.left(qMin<qsizetype>(end + 1, kMaxRequestSize));
+      return State::kLine;
+    }
+    return ended || buffer_.size() > kMaxRequestSize ? State::kFailed : State::kWaiting;
+  }
+
+  void Answer(const QByteArray& answer) {
+    if (fd_ >= 0) SendAll(fd_, answer, QDeadlineTimer(kAnswerWriteMs));
+  }
+
+  void Close() {
+    if (fd_ < 0) return;
+    notifier_.setEnabled(false);
+    ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+  QSocketNotifier notifier_;
+  QByteArray buffer_;
+  QByteArray line_;
+};
 
 }  // namespace
 
@@ -51,9 +173,13 @@ SingleInstance::SingleInstance(QObject* parent)
 }
 
 SingleInstance::~SingleInstance() {
-  // Close the server before releasing the lock: closing unlinks the socket path, which must not
-  // hit the socket of a copy that took over the lock meanwhile.
-  if (server_ != nullptr) server_->close();
+  // Remove the socket before releasing the lock: afterwards its path may belong to a copy that
+  // took over the lock.
+  if (listenFd_ >= 0) {
+    listener_.reset();
+    ::close(listenFd_);
+    ::unlink(socketPath_.constData());
+  }
   lock_.unlock();
 }
 
@@ -114,58 +240,98 @@ bool SingleInstance::TryLock() {
 }
 
 void SingleInstance::Listen() {
-  server_ = new QLocalServer(this);
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
-  // Clear a socket file left by a crashed copy; we hold the lock, so no live copy owns it.
-  QLocalServer::removeServer(ServerPath());
-  if (!server_->listen(ServerPath())) {
+  const QByteArray path = QFile::encodeName(ServerPath());
+  const auto fail = [this](const QString& reason) {
     qWarning("Corvella: cannot listen on %s: %s", qUtf8Printable(ServerPath()),
-             qUtf8Printable(server_->errorString()));
-    return;
+             qUtf8Printable(reason));
+  };
+  sockaddr_un address;
+  if (!MakeAddress(path, address)) return fail(QStringLiteral("the path is too long"));
+  Descriptor socket(MakeSocket());
+  if (socket.Get() < 0) return fail(ErrorText(errno));
+  // Clear a socket file left by a crashed copy; we hold the lock, so no live copy owns it.
+  ::unlink(path.constData());
+  // The socket file takes the socket's mode (less the umask), so only this user can connect
+  // from its creation on; the chmod makes sure of it.
+  if (::fchmod(socket.Get(), S_IRUSR | S_IWUSR) != 0 ||
+      ::bind(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    return fail(ErrorText(errno));
   }
-  connect(server_, &QLocalServer::newConnection, this, [this] {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) Serve(socket);
-  });
+  if (::chmod(path.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(socket.Get(), SOMAXCONN) != 0) {
+    const int error = errno;
+    ::unlink(path.constData());
+    return fail(ErrorText(error));
+  }
+  listenFd_ = socket.Release();
+  socketPath_ = path;
+  listener_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
+  connect(listener_.get(), &QSocketNotifier::activated, this, &SingleInstance::AcceptClients);
 }
 
-void SingleInstance::Serve(QLocalSocket* socket) {
-  socket->setParent(this);
-  connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-  QTimer::singleShot(kClientTimeoutMs, socket, [socket] {
-    socket->abort();
-    socket->deleteLater();
-  });
-  connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-    if (!socket->canReadLine()) {
-      if (socket->bytesAvailable() > kMaxRequestSize) socket->abort();
+void SingleInstance::AcceptClients() {
+  while (true) {
+    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) {
+      Serve(fd);
+    } else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      // The pending connection stays; try again shortly instead of spinning on it.
+      listener_->setEnabled(false);
+      QTimer::singleShot(kAcceptPauseMs, listener_.get(),
+                         [notifier = listener_.get()] { notifier->setEnabled(true); });
       return;
+    } else if (errno != EINTR && errno != ECONNABORTED) {
+      return;  // none left
     }
-    const QByteArray request = socket->readLine(kMaxRequestSize + 1);
-    if (request == kShowRequest) {
+  }
+}
+
+void SingleInstance::Serve(int fd) {
+  auto* connection = new Connection(fd, this);
+  QTimer::singleShot(kClientTimeoutMs, connection, &QObject::deleteLater);
+  connect(&connection->Notifier(), &QSocketNotifier::activated, this, [this, connection] {
+    const Connection::State state = connection->Read();
+    if (state == Connection::State::kWaiting) return;
+    connection->Notifier().setEnabled(false);
+    const QPointer<Connection> alive(connection);
+    if (state == Connection::State::kLine && connection->Line() == kShowRequest) {
       emit ShowRequested();
-      socket->write(kShowAnswer);
+      if (alive) connection->Answer(kShowAnswer);
     }
-    socket->disconnectFromServer();  // after the answer has been written
+    if (alive) {
+      connection->Close();
+      connection->deleteLater();  // not now: we are inside its notifier's signal
+    }
   });
 }
 
 bool SingleInstance::AskPrimaryToShow(const QString& serverPath, int timeoutMs) {
-  QDeadlineTimer deadline(qMax(timeoutMs, 1));
-  QLocalSocket socket;
-  socket.connectToServer(serverPath);
-  if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) return false;
-  socket.write(kShowRequest);
-  if (socket.bytesToWrite() > 0 &&
-      !socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
-    return false;
+  const QDeadlineTimer deadline(qMax(timeoutMs, 1));
+  sockaddr_un address;
+  if (!MakeAddress(QFile::encodeName(serverPath), address)) return false;
+  const Descriptor socket(MakeSocket());
+  if (socket.Get() < 0) return false;
+  if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    // No listener yet, or a full backlog (EAGAIN): no answer this time, the caller tries again.
+    if (errno != EINPROGRESS && errno != EINTR) return false;
+    if (!WaitFor(socket.Get(), POLLOUT, deadline)) return false;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+      return false;
+    }
   }
+  if (!SendAll(socket.Get(), kShowRequest, deadline)) return false;
   QByteArray answer;
   while (!answer.endsWith('\n') && answer.size() <= kMaxRequestSize) {
-    if (socket.bytesAvailable() == 0 &&
-        !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+    char chunk[kMaxRequestSize + 1];
+    const ssize_t count = ::read(socket.Get(), chunk, sizeof chunk);
+    if (count > 0) {
+      answer.append(chunk, count);
+    } else if (count == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+      break;
+    } else if (errno != EINTR && !WaitFor(socket.Get(), POLLIN, deadline)) {
       break;
     }
-    answer += socket.readAll();
   }
   return answer == kShowAnswer;
 }

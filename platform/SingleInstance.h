@@ -1,18 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <memory>
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 namespace corvella::platform {
 
 // One copy of the program per program file and user. The lock file decides who is first (a lock
-// left by a crashed copy is taken over); the first copy also listens on a local socket of the
-// same base name, through which a later copy asks it to show itself.
+// left by a crashed copy is taken over); the first copy also listens on a Unix-domain socket of
+// the same base name, through which a later copy asks it to show itself.
 class SingleInstance : public QObject {
   Q_OBJECT
 
@@ -41,13 +41,17 @@ class SingleInstance : public QObject {
  private:
   bool TryLock();
   void Listen();
-  void Serve(QLocalSocket* socket);
+  void AcceptClients();
+  void Serve(int fd);
   static bool AskPrimaryToShow(const QString& serverPath, int timeoutMs);
 
   QString baseName_;
   QString directory_;
   QLockFile lock_;
-  QLocalServer* server_ = nullptr;  // child; exists only in the first copy
+  // Only in the first copy, once it listens: the socket, its file and the notifier watching it.
+  int listenFd_ = -1;
+  QByteArray socketPath_;
+  std::unique_ptr<QSocketNotifier> listener_;
 };
 
 }  // namespace corvella::platform
