@@ -305,7 +305,6 @@ class EntriesTest(unittest.TestCase):
             self.assertEqual(rows_with_text(self.settled_capture(session, window)), 3)
 
             # The open editor blocks Lock; after Cancel, Lock works.
-            unlocked = self.settled_capture(session, window)
             editor = self.open_editor(session, app, window, by_shortcut=True)
             window_x, window_y, _, _ = session.geometry(window)
             lock_point = (window_x + MainWindow.TOOL_BUTTONS["Lock"][0],
@@ -319,7 +318,9 @@ class EntriesTest(unittest.TestCase):
             session.key("Escape")
             session.wait_window_gone(editor)
             self.expect_no_dialog(session, app, window)
-            self.assertEqual(self.settled_capture(session, window), unlocked,
+            # A lock would have emptied the list and covered it with the unlock panel. (Pixels
+            # may differ: the list gets the keyboard focus back and draws its focus frame.)
+            self.assertEqual(rows_with_text(self.settled_capture(session, window)), 3,
                              "the list changed while the editor was open")
             session.click(window, *MainWindow.TOOL_BUTTONS["Lock"])
             session.wait_until_settled(window)
