@@ -33,6 +33,7 @@
 #include "platform/Settings.h"
 #include "store/PasswordStore.h"
 #include "store/Session.h"
+#include "tests/ui/FormTestSupport.h"
 #include "ui/Application.h"
 #include "ui/EntryListBox.h"
 #include "ui/Main.h"
@@ -41,9 +42,6 @@
 
 namespace corvella {
 namespace {
-
-// The form whose ApplicationEventsException is the failure handler of the application.
-TMainForm* formUnderTest = nullptr;
 
 QtMessageHandler previousHandler = nullptr;
 
@@ -65,20 +63,6 @@ const char* const kSecretHint = "x-kde-passwordManagerHint";
 const char* const kElsewhere = "copied elsewhere";
 // The modification time a password file is given to show that nothing rewrote it.
 const QDateTime kStamp(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
-
-QString KindName(MessageKind kind) {
-  switch (kind) {
-    case MessageKind::Warning:
-      return QStringLiteral("Warning");
-    case MessageKind::Error:
-      return QStringLiteral("Error");
-    case MessageKind::Information:
-      return QStringLiteral("Information");
-    case MessageKind::Confirm:
-      return QStringLiteral("Confirm");
-  }
-  return QStringLiteral("?");
-}
 
 std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 QString Text(std::string_view bytes) {
@@ -1358,23 +1342,7 @@ void EntryCommandsTest::trayExit() {
 }  // namespace corvella
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  corvella::MakeSessionKey();
-  corvella::Application application(argc, argv);
-  application.setAttribute(Qt::AA_Use96Dpi, true);
-  // Failures of the commands take the program's own path to the form's handler.
-  application.SetFailureHandler([](const QString& message) {
-    if (corvella::formUnderTest != nullptr) {
-      corvella::formUnderTest->ApplicationEventsException(message);
-    } else {
-      corvella::ShowMessage(corvella::MessageKind::Information,
-                            QStringLiteral("(no form) ") + message);
-    }
-  });
-  corvella::EntryCommandsTest test;
-  const int result = QTest::qExec(&test, argc, argv);
-  application.SetFailureHandler({});
-  return result;
+  return corvella::RunFormTest<corvella::EntryCommandsTest>(argc, argv);
 }
 
 #include "EntryCommandsTest.moc"

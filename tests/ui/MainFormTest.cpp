@@ -28,6 +28,7 @@
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
 #include "store/Session.h"
+#include "tests/ui/FormTestSupport.h"
 #include "ui/Application.h"
 #include "ui/EntryListBox.h"
 #include "ui/Main.h"
@@ -35,9 +36,6 @@
 
 namespace corvella {
 namespace {
-
-// The form whose ApplicationEventsException is the failure handler of the application.
-TMainForm* formUnderTest = nullptr;
 
 QtMessageHandler previousHandler = nullptr;
 
@@ -65,20 +63,6 @@ const char* const kTooShort =
 // Test vaults only; none of these is ever printed.
 constexpr std::string_view kVaultPassword = "correct horse 7";
 constexpr std::string_view kProgramPath = "/opt/corvella/bin/corvella";
-
-QString KindName(MessageKind kind) {
-  switch (kind) {
-    case MessageKind::Warning:
-      return QStringLiteral("Warning");
-    case MessageKind::Error:
-      return QStringLiteral("Error");
-    case MessageKind::Information:
-      return QStringLiteral("Information");
-    case MessageKind::Confirm:
-      return QStringLiteral("Confirm");
-  }
-  return QStringLiteral("?");
-}
 
 std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 
@@ -1021,23 +1005,7 @@ void MainFormTest::loadOnStartupClicks() {
 }  // namespace corvella
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  corvella::MakeSessionKey();
-  corvella::Application application(argc, argv);
-  application.setAttribute(Qt::AA_Use96Dpi, true);
-  // Refusals and failures take the program's own path to the form's handler.
-  application.SetFailureHandler([](const QString& message) {
-    if (corvella::formUnderTest != nullptr) {
-      corvella::formUnderTest->ApplicationEventsException(message);
-    } else {
-      corvella::ShowMessage(corvella::MessageKind::Information,
-                            QStringLiteral("(no form) ") + message);
-    }
-  });
-  corvella::MainFormTest test;
-  const int result = QTest::qExec(&test, argc, argv);
-  application.SetFailureHandler({});
-  return result;
+  return corvella::RunFormTest<corvella::MainFormTest>(argc, argv);
 }
 
 #include "MainFormTest.moc"

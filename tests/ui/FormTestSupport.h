@@ -1,0 +1,51 @@
+#pragma once
+
+// Shared by the tests that drive the main window: they run under the program's own application
+// object, so that refusals and failures take the real path to the form's handler.
+
+#include <QTest>
+
+#include "store/Session.h"
+#include "ui/Application.h"
+#include "ui/Main.h"
+#include "ui/MessageDialog.h"
+
+namespace corvella {
+
+// The form whose ApplicationEventsException is the failure handler of the application.
+inline TMainForm* formUnderTest = nullptr;
+
+inline QString KindName(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Warning:
+      return QStringLiteral("Warning");
+    case MessageKind::Error:
+      return QStringLiteral("Error");
+    case MessageKind::Information:
+      return QStringLiteral("Information");
+    case MessageKind::Confirm:
+      return QStringLiteral("Confirm");
+  }
+  return QStringLiteral("?");
+}
+
+template <class Test>
+int RunFormTest(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  MakeSessionKey();
+  Application application(argc, argv);
+  application.setAttribute(Qt::AA_Use96Dpi, true);
+  application.SetFailureHandler([](const QString& message) {
+    if (formUnderTest != nullptr) {
+      formUnderTest->ApplicationEventsException(message);
+    } else {
+      ShowMessage(MessageKind::Information, QStringLiteral("(no form) ") + message);
+    }
+  });
+  Test test;
+  const int result = QTest::qExec(&test, argc, argv);
+  application.SetFailureHandler({});
+  return result;
+}
+
+}  // namespace corvella
