@@ -96,14 +96,9 @@ TMainForm::TMainForm(platform::Settings& settings, platform::Autostart& autostar
   TrayMenu = new QMenu(this);
   TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
   connect(TrayMenu, &QMenu::aboutToShow, this, &TMainForm::TrayMenuPopup);
-  TrayIcon1 = new TTrayIcon(this);
-  TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
-  TrayIcon1->SetToolTip(QStringLiteral("Corvella"));
-  TrayIcon1->SetPopupMenu(TrayMenu);
-  connect(TrayIcon1, &TTrayIcon::RestoreRequested, this, [this] {
-    BringToFront();
-    ApplicationEventsRestore();
-  });
+  // The icon joins the notification area as soon as the message loop runs, so that rendering it
+  // does not delay the window.
+  QTimer::singleShot(0, this, &TMainForm::CreateTrayIcon);
   connect(qApp, &QApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) ApplicationEventsActivate();
   });
@@ -412,6 +407,17 @@ void TMainForm::Copyusername1Click() {
 
 void TMainForm::Copypassword1Click() {
   if (const EntryPtr entry = ListBox->SelectedEntry()) CopyPassword(*entry);
+}
+
+void TMainForm::CreateTrayIcon() {
+  TrayIcon1 = new TTrayIcon(this);
+  TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+  TrayIcon1->SetToolTip(QStringLiteral("Corvella"));
+  TrayIcon1->SetPopupMenu(TrayMenu);
+  connect(TrayIcon1, &TTrayIcon::RestoreRequested, this, [this] {
+    BringToFront();
+    ApplicationEventsRestore();
+  });
 }
 
 void TMainForm::TrayMenuPopup() {

@@ -86,6 +86,7 @@ class TMainForm final : public QMainWindow {
   void Copyusername1Click();
   void Copypassword1Click();
   void ClearClipboardTimerTimer();
+  void CreateTrayIcon();
   void TrayMenuPopup();
   void ApplicationEventsRestore();
 
