@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/TenThousandEntries.h"
 #include "store/CipherFraming.h"
 #include "store/Password.h"
 #include "store/PasswordStore.h"
@@ -18,10 +19,10 @@
 namespace {
 
 using namespace corvella;
+using bench::kEntries;
+using bench::kMasterPassword;
 
 constexpr std::size_t kFileSize = 8 << 20;
-constexpr int kEntries = 10'000;
-constexpr std::string_view kMasterPassword = "correct horse battery";
 constexpr std::string_view kPassword = "Tr0ub4dor&3xyz";  // 14 bytes
 
 std::vector<unsigned char> Pattern(std::size_t size) {
@@ -164,33 +165,17 @@ void BM_Unprotect(benchmark::State& state) {
   }
 }
 
-std::string Padded(const char* prefix, int i, std::size_t width) {
-  std::string text = prefix + std::to_string(i);
-  text.resize(width, 'x');
-  return text;
-}
-
-// 10,000 entries: 12-byte site, 30-byte address, 10-byte user name, 14-byte password.
 struct TenThousand {
   std::filesystem::path directory;
   std::string path;
   PasswordStore store;
-  std::size_t streamSize = 3;
 
   TenThousand() {
     char pattern[] = "/tmp/corvella-bench-XXXXXX";
     directory = mkdtemp(pattern);
     path = (directory / "Passwords.dat").string();
-    store.SetMasterPassword(kMasterPassword);
-    for (int i = 0; i < kEntries; ++i) {
-      auto entry = std::make_shared<TPassword>();
-      entry->SiteName = Padded("site", i, 12);
-      entry->Url = Padded("https://www.example.com/", i, 30);
-      entry->UserName = Padded("user", i, 10);
-      entry->SetPassword(Padded("pw", i, 14));
-      store.AddEntry(entry);
-      streamSize += 66 + 12 + 30 + 10 + 14;
-    }
+    store.SetMasterPassword(bench::kMasterPassword);
+    bench::AddTenThousandEntries(store);
     store.SavePasswordsTo(path);
   }
   ~TenThousand() { std::filesystem::remove_all(directory); }
@@ -221,18 +206,17 @@ void BM_Load10k(benchmark::State& state) {
 // What a save or load of the 10,000 entries must spend in the library: one SHA-256, CBC over
 // the stream and one text-cipher call per entry.
 void BM_Raw10k(benchmark::State& state) {
-  auto& vault = Vault();
   static EVP_MD* sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
   const RawTextCipher text;
-  const auto stream = Pattern(vault.streamSize);
-  std::vector<unsigned char> out(vault.streamSize);
+  const auto stream = Pattern(bench::kStreamSize);
+  std::vector<unsigned char> out(bench::kStreamSize);
   unsigned char password[14] = {};
   unsigned char encrypted[14];
   for (auto _ : state) {
     unsigned char digest[32];
     unsigned int length = 0;
     EVP_Digest(kMasterPassword.data(), kMasterPassword.size(), digest, &length, sha256, nullptr);
-    RawCbc(stream.data(), out.data(), vault.streamSize - vault.streamSize % 16, true);
+    RawCbc(stream.data(), out.data(), bench::kStreamSize - bench::kStreamSize % 16, true);
     for (int i = 0; i < kEntries; ++i) text.Run(password, 14, encrypted, SessionKey());
     benchmark::DoNotOptimize(encrypted);
   }

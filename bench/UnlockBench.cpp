@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/TenThousandEntries.h"
 #include "platform/Autostart.h"
 #include "platform/Settings.h"
 #include "store/Password.h"
@@ -35,27 +36,13 @@ namespace {
 
 using namespace corvella;
 
-constexpr int kEntries = 10'000;
-constexpr std::string_view kMasterPassword = "correct horse battery";
+using bench::kEntries;
+using bench::kMasterPassword;
 
-std::string Padded(const char* prefix, int i, std::size_t width) {
-  std::string text = prefix + std::to_string(i);
-  text.resize(width, 'x');
-  return text;
-}
-
-// 12-byte site, 30-byte address, 10-byte user name, 14-byte password.
 void WriteVault(const std::string& path) {
   PasswordStore store;
   store.SetMasterPassword(kMasterPassword);
-  for (int i = 0; i < kEntries; ++i) {
-    auto entry = std::make_shared<TPassword>();
-    entry->SiteName = Padded("site", i, 12);
-    entry->Url = Padded("https://www.example.com/", i, 30);
-    entry->UserName = Padded("user", i, 10);
-    entry->SetPassword(Padded("pw", i, 14));
-    store.AddEntry(entry);
-  }
+  bench::AddTenThousandEntries(store);
   store.SavePasswordsTo(path);
 }
 
