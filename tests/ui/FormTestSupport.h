@@ -3,6 +3,9 @@
 // Shared by the tests that drive the main window: they run under the program's own application
 // object, so that refusals and failures take the real path to the form's handler.
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "store/Session.h"
@@ -27,6 +30,21 @@ inline QString KindName(MessageKind kind) {
       return QStringLiteral("Confirm");
   }
   return QStringLiteral("?");
+}
+
+// Points HOME and the XDG folders at folders inside `home`, so that nothing touches the real
+// ones; the runtime folder is private, as the desktop makes it.
+[[nodiscard]] inline bool UseTemporaryHome(const QTemporaryDir& home) {
+  const auto path = [&home](const char* below) { return home.filePath(QLatin1String(below)); };
+  for (const char* folder : {"home", "config", "data", "runtime"}) {
+    if (!QDir().mkpath(path(folder))) return false;
+  }
+  QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  qputenv("HOME", path("home").toUtf8());
+  qputenv("XDG_CONFIG_HOME", path("config").toUtf8());
+  qputenv("XDG_DATA_HOME", path("data").toUtf8());
+  qputenv("XDG_RUNTIME_DIR", path("runtime").toUtf8());
+  return true;
 }
 
 template <class Test>

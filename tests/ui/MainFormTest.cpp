@@ -259,14 +259,7 @@ void MainFormTest::cleanupTestCase() { qInstallMessageHandler(previousHandler); 
 void MainFormTest::init() {
   home_ = std::make_unique<QTemporaryDir>();
   QVERIFY(home_->isValid());
-  for (const char* folder : {"home", "config", "data", "runtime"}) {
-    QVERIFY(QDir().mkpath(Path(folder)));
-  }
-  QFile::setPermissions(Path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  qputenv("HOME", Path("home").toUtf8());
-  qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
-  qputenv("XDG_DATA_HOME", Path("data").toUtf8());
-  qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
+  QVERIFY(UseTemporaryHome(*home_));
   // A Passwords.dat beside the test program would take the place of the one in the data folder.
   QCOMPARE(GetPasswordFileName(), VaultPath());
 
