@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QPainter>
 
+#include "ui/Icons.h"
 #include "ui/Text.h"
 
 namespace corvella {
@@ -47,7 +48,7 @@ EntryRowDelegate::EntryRowDelegate(QObject* parent) : QStyledItemDelegate(parent
   QPixmap key(16, 16);
   key.fill(Qt::white);
   QPainter painter(&key);
-  QIcon(QStringLiteral(":/icons/key.svg")).paint(&painter, key.rect());
+  ToolImage("key").paint(&painter, key.rect());
   painter.end();
   glyph_ = key;
 }

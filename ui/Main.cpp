@@ -18,6 +18,7 @@
 #include "store/MasterPassword.h"
 #include "store/PasswordStream.h"
 #include "ui/EntryListBox.h"
+#include "ui/Icons.h"
 #include "ui/FCreateMasterPassword.h"
 #include "ui/MessageDialog.h"
 #include "ui/OptionsPage.h"
@@ -55,12 +56,7 @@ TMainForm::TMainForm(platform::Settings& settings, platform::Autostart& autostar
     : settings_(settings), autostart_(autostart) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Corvella 1.0"));
-  // Two rendered sizes: a scalable icon would be rendered at four sizes and all sent to the
-  // window system during start-up.
-  const QIcon scalableIcon(QStringLiteral(":/icons/corvella.svg"));
-  QIcon windowIcon;
-  for (const int side : {16, 32}) windowIcon.addPixmap(scalableIcon.pixmap(side, side));
-  setWindowIcon(windowIcon);
+  setWindowIcon(WindowIcon());
 
   BuildToolBar();
   auto* client = new QWidget(this);
@@ -124,7 +120,7 @@ void TMainForm::FormCreate() {
 
 QAction* TMainForm::AddAction(const char* name, const QString& caption, const char* icon,
                               void (TMainForm::*handler)()) {
-  auto* action = new QAction(QIcon(QStringLiteral(":/icons/") + QLatin1String(icon)), caption, this);
+  auto* action = new QAction(ToolImage(icon), caption, this);
   action->setObjectName(QLatin1String(name));
   connect(action, &QAction::triggered, this, handler);
   return action;
@@ -141,23 +137,23 @@ void TMainForm::BuildToolBar() {
   toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
   addToolBar(Qt::TopToolBarArea, toolBar);
 
-  QAction* newPassword = AddAction("NewPasswordAction", tr("New Password"), "new-password.svg",
+  QAction* newPassword = AddAction("NewPasswordAction", tr("New Password"), "new-password",
                                    &TMainForm::NewPasswordActionExecute);
   newPassword->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
   newPassword->setShortcutContext(Qt::WindowShortcut);
   const QList<QAction*> actions = {
       newPassword,
       nullptr,
-      AddAction("WebPageAction", tr("Go to Web Page"), "web-page.svg",
+      AddAction("WebPageAction", tr("Go to Web Page"), "web-page",
                 &TMainForm::WebPageActionExecute),
       nullptr,
-      AddAction("EditPasswordAction", tr("Edit"), "edit-password.svg",
+      AddAction("EditPasswordAction", tr("Edit"), "edit-password",
                 &TMainForm::EditPasswordActionExecute),
-      AddAction("DeletePasswordAction", tr("Delete"), "delete-password.svg",
+      AddAction("DeletePasswordAction", tr("Delete"), "delete-password",
                 &TMainForm::DeletePasswordActionExecute),
       nullptr,
-      AddAction("LockAction", tr("Lock"), "lock.svg", &TMainForm::ToolButton9Click),
-      AddAction("ExitProgramAction", tr("Exit"), "exit.svg", &TMainForm::ExitProgramActionExecute),
+      AddAction("LockAction", tr("Lock"), "lock", &TMainForm::ToolButton9Click),
+      AddAction("ExitProgramAction", tr("Exit"), "exit", &TMainForm::ExitProgramActionExecute),
   };
   for (QAction* action : actions) {
     if (action == nullptr) {
@@ -187,16 +183,16 @@ QWidget* TMainForm::BuildSidePanel(QWidget* parent) {
     auto* button = new TPanelButton(panel);
     button->setObjectName(QLatin1String(name));
     button->setText(caption);
-    button->SetGlyph(RenderGlyph(QStringLiteral(":/icons/") + QLatin1String(glyph)));
+    button->SetGlyph(PanelGlyph(glyph));
     button->SetColor(kSidePanelColor);
     button->setGeometry(18, top, 67, 61);
     group->addButton(button);
     connect(button, &TPanelButton::clicked, this, handler);
     return button;
   };
-  PanelButton1 = makeButton("PanelButton1", tr("Passwords"), "passwords-glyph.svg", 30,
+  PanelButton1 = makeButton("PanelButton1", tr("Passwords"), "passwords-glyph", 30,
                             &TMainForm::PanelButton1Click);
-  PanelButton2 = makeButton("PanelButton2", tr("Options"), "options-glyph.svg", 108,
+  PanelButton2 = makeButton("PanelButton2", tr("Options"), "options-glyph", 108,
                             &TMainForm::PanelButton2Click);
   return panel;
 }

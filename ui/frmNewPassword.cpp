@@ -15,23 +15,15 @@
 #include <utility>
 
 #include "store/PasswordGenerator.h"
+#include "ui/Icons.h"
 #include "ui/MessageDialog.h"
 #include "ui/Text.h"
-
-// The icons are compiled into this static library; see controls/PanelButton.cpp.
-static void RegisterUiResources() { Q_INIT_RESOURCE(resources); }
 
 namespace corvella {
 namespace {
 
 constexpr int kLabelHeight = 16;
 constexpr int kLabelGap = 2;  // between a label and the field below it
-
-QIcon GenerateIcon() {
-  static const bool registered = (RegisterUiResources(), true);
-  Q_UNUSED(registered);
-  return QIcon(QStringLiteral(":/icons/new-password.svg"));
-}
 
 QLineEdit* MakeField(const char* name, QWidget* parent) {
   auto* field = new QLineEdit(parent);
@@ -76,7 +68,7 @@ TNewPasswordForm::TNewPasswordForm(EntryPtr entry, SaveFunction save)
   UrlLabel = MakeLabel(tr("Web Site Address (URL)"), UrlEdit, this);
   PasswordLabel = MakeLabel(tr("Password"), PasswordEdit, this);
 
-  BitBtn1 = new QPushButton(GenerateIcon(), tr("Generate"), this);
+  BitBtn1 = new QPushButton(ToolImage("new-password"), tr("Generate"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
   BitBtn1->setIconSize({16, 16});
   HidePasswordBox = new QCheckBox(tr("Hide password"), this);

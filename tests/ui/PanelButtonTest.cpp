@@ -9,9 +9,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "ui/Icons.h"
 #include "ui/controls/PanelButton.h"
 
-using corvella::RenderGlyph;
+using corvella::PanelGlyph;
 using corvella::TPanelButton;
 
 namespace {
@@ -181,7 +182,7 @@ class PanelButtonTest : public QObject {
   void AlphaGlyphShowsColor();
   void RenderedGlyphs_data();
   void RenderedGlyphs();
-  void RenderGlyphFailsOnMissingFile();
+  void PanelGlyphIsNullWhenMissing();
   void Group_data();
   void Group();
 };
@@ -382,14 +383,14 @@ void PanelButtonTest::AlphaGlyphShowsColor() {
 }
 
 void PanelButtonTest::RenderedGlyphs_data() {
-  QTest::addColumn<QString>("path");
-  QTest::newRow("passwords") << QStringLiteral(":/icons/passwords-glyph.svg");
-  QTest::newRow("options") << QStringLiteral(":/icons/options-glyph.svg");
+  QTest::addColumn<QByteArray>("name");
+  QTest::newRow("passwords") << QByteArray("passwords-glyph");
+  QTest::newRow("options") << QByteArray("options-glyph");
 }
 
 void PanelButtonTest::RenderedGlyphs() {
-  QFETCH(QString, path);
-  const QPixmap glyph = RenderGlyph(path);
+  QFETCH(QByteArray, name);
+  const QPixmap glyph = PanelGlyph(name.constData());
   QCOMPARE(glyph.size(), QSize(24, 24));
   const QImage image = glyph.toImage().convertToFormat(QImage::Format_ARGB32);
   QCOMPARE(qAlpha(image.pixel(0, 23)), 0);  // the transparent colour is "transparent"
@@ -408,9 +409,8 @@ void PanelButtonTest::RenderedGlyphs() {
   QCOMPARE(Grab(&button).pixel(21, 18 - (th + 2) / 2 + 23) & 0xFFFFFF, kPanelGray & 0xFFFFFF);
 }
 
-void PanelButtonTest::RenderGlyphFailsOnMissingFile() {
-  QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("missing-glyph\\.svg")));
-  QVERIFY(RenderGlyph(QStringLiteral(":/icons/missing-glyph.svg")).isNull());
+void PanelButtonTest::PanelGlyphIsNullWhenMissing() {
+  QVERIFY(PanelGlyph("missing-glyph").isNull());
 }
 
 void PanelButtonTest::Group_data() {

@@ -8,11 +8,6 @@
 #include <QPainter>
 #include <QPoint>
 #include <QRect>
-#include <QSvgRenderer>
-
-// The icons are compiled into this static library. Referring to their registration function pulls
-// the resource object (and its static registration) into every program that links a glyph user.
-static void RegisterUiResources() { Q_INIT_RESOURCE(resources); }
 
 namespace corvella {
 namespace {
@@ -39,20 +34,6 @@ void DrawLine(QPainter& painter, QPoint from, QPoint to, const QColor& color) {
 }
 
 }  // namespace
-
-QPixmap RenderGlyph(const QString& svgPath, const QSize& size) {
-  static const bool registered = (RegisterUiResources(), true);
-  Q_UNUSED(registered);
-
-  QSvgRenderer renderer(svgPath);
-  if (!renderer.isValid() || size.isEmpty()) return {};
-  QImage image(size, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
-  QPainter painter(&image);
-  renderer.render(&painter);
-  painter.end();
-  return QPixmap::fromImage(image);
-}
 
 TPanelButton::TPanelButton(QWidget* parent) : QAbstractButton(parent) {
   setCheckable(true);

@@ -9,10 +9,6 @@
 
 namespace corvella {
 
-// Renders an SVG file or resource (e.g. ":/icons/passwords-glyph.svg") into a pixmap of the given
-// size on a transparent background. Returns a null pixmap when the SVG cannot be read.
-QPixmap RenderGlyph(const QString& svgPath, const QSize& size = QSize(24, 24));
-
 // The side panel's page button: a glyph above a white caption, drawn flat on Color, with a raised
 // one-pixel frame while the mouse is over an up button and a sunken frame while it is pressed or
 // selected. The selected (checked) button draws glyph and caption one pixel right and down.

@@ -2,17 +2,10 @@
 
 #include <QMenu>
 
-// The program icon is compiled into this static library; see PanelButton.cpp.
-static void RegisterUiResources() { Q_INIT_RESOURCE(resources); }
+#include "ui/Icons.h"
 
 namespace corvella {
 namespace {
-
-QIcon ProgramIcon() {
-  static const bool registered = (RegisterUiResources(), true);
-  Q_UNUSED(registered);
-  return QIcon(QStringLiteral(":/icons/corvella.svg"));
-}
 
 // Cuts after kMaxToolTip UTF-16 units, never inside a surrogate pair.
 QString CutToolTip(const QString& text) {
