@@ -1,5 +1,4 @@
-// Corvella: start-up in order: the application, the one-copy check, the main window, the
-// session key.
+// Corvella: start-up in order: the application, the one-copy check, the main window.
 
 #include <QMessageBox>
 #include <exception>
@@ -8,7 +7,6 @@
 #include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
-#include "store/Session.h"
 #include "ui/Application.h"
 #include "ui/Main.h"
 
@@ -30,10 +28,9 @@ int main(int argc, char** argv) {
         [&mainForm](const QString& message) { mainForm.ApplicationEventsException(message); });
     QObject::connect(&instance, &platform::SingleInstance::ShowRequested, &mainForm,
                      &TMainForm::BringToFront);
+    // The session key is made when the first password is protected: the random generator's
+    // set-up would otherwise delay the window.
     mainForm.show();
-    // Nothing needs the key before the message loop runs; making it after the window is on its
-    // way keeps the library's random set-up off the start-up path.
-    MakeSessionKey();
     const int result = application.exec();
     application.SetFailureHandler({});
     return result;

@@ -2,7 +2,6 @@
 
 #include "Crypto.h"
 #include "SecureMemory.h"
-#include "platform/Error.h"
 
 namespace corvella {
 namespace {
@@ -22,7 +21,7 @@ void MakeSessionKey() {
 }
 
 std::string_view SessionKey() {
-  CORVELLA_ASSERT(!Key().empty());
+  MakeSessionKey();
   return Key().View();
 }
 
