@@ -1,7 +1,9 @@
 #include "SingleInstance.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -10,7 +12,6 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -29,9 +30,6 @@ namespace {
 
 constexpr int kAnswerTimeoutMs = 2000;
 constexpr int kRetryPauseMs = 20;
-// A lock file whose owner QLockFile cannot judge (empty, or its PID now used by a program of
-// the same name) and older than this is taken over when no process holds its flock.
-constexpr qint64 kUnjudgedLockAgeMs = 5000;
 // A client that sends nothing sensible for this long is dropped.
 constexpr int kClientTimeoutMs = 5000;
 constexpr qint64 kMaxRequestSize = 64;
@@ -165,12 +163,7 @@ class Connection : public QObject {
 SingleInstance::SingleInstance(QObject* parent)
     : QObject(parent),
       baseName_(BaseNameFor(CanonicalProgramPath())),
-      directory_(RuntimeDir()),
-      lock_(LockPath()) {
-  // A lock is stale only when its owner is gone, never because of its age: the first copy
-  // holds it for as long as it runs.
-  lock_.setStaleLockTime(0);
-}
+      directory_(RuntimeDir()) {}
 
 SingleInstance::~SingleInstance() {
   // Remove the socket before releasing the lock: afterwards its path may belong to a copy that
@@ -180,7 +173,12 @@ SingleInstance::~SingleInstance() {
     ::close(listenFd_);
     ::unlink(socketPath_.constData());
   }
-  lock_.unlock();
+  if (lockFd_ >= 0) {
+    // Removed while still locked: a copy that opened the file meanwhile sees, once it holds the
+    // lock, that the path no longer names that file, and tries again.
+    ::unlink(QFile::encodeName(LockPath()).constData());
+    ::close(lockFd_);
+  }
 }
 
 QString SingleInstance::BaseNameFor(const QString& programPath) {
@@ -202,18 +200,20 @@ QString SingleInstance::LockPath() const { return directory_ + '/' + baseName_ +
 QString SingleInstance::ServerPath() const { return directory_ + '/' + baseName_ + ".socket"; }
 
 bool SingleInstance::TryBecomePrimary() {
-  if (lock_.isLocked()) return true;
+  if (lockFd_ >= 0) return true;
   // The lock holder may not listen yet, or may be just ending: keep trying both until one
   // answers, so that a start is never lost to a copy that is going away.
   QDeadlineTimer deadline(kAnswerTimeoutMs);
   while (true) {
-    if (TryLock()) {
+    const LockResult lock = TryLock();
+    if (lock == LockResult::kTaken) {
       Listen();
       return true;
     }
-    if (lock_.error() != QLockFile::LockFailedError) {
+    if (lock == LockResult::kUnavailable) {
       // No lock can be made here (e.g. a read-only folder): run rather than refuse to start.
-      qWarning("Corvella: cannot create the lock file %s", qUtf8Printable(LockPath()));
+      qWarning("Corvella: cannot lock %s: %s", qUtf8Printable(LockPath()),
+               qUtf8Printable(ErrorText(errno)));
       return true;
     }
     if (AskPrimaryToShow(ServerPath(), static_cast<int>(deadline.remainingTime()))) return false;
@@ -222,21 +222,29 @@ bool SingleInstance::TryBecomePrimary() {
   }
 }
 
-bool SingleInstance::TryLock() {
-  // QLockFile takes over a lock whose owner process is gone.
-  if (lock_.tryLock(0)) return true;
-  if (lock_.error() != QLockFile::LockFailedError) return false;
-  // A live owner keeps an flock on its lock file from just after creating it until releasing
-  // it, so an old file that nobody has locked is stale whatever it says. The removal runs under
-  // the guard that QLockFile uses for its own stale locks, so that two copies never both remove
-  // the file and each make a new one.
-  QLockFile removal(LockPath() + ".rmlock");
-  if (!removal.tryLock(0)) return false;
-  const QDateTime modified = QFileInfo(LockPath()).lastModified();
-  if (!modified.isValid()) return false;
-  const qint64 ageMs = qAbs(modified.msecsTo(QDateTime::currentDateTime()));
-  if (ageMs > kUnjudgedLockAgeMs && lock_.removeStaleLockFile()) return lock_.tryLock(0);
-  return false;
+SingleInstance::LockResult SingleInstance::TryLock() {
+  const QByteArray path = QFile::encodeName(LockPath());
+  while (true) {
+    Descriptor lock(::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                           S_IRUSR | S_IWUSR));
+    if (lock.Get() < 0) return LockResult::kUnavailable;
+    if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
+      return errno == EWOULDBLOCK ? LockResult::kHeld : LockResult::kUnavailable;
+    }
+    // The first copy removes the file as it ends; if it did so after we opened it, the lock we
+    // hold is on a file nobody else will find.
+    struct stat locked {};
+    struct stat named {};
+    if (::fstat(lock.Get(), &locked) != 0) return LockResult::kUnavailable;
+    if (::stat(path.constData(), &named) == 0) {
+      if (named.st_dev == locked.st_dev && named.st_ino == locked.st_ino) {
+        lockFd_ = lock.Release();
+        return LockResult::kTaken;
+      }
+    } else if (errno != ENOENT) {
+      return LockResult::kUnavailable;
+    }
+  }
 }
 
 void SingleInstance::Listen() {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -10,9 +9,10 @@ class QSocketNotifier;
 
 namespace corvella::platform {
 
-// One copy of the program per program file and user. The lock file decides who is first (a lock
-// left by a crashed copy is taken over); the first copy also listens on a Unix-domain socket of
-// the same base name, through which a later copy asks it to show itself.
+// One copy of the program per program file and user. An flock on the lock file decides who is
+// first; the kernel drops it when its holder ends in any way, so a crashed copy never blocks the
+// next start. The first copy also listens on a Unix-domain socket of the same base name, through
+// which a later copy asks it to show itself.
 class SingleInstance : public QObject {
   Q_OBJECT
 
@@ -39,7 +39,8 @@ class SingleInstance : public QObject {
   void ShowRequested();
 
  private:
-  bool TryLock();
+  enum class LockResult { kTaken, kHeld, kUnavailable };
+  LockResult TryLock();
   void Listen();
   void AcceptClients();
   void Serve(int fd);
@@ -47,7 +48,7 @@ class SingleInstance : public QObject {
 
   QString baseName_;
   QString directory_;
-  QLockFile lock_;
+  int lockFd_ = -1;  // the locked lock file, once this is the first copy
   // Only in the first copy, once it listens: the socket, its file and the notifier watching it.
   int listenFd_ = -1;
   QByteArray socketPath_;
