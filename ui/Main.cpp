@@ -10,6 +10,7 @@
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 
 #include "platform/Clipboard.h"
 #include "platform/Error.h"
@@ -199,8 +200,18 @@ QWidget* TMainForm::BuildSidePanel(QWidget* parent) {
 
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  // Some window managers never activate a new window; the panels must come all the same.
-  if (FirstActivation) QTimer::singleShot(0, this, &TMainForm::ApplicationEventsActivate);
+  // Some window managers never activate a new window; the panels come all the same once the
+  // window is on the screen, in time for its first paint. Waiting for that rather than for the
+  // next turn of the message loop lets the window go to the display first.
+  if (FirstActivation && windowHandle() != nullptr) windowHandle()->installEventFilter(this);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+    windowHandle()->removeEventFilter(this);
+    ApplicationEventsActivate();
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::ApplicationEventsActivate() {

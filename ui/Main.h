@@ -100,6 +100,7 @@ class TMainForm final : public QMainWindow {
   void RunEditor(Editor& editor, AfterOk afterOk);
 
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void changeEvent(QEvent* event) override;
 
   platform::Settings& settings_;
