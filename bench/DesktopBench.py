@@ -2,15 +2,17 @@
 """Start-up time and memory of the desktop program against a plain Qt window of the same size
 (bench_bare_window), on a private X server (Xvfb + openbox) that this script starts and stops.
 
-  DesktopBench.py --build BUILD_DIR --out RESULT.json [--startup-pairs N] [--rss-pairs N]
+  DesktopBench.py --build BUILD_DIR --out RESULT.json [--startup-rounds N] [--rss-pairs N]
 
 startup: from just before exec until the main window is mapped. bench_map_watch reports the
 window manager mapping a top-level frame (which makes the client window viewable); the time is
 taken when that report is read, and the process is stopped there (SIGSTOP) so that its CPU
 time, reported alongside, ends at the same moment. The title is then checked with xdotool and
-the process killed. Every start gets fresh HOME and XDG folders, so the program shows its
-creation panel and the one-copy check never sees an earlier copy. One unmeasured pair warms
-the file cache; then ours and the reference alternate.
+the process killed. Every start gets fresh HOME and XDG folders, so the one-copy check never
+sees an earlier copy. Ours is timed twice per round: on a usual start, with its options and its
+password file in place (the unlock panel shows), and on a first start, with neither (it writes
+the missing options and shows the creation panel). One unmeasured round warms the file cache;
+then ours and the reference alternate.
 
 rss: VmRSS 3 s after the resident size has settled: ours after unlocking a file of 10,000
 entries (master password typed into the window with xdotool), the reference holding 10,000
@@ -168,21 +170,28 @@ class PrivateDisplay:
 
 
 class Session:
-    """Fresh HOME and XDG folders for one start of a program."""
+    """Fresh HOME and XDG folders for one start of a program; with `vault`, also the options
+    and the password file of a program that has run before."""
 
-    def __init__(self, display):
+    def __init__(self, display, vault=None):
         self.root = tempfile.mkdtemp(prefix="corvella-xrun-")
         for folder in ("config", "data", "cache", "runtime"):
             os.mkdir(os.path.join(self.root, folder), 0o700)
+        if vault is not None:
+            for folder in ("config", "data"):
+                os.mkdir(os.path.join(self.root, folder, "Corvella"), 0o700)
+            with open(os.path.join(self.root, "config", "Corvella", "Corvella.conf"), "w") as f:
+                f.write("[General]\nCopyToClipboard=1\nLockProgram=1\nLockTime=10\n")
+            shutil.copy(vault, os.path.join(self.root, "data", "Corvella", "Passwords.dat"))
         self.env = display.env(self.root)
 
     def close(self):
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def time_startup(display, command, title):
+def time_startup(display, command, title, vault=None):
     """Milliseconds from exec until mapped, and the CPU milliseconds spent until then."""
-    session = Session(display)
+    session = Session(display, vault)
     try:
         display.drain()
         start = time.monotonic()
@@ -228,11 +237,8 @@ def wait_settled(process, timeout=30, window=0.5, tolerance_kb=64):
 
 
 def rss_ours(display, program, vault):
-    session = Session(display)
+    session = Session(display, vault)
     try:
-        folder = os.path.join(session.root, "data", "Corvella")
-        os.mkdir(folder, 0o700)
-        shutil.copy(vault, os.path.join(folder, "Passwords.dat"))
         display.drain()
         process = subprocess.Popen([program], env=session.env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
@@ -293,7 +299,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True, help="the release build folder")
     parser.add_argument("--out", required=True)
-    parser.add_argument("--startup-pairs", type=int, default=9)
+    parser.add_argument("--startup-rounds", type=int, default=15)
     parser.add_argument("--rss-pairs", type=int, default=3)
     args = parser.parse_args()
     ours = os.path.join(args.build, "app", "corvella")
@@ -304,20 +310,24 @@ def main():
     work = tempfile.mkdtemp(prefix="corvella-xbench-vault-")
     display = PrivateDisplay(watcher)
     try:
-        our_starts, bare_starts, our_cpu, bare_cpu = [], [], [], []
-        for pair in range(args.startup_pairs + 1):
-            mine, mine_cpu = time_startup(display, [ours], OUR_TITLE)
-            reference, reference_cpu = time_startup(display, [bare], BARE_TITLE)
-            if pair == 0:
-                continue
-            our_starts.append(mine)
-            bare_starts.append(reference)
-            our_cpu.append(mine_cpu)
-            bare_cpu.append(reference_cpu)
-            print(f"startup {pair}: ours {mine:.1f} ms (CPU {mine_cpu:.0f} ms), "
-                  f"bare {reference:.1f} ms (CPU {reference_cpu:.0f} ms)", flush=True)
-
         vault = make_vault(cli, work)
+        starts = {"ours": [], "ours_first": [], "bare": []}
+        cpu = {key: [] for key in starts}
+        for round_ in range(args.startup_rounds + 1):
+            timed = {
+                "ours": time_startup(display, [ours], OUR_TITLE, vault),
+                "bare": time_startup(display, [bare], BARE_TITLE),
+                "ours_first": time_startup(display, [ours], OUR_TITLE),
+            }
+            if round_ == 0:
+                continue
+            for key, (wall, spent) in timed.items():
+                starts[key].append(wall)
+                cpu[key].append(spent)
+            print(f"startup {round_}: " + ", ".join(
+                f"{key} {wall:.1f} ms (CPU {spent:.0f} ms)" for key, (wall, spent) in timed.items()),
+                flush=True)
+
         our_rss, bare_rss = [], []
         for pair in range(1, args.rss_pairs + 1):
             our_rss.append(rss_ours(display, ours, vault))
@@ -327,17 +337,14 @@ def main():
         display.close()
         shutil.rmtree(work, ignore_errors=True)
 
-    result = {
-        "startup_ours_ms": statistics.median(our_starts),
-        "startup_bare_ms": statistics.median(bare_starts),
-        "startup_ours_cpu_ms": statistics.median(our_cpu),
-        "startup_bare_cpu_ms": statistics.median(bare_cpu),
-        "rss_ours_kb": statistics.median(our_rss),
-        "rss_bare_kb": statistics.median(bare_rss),
-    }
-    print(f"startup median: ours {result['startup_ours_ms']:.1f} ms "
-          f"(CPU {result['startup_ours_cpu_ms']:.0f} ms), bare {result['startup_bare_ms']:.1f} ms "
-          f"(CPU {result['startup_bare_cpu_ms']:.0f} ms)")
+    result = {f"startup_{key}_ms": statistics.median(values) for key, values in starts.items()}
+    result.update(
+        {f"startup_{key}_cpu_ms": statistics.median(values) for key, values in cpu.items()})
+    result["rss_ours_kb"] = statistics.median(our_rss)
+    result["rss_bare_kb"] = statistics.median(bare_rss)
+    print("startup median: " + ", ".join(
+        f"{key} {result[f'startup_{key}_ms']:.1f} ms (CPU {result[f'startup_{key}_cpu_ms']:.0f} ms)"
+        for key in starts))
     print(f"rss median: ours {result['rss_ours_kb']} kB, bare {result['rss_bare_kb']} kB")
     with open(args.out, "w") as out:
         json.dump(result, out)
