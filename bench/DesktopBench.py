@@ -299,7 +299,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True, help="the release build folder")
     parser.add_argument("--out", required=True)
-    parser.add_argument("--startup-rounds", type=int, default=15)
+    parser.add_argument("--startup-rounds", type=int, default=21)
     parser.add_argument("--rss-pairs", type=int, default=3)
     args = parser.parse_args()
     ours = os.path.join(args.build, "app", "corvella")
