@@ -64,12 +64,46 @@ void ProcessPiece(std::span<const unsigned char> in, std::span<unsigned char> ou
   Cleanse(keyStream.data(), keyStream.size());
 }
 
+// The text cipher's values derived from its key, kept by each thread for the last key it used:
+// passwords are protected under the session key again and again, and deriving these is most of
+// the work. They are worth no more than the key, which the caller holds for the whole run anyway.
+class TextKey {
+ public:
+  TextKey() = default;
+  TextKey(const TextKey&) = delete;
+  TextKey& operator=(const TextKey&) = delete;
+  ~TextKey() { Forget(); }
+
+  void Use(std::string_view key) {
+    if (derived_ && key == key_.View()) return;
+    Forget();
+    digest_ = crypto::Md5OfShortKey(crypto::AsBytes(key));
+    initialValue_ = crypto::EncryptBlock128(digest_, Filled(kTextConstantByte));
+    key_.assign(key.begin(), key.end());
+    derived_ = true;
+  }
+  const crypto::Key128& Digest() const { return digest_; }
+  const Block& InitialValue() const { return initialValue_; }
+
+ private:
+  void Forget() {
+    derived_ = false;
+    Cleanse(key_.data(), key_.capacity());
+    key_.clear();
+    Cleanse(digest_.data(), digest_.size());
+    Cleanse(initialValue_.data(), initialValue_.size());
+  }
+
+  bool derived_ = false;
+  SecureString key_;
+  crypto::Key128 digest_{};
+  Block initialValue_{};
+};
+
 void TextCipher(std::string_view key, Direction direction, std::span<unsigned char> data) {
-  crypto::Key128 digest = crypto::Md5OfShortKey(crypto::AsBytes(key));
-  WipeOnExit wipeDigest{digest};
-  Block initialValue = crypto::EncryptBlock128(digest, Filled(kTextConstantByte));
-  WipeOnExit wipeInitialValue{initialValue};
-  crypto::Cfb8(digest, initialValue, direction, data);
+  thread_local TextKey textKey;
+  textKey.Use(key);
+  crypto::Cfb8(textKey.Digest(), textKey.InitialValue(), direction, data);
 }
 
 }  // namespace

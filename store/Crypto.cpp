@@ -80,12 +80,15 @@ void Update(EVP_CIPHER_CTX* ctx, std::span<const unsigned char> in, std::span<un
 }
 
 // Contexts kept by each thread for the short operations. Re-keying a context that already holds
-// its algorithm costs half as much as setting up a new one.
+// its algorithm costs half as much as setting up a new one; keeping the key it holds costs nothing.
 struct ShortContexts {
   EVP_MD_CTX* md5Initial = EVP_MD_CTX_new();  // copied for each digest: cheaper than an init
   EVP_MD_CTX* md5 = EVP_MD_CTX_new();
   EVP_CIPHER_CTX* block = EVP_CIPHER_CTX_new();
   EVP_CIPHER_CTX* cfb8[2] = {EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_new()};
+  // The key each CFB-8 context holds, once a call has set it.
+  Key128 cfb8Key[2] = {};
+  bool cfb8Keyed[2] = {false, false};
 
   ShortContexts() {
     const unsigned char zeroKey[16] = {};
@@ -100,6 +103,7 @@ struct ShortContexts {
     }
   }
   ~ShortContexts() {
+    Cleanse(cfb8Key, sizeof cfb8Key);
     EVP_MD_CTX_free(md5Initial);
     EVP_MD_CTX_free(md5);
     EVP_CIPHER_CTX_free(block);
@@ -157,8 +161,18 @@ Block EncryptBlock128(const Key128& key, const Block& block) {
 
 void Cfb8(const Key128& key, const Block& iv, Direction direction, std::span<unsigned char> data) {
   const int encrypt = direction == Direction::Encrypt ? 1 : 0;
-  EVP_CIPHER_CTX* ctx = Short().cfb8[encrypt];
-  Check(EVP_CipherInit_ex2(ctx, nullptr, key.data(), iv.data(), encrypt, nullptr), "cipher init");
+  ShortContexts& contexts = Short();
+  EVP_CIPHER_CTX* ctx = contexts.cfb8[encrypt];
+  Key128& heldKey = contexts.cfb8Key[encrypt];
+  bool& keyed = contexts.cfb8Keyed[encrypt];
+  // Only the register is set anew when the context holds this key already.
+  const bool sameKey = keyed && CRYPTO_memcmp(heldKey.data(), key.data(), key.size()) == 0;
+  keyed = false;
+  Check(EVP_CipherInit_ex2(ctx, nullptr, sameKey ? nullptr : key.data(), iv.data(), encrypt,
+                           nullptr),
+        "cipher init");
+  heldKey = key;
+  keyed = true;
   Update(ctx, data, data);
 }
 

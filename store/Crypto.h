@@ -26,9 +26,9 @@ std::span<const unsigned char> AsBytes(std::string_view text);
 Key256 Sha256(std::span<const unsigned char> message);
 Key128 Md5(std::span<const unsigned char> message);
 
-// Short operations under a key that changes at every call (the text cipher). They reuse
-// per-thread contexts, which keep the last expanded key until the next call: they serve only keys
-// derived from the session key, which stays in memory for the whole run anyway.
+// Short operations for the text cipher. They reuse per-thread contexts, which keep the last
+// expanded key (Cfb8 keeps it for the next call with the same key): they serve only keys derived
+// from the session key, which stays in memory for the whole run anyway.
 Key128 Md5OfShortKey(std::span<const unsigned char> message);
 Block EncryptBlock128(const Key128& key, const Block& block);
 void Cfb8(const Key128& key, const Block& iv, Direction direction, std::span<unsigned char> data);
