@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 #include "Crypto.h"
 #include "platform/Error.h"
@@ -64,46 +65,45 @@ void ProcessPiece(std::span<const unsigned char> in, std::span<unsigned char> ou
   Cleanse(keyStream.data(), keyStream.size());
 }
 
-// The text cipher's values derived from its key, kept by each thread for the last key it used:
-// passwords are protected under the session key again and again, and deriving these is most of
-// the work. They are worth no more than the key, which the caller holds for the whole run anyway.
+// The text cipher under one key: the initial value and the keyed CFB-8 contexts derived from it.
+// Each thread keeps them for the last key it used, since passwords are protected under the
+// session key again and again and the derivation is most of the work. They are worth no more
+// than the key, which the caller holds for the whole run anyway; the contexts wipe their key
+// schedules when they go.
 class TextKey {
  public:
-  TextKey() = default;
+  explicit TextKey(std::string_view key)
+      : key_(key.begin(), key.end()),
+        digest_(crypto::Md5(crypto::AsBytes(key))),
+        initialValue_(Aes::Block128(digest_).EncryptBlock(Filled(kTextConstantByte))),
+        encrypt_(Aes::Cfb8(digest_, Direction::Encrypt)),
+        decrypt_(Aes::Cfb8(digest_, Direction::Decrypt)) {
+    Cleanse(digest_.data(), digest_.size());
+  }
+  ~TextKey() { Cleanse(initialValue_.data(), initialValue_.size()); }
   TextKey(const TextKey&) = delete;
   TextKey& operator=(const TextKey&) = delete;
-  ~TextKey() { Forget(); }
 
-  void Use(std::string_view key) {
-    if (derived_ && key == key_.View()) return;
-    Forget();
-    digest_ = crypto::Md5OfShortKey(crypto::AsBytes(key));
-    initialValue_ = crypto::EncryptBlock128(digest_, Filled(kTextConstantByte));
-    key_.assign(key.begin(), key.end());
-    derived_ = true;
+  bool IsFor(std::string_view key) const { return key == key_.View(); }
+
+  void Apply(Direction direction, std::span<unsigned char> data) {
+    Aes& cipher = direction == Direction::Encrypt ? encrypt_ : decrypt_;
+    cipher.Restart(initialValue_);
+    cipher.Apply(data);
   }
-  const crypto::Key128& Digest() const { return digest_; }
-  const Block& InitialValue() const { return initialValue_; }
 
  private:
-  void Forget() {
-    derived_ = false;
-    Cleanse(key_.data(), key_.capacity());
-    key_.clear();
-    Cleanse(digest_.data(), digest_.size());
-    Cleanse(initialValue_.data(), initialValue_.size());
-  }
-
-  bool derived_ = false;
   SecureString key_;
-  crypto::Key128 digest_{};
-  Block initialValue_{};
+  crypto::Key128 digest_;  // wiped once the contexts are keyed
+  Block initialValue_;
+  Aes encrypt_;
+  Aes decrypt_;
 };
 
 void TextCipher(std::string_view key, Direction direction, std::span<unsigned char> data) {
-  thread_local TextKey textKey;
-  textKey.Use(key);
-  crypto::Cfb8(textKey.Digest(), textKey.InitialValue(), direction, data);
+  thread_local std::optional<TextKey> textKey;
+  if (!textKey || !textKey->IsFor(key)) textKey.emplace(key);
+  textKey->Apply(direction, data);
 }
 
 }  // namespace

@@ -79,44 +79,6 @@ void Update(EVP_CIPHER_CTX* ctx, std::span<const unsigned char> in, std::span<un
   if (static_cast<std::size_t>(written) != in.size()) ThrowLibraryError("cipher update length");
 }
 
-// Contexts kept by each thread for the short operations. Re-keying a context that already holds
-// its algorithm costs half as much as setting up a new one; keeping the key it holds costs nothing.
-struct ShortContexts {
-  EVP_MD_CTX* md5Initial = EVP_MD_CTX_new();  // copied for each digest: cheaper than an init
-  EVP_MD_CTX* md5 = EVP_MD_CTX_new();
-  EVP_CIPHER_CTX* block = EVP_CIPHER_CTX_new();
-  EVP_CIPHER_CTX* cfb8[2] = {EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_new()};
-  // The key each CFB-8 context holds, once a call has set it.
-  Key128 cfb8Key[2] = {};
-  bool cfb8Keyed[2] = {false, false};
-
-  ShortContexts() {
-    const unsigned char zeroKey[16] = {};
-    const unsigned char zeroIv[16] = {};
-    if (!md5Initial || !md5 || !block || !cfb8[0] || !cfb8[1]) ThrowLibraryError("context");
-    Check(EVP_DigestInit_ex2(md5Initial, Get().md5, nullptr), "digest init");
-    Check(EVP_CipherInit_ex2(block, Get().ecb128, zeroKey, nullptr, 1, nullptr), "cipher init");
-    Check(EVP_CIPHER_CTX_set_padding(block, 0), "cipher padding");
-    for (int encrypt = 0; encrypt < 2; ++encrypt) {
-      Check(EVP_CipherInit_ex2(cfb8[encrypt], Get().cfb8, zeroKey, zeroIv, encrypt, nullptr),
-            "cipher init");
-    }
-  }
-  ~ShortContexts() {
-    Cleanse(cfb8Key, sizeof cfb8Key);
-    EVP_MD_CTX_free(md5Initial);
-    EVP_MD_CTX_free(md5);
-    EVP_CIPHER_CTX_free(block);
-    EVP_CIPHER_CTX_free(cfb8[0]);
-    EVP_CIPHER_CTX_free(cfb8[1]);
-  }
-};
-
-ShortContexts& Short() {
-  thread_local ShortContexts contexts;
-  return contexts;
-}
-
 constexpr signed char kBase64Invalid = -1;
 constexpr signed char kBase64Pad = -2;
 
@@ -139,42 +101,6 @@ std::span<const unsigned char> AsBytes(std::string_view text) {
 Key256 Sha256(std::span<const unsigned char> message) { return Digest<32>(Get().sha256, message); }
 
 Key128 Md5(std::span<const unsigned char> message) { return Digest<16>(Get().md5, message); }
-
-Key128 Md5OfShortKey(std::span<const unsigned char> message) {
-  ShortContexts& contexts = Short();
-  EVP_MD_CTX* ctx = contexts.md5;
-  Key128 digest{};
-  unsigned int length = 0;
-  Check(EVP_MD_CTX_copy_ex(ctx, contexts.md5Initial), "digest init");
-  Check(EVP_DigestUpdate(ctx, message.data(), message.size()), "digest update");
-  Check(EVP_DigestFinal_ex(ctx, digest.data(), &length), "digest final");
-  return digest;
-}
-
-Block EncryptBlock128(const Key128& key, const Block& block) {
-  EVP_CIPHER_CTX* ctx = Short().block;
-  Check(EVP_CipherInit_ex2(ctx, nullptr, key.data(), nullptr, 1, nullptr), "cipher init");
-  Block out;
-  Update(ctx, block, out);
-  return out;
-}
-
-void Cfb8(const Key128& key, const Block& iv, Direction direction, std::span<unsigned char> data) {
-  const int encrypt = direction == Direction::Encrypt ? 1 : 0;
-  ShortContexts& contexts = Short();
-  EVP_CIPHER_CTX* ctx = contexts.cfb8[encrypt];
-  Key128& heldKey = contexts.cfb8Key[encrypt];
-  bool& keyed = contexts.cfb8Keyed[encrypt];
-  // Only the register is set anew when the context holds this key already.
-  const bool sameKey = keyed && CRYPTO_memcmp(heldKey.data(), key.data(), key.size()) == 0;
-  keyed = false;
-  Check(EVP_CipherInit_ex2(ctx, nullptr, sameKey ? nullptr : key.data(), iv.data(), encrypt,
-                           nullptr),
-        "cipher init");
-  heldKey = key;
-  keyed = true;
-  Update(ctx, data, data);
-}
 
 std::string Base64Encode(std::span<const unsigned char> bytes) {
   std::string text(4 * ((bytes.size() + 2) / 3), '\0');
@@ -226,6 +152,20 @@ Aes Aes::Cbc256(const Key256& key, const Block& iv, Direction direction) {
 
 Aes Aes::Block256(const Key256& key) {
   return Aes(Init(Get().ecb256, key.data(), nullptr, Direction::Encrypt));
+}
+
+Aes Aes::Block128(const Key128& key) {
+  return Aes(Init(Get().ecb128, key.data(), nullptr, Direction::Encrypt));
+}
+
+Aes Aes::Cfb8(const Key128& key, Direction direction) {
+  return Aes(Init(Get().cfb8, key.data(), nullptr, direction));
+}
+
+void Aes::Restart(const Block& iv) {
+  // Sets the register only; the key schedule stays.
+  Check(EVP_CipherInit_ex2(context_->ctx, nullptr, nullptr, iv.data(), -1, nullptr),
+        "cipher init");
 }
 
 void Aes::Apply(std::span<unsigned char> data) { Apply(data, data); }

@@ -26,13 +26,6 @@ std::span<const unsigned char> AsBytes(std::string_view text);
 Key256 Sha256(std::span<const unsigned char> message);
 Key128 Md5(std::span<const unsigned char> message);
 
-// Short operations for the text cipher. They reuse per-thread contexts, which keep the last
-// expanded key (Cfb8 keeps it for the next call with the same key): they serve only keys derived
-// from the session key, which stays in memory for the whole run anyway.
-Key128 Md5OfShortKey(std::span<const unsigned char> message);
-Block EncryptBlock128(const Key128& key, const Block& block);
-void Cfb8(const Key128& key, const Block& iv, Direction direction, std::span<unsigned char> data);
-
 // RFC 4648 Base64, standard alphabet, "=" padding, no line breaks.
 std::string Base64Encode(std::span<const unsigned char> bytes);
 // Decodes the whole groups of four characters; characters after the last whole group are
@@ -49,12 +42,18 @@ class Aes {
   static Aes Cbc256(const Key256& key, const Block& iv, Direction direction);
   // The raw block function: every call encrypts whole blocks independently.
   static Aes Block256(const Key256& key);
+  static Aes Block128(const Key128& key);
+  // AES-128-CFB8, for data of any length; Restart sets the register before each message.
+  static Aes Cfb8(const Key128& key, Direction direction);
 
   Aes(Aes&&) noexcept;
   Aes& operator=(Aes&&) noexcept;
   ~Aes();
 
-  // Processes `data` in place, or `in` into `out` of the same size; a multiple of 16 bytes.
+  // Starts the chaining anew from `iv`, keeping the key.
+  void Restart(const Block& iv);
+  // Processes `data` in place, or `in` into `out` of the same size; a multiple of 16 bytes except
+  // for CFB-8.
   void Apply(std::span<unsigned char> data);
   void Apply(std::span<const unsigned char> in, std::span<unsigned char> out);
   // Convenience for the block function: returns the encryption of one block.
