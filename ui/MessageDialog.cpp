@@ -16,20 +16,6 @@ MessageResponder& Responder() {
   return responder;
 }
 
-QString Caption(MessageKind kind) {
-  switch (kind) {
-    case MessageKind::Warning:
-      return QStringLiteral("Warning");
-    case MessageKind::Error:
-      return QStringLiteral("Error");
-    case MessageKind::Information:
-      return QStringLiteral("Information");
-    case MessageKind::Confirm:
-      return QStringLiteral("Confirm");
-  }
-  return {};
-}
-
 QMessageBox::Icon IconOf(MessageKind kind) {
   switch (kind) {
     case MessageKind::Warning:
@@ -71,12 +57,26 @@ class MessageBox : public QMessageBox {
 
 }  // namespace
 
+QString MessageCaption(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Warning:
+      return QStringLiteral("Warning");
+    case MessageKind::Error:
+      return QStringLiteral("Error");
+    case MessageKind::Information:
+      return QStringLiteral("Information");
+    case MessageKind::Confirm:
+      return QStringLiteral("Confirm");
+  }
+  return {};
+}
+
 MessageAnswer ShowMessage(MessageKind kind, const QString& text, MessageButtons buttons) {
   // A copy, so that a responder may replace itself while it answers.
   if (const MessageResponder responder = Responder()) return responder(kind, text, buttons);
 
   MessageBox box;
-  box.setWindowTitle(Caption(kind));
+  box.setWindowTitle(MessageCaption(kind));
   box.setIcon(IconOf(kind));
   box.setTextFormat(Qt::PlainText);
   box.setText(text);

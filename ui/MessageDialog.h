@@ -8,6 +8,9 @@ namespace corvella {
 // The kind gives the box its caption ("Warning", "Error", "Information", "Confirm") and icon.
 enum class MessageKind { Warning, Error, Information, Confirm };
 
+// The caption of a box of this kind.
+QString MessageCaption(MessageKind kind);
+
 // "OK"; or "&Yes" and "&No".
 enum class MessageButtons { Ok, YesNo };
 

@@ -303,10 +303,10 @@ void EntryCommandsTest::init() {
   responder_ = std::make_unique<MessageDialogResponder>(
       [this](MessageKind kind, const QString& text, MessageButtons buttons) {
         if (buttons == MessageButtons::Ok) {
-          messages_ << KindName(kind) + QStringLiteral(": ") + text;
+          messages_ << MessageCaption(kind) + QStringLiteral(": ") + text;
           return MessageAnswer::Ok;
         }
-        messages_ << KindName(kind) + QStringLiteral(" (Yes, No): ") + text;
+        messages_ << MessageCaption(kind) + QStringLiteral(" (Yes, No): ") + text;
         return answer_ ? answer_() : MessageAnswer::No;
       });
   messages_.clear();
@@ -341,11 +341,7 @@ void EntryCommandsTest::cleanup() {
 
 bool EntryCommandsTest::StartForm() {
   form_ = std::make_unique<TMainForm>(*settings_, *autostart_);
-  formUnderTest = form_.get();
-  form_->show();
-  form_->activateWindow();
-  if (!QTest::qWaitForWindowActive(form_.get())) return false;
-  form_->ApplicationEventsActivate();
+  if (!ShowForTest(*form_)) return false;
   list_ = form_->findChild<EntryListBox*>(QStringLiteral("ListBox"));
   trayMenu_ = form_->findChild<QMenu*>(QStringLiteral("TrayMenu"));
   if (auto* panel = form_->findChild<QWidget*>(QStringLiteral("MasterPasswordFrame"))) {

@@ -18,18 +18,15 @@ namespace corvella {
 // The form whose ApplicationEventsException is the failure handler of the application.
 inline TMainForm* formUnderTest = nullptr;
 
-inline QString KindName(MessageKind kind) {
-  switch (kind) {
-    case MessageKind::Warning:
-      return QStringLiteral("Warning");
-    case MessageKind::Error:
-      return QStringLiteral("Error");
-    case MessageKind::Information:
-      return QStringLiteral("Information");
-    case MessageKind::Confirm:
-      return QStringLiteral("Confirm");
-  }
-  return QStringLiteral("?");
+// Shows `form` as the form under test and activates it; on the first activation it builds its
+// panels, which the test then finds in place.
+[[nodiscard]] inline bool ShowForTest(TMainForm& form) {
+  formUnderTest = &form;
+  form.show();
+  form.activateWindow();
+  if (!QTest::qWaitForWindowActive(&form)) return false;
+  form.ApplicationEventsActivate();
+  return true;
 }
 
 // Points HOME and the XDG folders at folders inside `home`, so that nothing touches the real

@@ -268,7 +268,7 @@ void MainFormTest::init() {
       std::make_unique<platform::Autostart>(Bytes(Path("config")), std::string(kProgramPath));
   responder_ = std::make_unique<MessageDialogResponder>(
       [this](MessageKind kind, const QString& text, MessageButtons buttons) {
-        messages_ << KindName(kind) + QStringLiteral(": ") + text;
+        messages_ << MessageCaption(kind) + QStringLiteral(": ") + text;
         return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
       });
   messages_.clear();
@@ -290,11 +290,7 @@ void MainFormTest::cleanup() {
 
 bool MainFormTest::StartForm() {
   form_ = std::make_unique<TMainForm>(*settings_, *autostart_);
-  formUnderTest = form_.get();
-  form_->show();
-  form_->activateWindow();
-  if (!QTest::qWaitForWindowActive(form_.get())) return false;
-  form_->ApplicationEventsActivate();
+  if (!ShowForTest(*form_)) return false;
 
   bool found = true;
   const auto find = [&found](auto*& control, QObject* parent, const char* name) {
