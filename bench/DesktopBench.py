@@ -20,6 +20,7 @@ list rows. Ours and the reference alternate.
 """
 
 import argparse
+import contextlib
 import json
 import os
 import select
@@ -189,8 +190,10 @@ class Session:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def time_startup(display, command, title, vault=None):
-    """Milliseconds from exec until mapped, and the CPU milliseconds spent until then."""
+@contextlib.contextmanager
+def started(display, command, vault=None):
+    """Starts `command` in a new Session and yields the process and the moment just before its
+    exec; afterwards kills it and removes the session."""
     session = Session(display, vault)
     try:
         display.drain()
@@ -198,17 +201,22 @@ def time_startup(display, command, title, vault=None):
         process = subprocess.Popen(command, env=session.env, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         try:
-            mapped = display.wait_mapped(title, process, freeze=True)
-        except BaseException:
-            process.kill()
+            yield process, start
+        finally:
+            process.kill()  # also ends a stopped process
             process.wait()
-            raise
+    finally:
+        session.close()
+
+
+def time_startup(display, command, title, vault=None):
+    """Milliseconds from exec until mapped, and the CPU milliseconds spent until then."""
+    with started(display, command, vault) as (process, start):
+        mapped = display.wait_mapped(title, process, freeze=True)
         process.kill()
         _, _, usage = os.wait4(process.pid, 0)
         process.returncode = -signal.SIGKILL
         return (mapped - start) * 1000, (usage.ru_utime + usage.ru_stime) * 1000
-    finally:
-        session.close()
 
 
 def rss_kb(pid):
@@ -237,47 +245,29 @@ def wait_settled(process, timeout=30, window=0.5, tolerance_kb=64):
 
 
 def rss_ours(display, program, vault):
-    session = Session(display, vault)
-    try:
-        display.drain()
-        process = subprocess.Popen([program], env=session.env, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
-        try:
-            display.wait_mapped(OUR_TITLE, process)
-            window = display.visible_windows(OUR_TITLE)[0]
-            locked = wait_settled(process)
-            display.run("xdotool", "windowactivate", "--sync", window)
-            display.run("xdotool", "type", "--delay", "0", MASTER_PASSWORD)
-            display.run("xdotool", "key", "Return")
-            unlocked = wait_settled(process)
-            # A message box (wrong password, missing file) would be a new window.
-            if display.next_map(time.monotonic() + 0.2) is not None:
-                raise RuntimeError("a message box came up instead of the list")
-            if unlocked - locked < 1024:
-                raise RuntimeError(f"no sign of the unlock: {locked} kB -> {unlocked} kB")
-            time.sleep(3)
-            return rss_kb(process.pid)
-        finally:
-            stop(process)
-    finally:
-        session.close()
+    with started(display, [program], vault) as (process, _):
+        display.wait_mapped(OUR_TITLE, process)
+        window = display.visible_windows(OUR_TITLE)[0]
+        locked = wait_settled(process)
+        display.run("xdotool", "windowactivate", "--sync", window)
+        display.run("xdotool", "type", "--delay", "0", MASTER_PASSWORD)
+        display.run("xdotool", "key", "Return")
+        unlocked = wait_settled(process)
+        # A message box (wrong password, missing file) would be a new window.
+        if display.next_map(time.monotonic() + 0.2) is not None:
+            raise RuntimeError("a message box came up instead of the list")
+        if unlocked - locked < 1024:
+            raise RuntimeError(f"no sign of the unlock: {locked} kB -> {unlocked} kB")
+        time.sleep(3)
+        return rss_kb(process.pid)
 
 
 def rss_bare(display, program):
-    session = Session(display)
-    try:
-        display.drain()
-        process = subprocess.Popen([program, "--rows", str(ENTRIES)], env=session.env,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            display.wait_mapped(BARE_TITLE, process)
-            wait_settled(process)
-            time.sleep(3)
-            return rss_kb(process.pid)
-        finally:
-            stop(process)
-    finally:
-        session.close()
+    with started(display, [program, "--rows", str(ENTRIES)]) as (process, _):
+        display.wait_mapped(BARE_TITLE, process)
+        wait_settled(process)
+        time.sleep(3)
+        return rss_kb(process.pid)
 
 
 def make_vault(cli, folder):
