@@ -21,6 +21,7 @@ long something took.
 """
 import argparse
 import ctypes
+import json
 import os
 import re
 import secrets
@@ -414,6 +415,13 @@ class Session:
         if document is not None:
             stdin += document.encode() if isinstance(document, str) else document
         return self.run([self.cli, *arguments], input=stdin, check=check)
+
+    def write_password_file(self, password, entries):
+        """Makes the password file with the command-line tool: `entries` as its JSON import
+        takes them, under the master password `password`."""
+        os.makedirs(os.path.dirname(self.password_file), exist_ok=True)
+        self.run_cli("import", "--format", "json", "-", "--file", self.password_file,
+                     "--password-stdin", password=password, document=json.dumps(entries))
 
     # --- windows -------------------------------------------------------------------------
 

@@ -6,7 +6,6 @@ the window.
 Usage: test_first_run.py --program CORVELLA --cli CORVELLA_CLI [unittest arguments]
 """
 import configparser
-import json
 import os
 import secrets
 import string
@@ -167,9 +166,7 @@ class FirstRunTest(unittest.TestCase):
         entries = [{"siteName": site, "url": f"https://{site.split()[0].lower()}.example.org/",
                     "userName": "alice", "password": random_password()} for site in sites]
         with harness.Session(ARGS.program, ARGS.cli) as session:
-            os.makedirs(os.path.dirname(session.password_file))
-            session.run_cli("import", "--format", "json", "-", "--file", session.password_file,
-                            "--password-stdin", password=HORSE, document=json.dumps(entries))
+            session.write_password_file(HORSE, entries)
             app, window = session.launch()
             session.activate(window)
             session.type_text(HORSE)

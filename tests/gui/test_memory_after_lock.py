@@ -9,7 +9,6 @@ file is made by corvella-cli from standard input). The core images are deleted a
 Usage: test_memory_after_lock.py --program CORVELLA --cli CORVELLA_CLI [unittest arguments]
 """
 import glob
-import json
 import mmap
 import os
 import re
@@ -113,9 +112,7 @@ class MemoryAfterLockTest(unittest.TestCase):
                    for site, password in zip(sites, passwords)]
         with harness.Session(ARGS.program, ARGS.cli) as session, \
                 tempfile.TemporaryDirectory(prefix=CORE_FOLDER_PREFIX) as cores:
-            os.makedirs(os.path.dirname(session.password_file))
-            session.run_cli("import", "--format", "json", "-", "--file", session.password_file,
-                            "--password-stdin", password=master, document=json.dumps(entries))
+            session.write_password_file(master, entries)
             app, window = session.launch()
             session.activate(window)
             session.type_text(master)
