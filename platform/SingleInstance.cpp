@@ -210,12 +210,8 @@ bool SingleInstance::TryBecomePrimary() {
       Listen();
       return true;
     }
-    if (lock == LockResult::kUnavailable) {
-      // No lock can be made here (e.g. a read-only folder): run rather than refuse to start.
-      qWarning("Corvella: cannot lock %s: %s", qUtf8Printable(LockPath()),
-               qUtf8Printable(ErrorText(errno)));
-      return true;
-    }
+    // No lock can be made here (e.g. a read-only folder): run rather than refuse to start.
+    if (lock == LockResult::kUnavailable) return true;
     if (AskPrimaryToShow(ServerPath(), static_cast<int>(deadline.remainingTime()))) return false;
     if (deadline.hasExpired()) return false;
     QThread::msleep(kRetryPauseMs);
@@ -224,25 +220,31 @@ bool SingleInstance::TryBecomePrimary() {
 
 SingleInstance::LockResult SingleInstance::TryLock() {
   const QByteArray path = QFile::encodeName(LockPath());
+  // Reports errno while it still describes the failure.
+  const auto unavailable = [this] {
+    qWarning("Corvella: cannot lock %s: %s", qUtf8Printable(LockPath()),
+             qUtf8Printable(ErrorText(errno)));
+    return LockResult::kUnavailable;
+  };
   while (true) {
     Descriptor lock(::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
                            S_IRUSR | S_IWUSR));
-    if (lock.Get() < 0) return LockResult::kUnavailable;
+    if (lock.Get() < 0) return unavailable();
     if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
-      return errno == EWOULDBLOCK ? LockResult::kHeld : LockResult::kUnavailable;
+      return errno == EWOULDBLOCK ? LockResult::kHeld : unavailable();
     }
     // The first copy removes the file as it ends; if it did so after we opened it, the lock we
     // hold is on a file nobody else will find.
     struct stat locked {};
     struct stat named {};
-    if (::fstat(lock.Get(), &locked) != 0) return LockResult::kUnavailable;
+    if (::fstat(lock.Get(), &locked) != 0) return unavailable();
     if (::stat(path.constData(), &named) == 0) {
       if (named.st_dev == locked.st_dev && named.st_ino == locked.st_ino) {
         lockFd_ = lock.Release();
         return LockResult::kTaken;
       }
     } else if (errno != ENOENT) {
-      return LockResult::kUnavailable;
+      return unavailable();
     }
   }
 }
