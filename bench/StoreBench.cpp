@@ -12,9 +12,9 @@
 
 #include "bench/TenThousandEntries.h"
 #include "store/CipherFraming.h"
-#include "store/Password.h"
+#include "store/Entry.h"
 #include "store/PasswordStore.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 
 namespace {
 
@@ -149,18 +149,20 @@ void BM_RawCbcDecrypt(benchmark::State& state) {
 }
 
 void BM_Protect(benchmark::State& state) {
-  TPassword entry;
+  const SessionKey key;
+  Entry entry;
   for (auto _ : state) {
-    entry.SetPassword(kPassword);
-    benchmark::DoNotOptimize(entry.EncryptedPassword.data());
+    entry.SetPassword(kPassword, key);
+    benchmark::DoNotOptimize(entry.encryptedPassword.data());
   }
 }
 
 void BM_Unprotect(benchmark::State& state) {
-  TPassword entry;
-  entry.SetPassword(kPassword);
+  const SessionKey key;
+  Entry entry;
+  entry.SetPassword(kPassword, key);
   for (auto _ : state) {
-    SecureString plain = entry.GetPassword();
+    SecureString plain = entry.Password(key);
     benchmark::DoNotOptimize(plain.data());
   }
 }
@@ -207,6 +209,7 @@ void BM_Load10k(benchmark::State& state) {
 // the stream and one text-cipher call per entry.
 void BM_Raw10k(benchmark::State& state) {
   static EVP_MD* sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+  const SessionKey key;
   const RawTextCipher text;
   const auto stream = Pattern(bench::kStreamSize);
   std::vector<unsigned char> out(bench::kStreamSize);
@@ -217,7 +220,7 @@ void BM_Raw10k(benchmark::State& state) {
     unsigned int length = 0;
     EVP_Digest(kMasterPassword.data(), kMasterPassword.size(), digest, &length, sha256, nullptr);
     RawCbc(stream.data(), out.data(), bench::kStreamSize - bench::kStreamSize % 16, true);
-    for (int i = 0; i < kEntries; ++i) text.Run(password, 14, encrypted, SessionKey());
+    for (int i = 0; i < kEntries; ++i) text.Run(password, 14, encrypted, key.Bytes());
     benchmark::DoNotOptimize(encrypted);
   }
 }
@@ -235,7 +238,6 @@ BENCHMARK(BM_Load10k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Raw10k)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-  MakeSessionKey();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/Password.h"
+#include "store/Entry.h"
 #include "store/PasswordStore.h"
 
 namespace corvella::bench {
@@ -26,11 +26,11 @@ inline std::string Padded(const char* prefix, int i, std::size_t width) {
 
 inline void AddTenThousandEntries(PasswordStore& store) {
   for (int i = 0; i < kEntries; ++i) {
-    auto entry = std::make_shared<TPassword>();
-    entry->SiteName = Padded("site", i, 12);
-    entry->Url = Padded("https://www.example.com/", i, 30);
-    entry->UserName = Padded("user", i, 10);
-    entry->SetPassword(Padded("pw", i, 14));
+    auto entry = std::make_shared<Entry>();
+    entry->siteName = Padded("site", i, 12);
+    entry->url = Padded("https://www.example.com/", i, 30);
+    entry->userName = Padded("user", i, 10);
+    entry->SetPassword(Padded("pw", i, 14), store.Key());
     store.AddEntry(entry);
   }
 }

@@ -25,9 +25,8 @@
 #include "bench/TenThousandEntries.h"
 #include "platform/Autostart.h"
 #include "platform/Settings.h"
-#include "store/Password.h"
+#include "store/Entry.h"
 #include "store/PasswordStore.h"
-#include "store/Session.h"
 #include "ui/Application.h"
 #include "ui/Main.h"
 #include "ui/MessageDialog.h"
@@ -98,7 +97,6 @@ int main(int argc, char** argv) {
   setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
-  MakeSessionKey();
   std::filesystem::create_directory(home / "data" / "Corvella");
   WriteVault(GetPasswordFileName());
 

@@ -15,8 +15,9 @@
 #include "Json.h"
 #include "PasswordPrompt.h"
 #include "PlainEntry.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Files.h"
+#include "store/Errors.h"
 #include "store/MasterPassword.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
@@ -96,11 +97,11 @@ SecureString List(const Options& options, const std::string& path) {
   OpenStore(store, options, path);
   SecureString out;
   for (const EntryPtr& entry : store.Entries()) {
-    out += ListField(entry->SiteName);
+    out += ListField(entry->siteName);
     out += '\t';
-    out += ListField(entry->UserName);
+    out += ListField(entry->userName);
     out += '\t';
-    out += ListField(entry->Url);
+    out += ListField(entry->url);
     out += '\n';
   }
   return out;
@@ -113,10 +114,10 @@ SecureString Export(const Options& options, const std::string& path) {
   entries.reserve(store.Entries().size());
   for (const EntryPtr& entry : store.Entries()) {
     PlainEntry& plain = entries.emplace_back();
-    plain[Field::SiteName] = SecureDisplayText(entry->SiteName);
-    plain[Field::Url] = SecureDisplayText(entry->Url);
-    plain[Field::UserName] = SecureDisplayText(entry->UserName);
-    plain[Field::Password] = SecureDisplayText(entry->GetPassword().View());
+    plain[Field::SiteName] = SecureDisplayText(entry->siteName);
+    plain[Field::Url] = SecureDisplayText(entry->url);
+    plain[Field::UserName] = SecureDisplayText(entry->userName);
+    plain[Field::Password] = SecureDisplayText(entry->Password(store.Key()).View());
   }
   SecureString out;
   if (options.DocumentFormat == Format::Csv) {
@@ -174,11 +175,11 @@ SecureString Import(const Options& options, const std::string& path) {
 
   PasswordStore store;
   for (const PlainEntry& plain : entries) {
-    auto entry = std::make_shared<TPassword>();
-    entry->SiteName = plain[Field::SiteName].View();
-    entry->Url = plain[Field::Url].View();
-    entry->UserName = plain[Field::UserName].View();
-    entry->SetPassword(plain[Field::Password].View());
+    auto entry = std::make_shared<Entry>();
+    entry->siteName = plain[Field::SiteName].View();
+    entry->url = plain[Field::Url].View();
+    entry->userName = plain[Field::UserName].View();
+    entry->SetPassword(plain[Field::Password].View(), store.Key());
     store.AddEntry(std::move(entry));
   }
   store.SetMasterPassword(password.View());

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "store/TextCodec.h"
 
 namespace corvella::cli {

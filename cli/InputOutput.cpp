@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 
 namespace corvella::cli {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "store/TextCodec.h"
 
 namespace corvella::cli {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "InputOutput.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 
 namespace corvella::cli {
 namespace {

@@ -9,9 +9,8 @@
 #include "CommandLine.h"
 #include "Commands.h"
 #include "InputOutput.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Paths.h"
-#include "store/Session.h"
 
 namespace {
 
@@ -35,7 +34,6 @@ int main(int argc, char** argv) {
   using namespace corvella::cli;
   corvella::platform::DisableCoreDumps();
   try {
-    corvella::MakeSessionKey();
     const Options options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (options.Command == CommandKind::Help) {
       WriteAll(STDOUT_FILENO, UsageText(), "standard output");

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "store/Password.h"
+#include "store/Entry.h"
+#include "store/SessionKey.h"
 
 namespace corvella::fuzz {
 
@@ -18,14 +19,15 @@ inline void Check(bool condition, const char* what) {
   std::abort();
 }
 
-// Same site, url, user and (decrypted) password, in the same order.
-inline bool SameFields(const std::vector<EntryPtr>& a, const std::vector<EntryPtr>& b) {
+// Same site, url, user and password (both lists held under `key`), in the same order.
+inline bool SameFields(const std::vector<EntryPtr>& a, const std::vector<EntryPtr>& b,
+                       const SessionKey& key) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    const TPassword& x = *a[i];
-    const TPassword& y = *b[i];
-    if (x.SiteName != y.SiteName || x.Url != y.Url || x.UserName != y.UserName ||
-        x.GetPassword() != y.GetPassword()) {
+    const Entry& x = *a[i];
+    const Entry& y = *b[i];
+    if (x.siteName != y.siteName || x.url != y.url || x.userName != y.userName ||
+        x.Password(key) != y.Password(key)) {
       return false;
     }
   }

@@ -20,10 +20,11 @@
 
 #include "FuzzSupport.h"
 #include "platform/Files.h"
+#include "store/Errors.h"
 #include "store/CipherFraming.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 
 using namespace corvella;
 
@@ -117,7 +118,6 @@ void RemoveDirectory() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  MakeSessionKey();
   std::string pattern = (std::filesystem::temp_directory_path() / "corvella-fuzz-XXXXXX").string();
   fuzz::Check(::mkdtemp(pattern.data()) != nullptr, "cannot create a temporary folder");
   gDirectory = pattern;
@@ -147,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<EntryPtr> direct;
   const Outcome read = Run([&] {
-    ReadPasswordStream(plaintext,
+    ReadPasswordStream(plaintext, store.Key(),
                        [&direct](EntryPtr entry) { direct.push_back(std::move(entry)); });
   });
   if (loaded != read) {
@@ -155,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Check(false, "loading the file and reading its plaintext disagree");
   }
   if (loaded == Outcome::Loaded) {
-    fuzz::Check(fuzz::SameFields(store.Entries(), direct),
+    fuzz::Check(fuzz::SameFields(store.Entries(), direct, store.Key()),
                 "loaded entries differ from the plaintext");
   }
   return 0;

@@ -9,24 +9,21 @@
 
 #include "FuzzSupport.h"
 #include "store/PasswordStream.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 
 using namespace corvella;
 
 namespace {
 
+const SessionKey key;
+
 std::vector<EntryPtr> Read(std::span<const unsigned char> stream) {
   std::vector<EntryPtr> entries;
-  ReadPasswordStream(stream, [&entries](EntryPtr entry) { entries.push_back(std::move(entry)); });
+  ReadPasswordStream(stream, key, [&entries](EntryPtr entry) { entries.push_back(std::move(entry)); });
   return entries;
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  MakeSessionKey();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<EntryPtr> entries;
@@ -37,17 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   SecureBytes written;
-  WritePasswordStream(entries, written);
+  WritePasswordStream(entries, key, written);
   std::vector<EntryPtr> reread;
   try {
     reread = Read(written);
   } catch (const Error&) {
     fuzz::Check(false, "a written stream does not read back");
   }
-  fuzz::Check(fuzz::SameFields(entries, reread), "entries change on write and read");
+  fuzz::Check(fuzz::SameFields(entries, reread, key), "entries change on write and read");
 
   SecureBytes rewritten;
-  WritePasswordStream(reread, rewritten);
+  WritePasswordStream(reread, key, rewritten);
   fuzz::Check(rewritten == written, "writing read-back entries gives different bytes");
   return 0;
 }

@@ -9,7 +9,7 @@
 #include <QString>
 #include <utility>
 
-#include "Error.h"
+#include "core/Error.h"
 #include "Paths.h"
 
 namespace corvella::platform {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "Error.h"
+#include "core/Error.h"
 
 namespace corvella::platform {
 namespace {

@@ -5,7 +5,7 @@
 #include <QVariant>
 #include <utility>
 
-#include "Error.h"
+#include "core/Error.h"
 #include "Paths.h"
 
 namespace corvella::platform {

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "Crypto.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 
 namespace corvella {
 namespace {

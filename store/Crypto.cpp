@@ -6,7 +6,7 @@
 
 #include <climits>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 
 namespace corvella {
 

@@ -1,6 +1,6 @@
 #include "MasterPassword.h"
 
-#include "PasswordStream.h"
+#include "Errors.h"
 #include "TextCodec.h"
 
 namespace corvella {

@@ -5,7 +5,7 @@
 #include "CipherFraming.h"
 #include "PasswordStream.h"
 #include "Random.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 
@@ -29,7 +29,7 @@ PasswordStore::~PasswordStore() { WipeEntries(); }
 
 void PasswordStore::AddEntry(EntryPtr entry) { entries_.push_back(std::move(entry)); }
 
-void PasswordStore::RemoveEntry(const TPassword* entry) {
+void PasswordStore::RemoveEntry(const Entry* entry) {
   const auto found = std::find_if(entries_.begin(), entries_.end(),
                                   [entry](const EntryPtr& e) { return e.get() == entry; });
   if (found != entries_.end()) entries_.erase(found);
@@ -52,7 +52,7 @@ void PasswordStore::SavePasswords() const { SavePasswordsTo(GetPasswordFileName(
 void PasswordStore::SavePasswordsTo(const std::string& path) const {
   if (masterPassword_.empty()) throw Error("No master password set");
   SecureBytes stream;
-  WritePasswordStream(entries_, stream);
+  WritePasswordStream(entries_, sessionKey_, stream);
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
   EncryptStreamToFile(stream, file, MasterPassword());
@@ -68,7 +68,7 @@ LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
   DecryptFileToStream(file, stream, MasterPassword());
   const std::size_t before = entries_.size();
   try {
-    ReadPasswordStream(stream, [this](EntryPtr entry) { AddEntry(std::move(entry)); });
+    ReadPasswordStream(stream, sessionKey_, [this](EntryPtr entry) { AddEntry(std::move(entry)); });
   } catch (...) {
     for (auto it = entries_.begin() + static_cast<std::ptrdiff_t>(before); it != entries_.end(); ++it) {
       (*it)->Wipe();

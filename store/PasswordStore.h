@@ -4,8 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Password.h"
+#include "Entry.h"
 #include "SecureMemory.h"
+#include "SessionKey.h"
 
 namespace corvella {
 
@@ -21,7 +22,8 @@ bool PasswordFileExists();
 
 enum class LoadResult { Loaded, FileMissing };
 
-// The entries of the open password file with the master password that keys it.
+// The entries of the open password file with the master password that keys it, and the session
+// key that their passwords are held under.
 class PasswordStore {
  public:
   PasswordStore() = default;
@@ -30,9 +32,10 @@ class PasswordStore {
   PasswordStore& operator=(const PasswordStore&) = delete;
 
   const std::vector<EntryPtr>& Entries() const { return entries_; }
+  const SessionKey& Key() const { return sessionKey_; }
   void AddEntry(EntryPtr entry);
   // Removes this very object (not an equal one); nothing when it is not in the list.
-  void RemoveEntry(const TPassword* entry);
+  void RemoveEntry(const Entry* entry);
   // Wipes every entry and empties the list. Others holding an entry keep a valid, empty object.
   void WipeEntries();
 
@@ -53,6 +56,7 @@ class PasswordStore {
  private:
   std::vector<EntryPtr> entries_;
   SecureString masterPassword_;
+  SessionKey sessionKey_;
 };
 
 }  // namespace corvella

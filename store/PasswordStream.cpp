@@ -4,7 +4,50 @@
 #include <cstdint>
 #include <limits>
 
+#include "Errors.h"
+#include "Random.h"
+#include "SessionKey.h"
+
 namespace corvella {
+namespace {
+
+constexpr std::string_view kSiteNameTag = "SiteName";
+constexpr std::string_view kUrlTag = "Url";
+constexpr std::string_view kPasswordTag = "Password";
+constexpr std::string_view kUserNameTag = "UserName";
+constexpr std::string_view kEndTag = "End";
+
+void WriteRecord(const Entry& entry, const SessionKey& key, SecureBytes& stream) {
+  WriteString(kSiteNameTag, stream);
+  WriteString(entry.siteName, stream);
+  WriteString(kUrlTag, stream);
+  WriteString(entry.url, stream);
+  WriteString(kPasswordTag, stream);
+  WriteString(entry.Password(key).View(), stream);
+  WriteString(kUserNameTag, stream);
+  WriteString(entry.userName, stream);
+  WriteString(kEndTag, stream);
+}
+
+// Tags may come in any order and repeat; a string that is no known tag is passed over.
+void ReadRecord(StreamReader& reader, const SessionKey& key, Entry& entry) {
+  for (std::string tag; tag != kEndTag;) {
+    tag = reader.ReadString();
+    if (tag == kSiteNameTag) {
+      entry.siteName = reader.ReadString();
+    } else if (tag == kUrlTag) {
+      entry.url = reader.ReadString();
+    } else if (tag == kPasswordTag) {
+      SecureString plaintext = reader.ReadSecret();
+      entry.SetPassword(plaintext.View(), key);
+      WipeString(plaintext);
+    } else if (tag == kUserNameTag) {
+      entry.userName = reader.ReadString();
+    }
+  }
+}
+
+}  // namespace
 
 void WriteString(std::string_view text, SecureBytes& stream) {
   if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
@@ -39,12 +82,13 @@ std::string StreamReader::ReadString() { return std::string(NextString()); }
 
 SecureString StreamReader::ReadSecret() { return SecureString(NextString()); }
 
-void WritePasswordStream(const std::vector<EntryPtr>& entries, SecureBytes& stream) {
+void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
+                         SecureBytes& stream) {
   stream.insert(stream.end(), kStreamMarker.begin(), kStreamMarker.end());
-  for (const EntryPtr& entry : entries) entry->SaveToStream(stream);
+  for (const EntryPtr& entry : entries) WriteRecord(*entry, key, stream);
 }
 
-void ReadPasswordStream(std::span<const unsigned char> stream,
+void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
                         const std::function<void(EntryPtr)>& add) {
   StreamReader reader(stream);
   if (stream.size() < kStreamMarker.size()) throw InvalidPasswordError();
@@ -53,8 +97,8 @@ void ReadPasswordStream(std::span<const unsigned char> stream,
     throw InvalidPasswordError();
   }
   while (reader.Position() + 1 < reader.Size()) {
-    auto entry = std::make_shared<TPassword>();
-    entry->LoadFromStream(reader);
+    auto entry = std::make_shared<Entry>();
+    ReadRecord(reader, key, *entry);
     add(std::move(entry));
   }
 }

@@ -10,25 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "Password.h"
+#include "Entry.h"
 #include "SecureMemory.h"
-#include "platform/Error.h"
 
 namespace corvella {
 
 constexpr std::string_view kStreamMarker = "QVZ";
-
-// A read past the end of the stream: a damaged record.
-class StreamReadError : public Error {
- public:
-  StreamReadError() : Error("Stream read error") {}
-};
-
-// The stream does not begin with the marker: the master password is wrong.
-class InvalidPasswordError : public Error {
- public:
-  InvalidPasswordError() : Error("Invalid password") {}
-};
 
 void WriteString(std::string_view text, SecureBytes& stream);
 
@@ -52,12 +39,17 @@ class StreamReader {
   std::size_t position_ = 0;
 };
 
-void WritePasswordStream(const std::vector<EntryPtr>& entries, SecureBytes& stream);
+class SessionKey;
+
+// Appends the marker and one record per entry; the passwords are decrypted under `key`.
+void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
+                         SecureBytes& stream);
 
 // Reads every record, handing each entry to `add` as soon as it is complete. Raises
 // InvalidPasswordError without the marker and StreamReadError for a damaged record. A single
 // stray byte after the last record is ignored.
-void ReadPasswordStream(std::span<const unsigned char> stream,
+// Each password is encrypted under `key` as soon as it is read.
+void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
                         const std::function<void(EntryPtr)>& add);
 
 }  // namespace corvella

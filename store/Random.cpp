@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "Crypto.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 
 namespace corvella {
 namespace {

@@ -24,7 +24,7 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
 void EntryListModel::Append(const EntryPtr& entry) {
   const int row = rowCount();
   beginInsertRows({}, row, row);
-  rows_.push_back({FromBytes(entry->SiteName), entry});
+  rows_.push_back({FromBytes(entry->siteName), entry});
   endInsertRows();
 }
 
@@ -32,7 +32,7 @@ void EntryListModel::Refresh(const std::vector<EntryPtr>& entries) {
   beginResetModel();
   rows_.clear();
   rows_.reserve(entries.size());
-  for (const EntryPtr& entry : entries) rows_.push_back({FromBytes(entry->SiteName), entry});
+  for (const EntryPtr& entry : entries) rows_.push_back({FromBytes(entry->siteName), entry});
   endResetModel();
 }
 

@@ -6,7 +6,7 @@
 #include <QStyledItemDelegate>
 #include <vector>
 
-#include "store/Password.h"
+#include "store/Entry.h"
 
 namespace corvella {
 

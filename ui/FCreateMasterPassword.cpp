@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "store/MasterPassword.h"
 #include "store/PasswordStore.h"
 #include "ui/MessageDialog.h"

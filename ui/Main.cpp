@@ -13,7 +13,7 @@
 #include <QWindow>
 
 #include "platform/Clipboard.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Settings.h"
 #include "platform/Shell.h"
 #include "store/MasterPassword.h"
@@ -329,11 +329,11 @@ void TMainForm::NewPasswordActionExecute() {
   RequireUnlocked();
   TNewPasswordForm editor(nullptr, {});
   RunEditor(editor, [&] {
-    auto entry = std::make_shared<TPassword>();
-    entry->Url = editor.UrlText();
-    entry->SetPassword(editor.PasswordText().View());
-    entry->SiteName = editor.SiteNameText();
-    entry->UserName = editor.UserNameText();
+    auto entry = std::make_shared<Entry>();
+    entry->url = editor.UrlText();
+    entry->SetPassword(editor.PasswordText().View(), store_.Key());
+    entry->siteName = editor.SiteNameText();
+    entry->userName = editor.UserNameText();
     AddEntry(entry);
     store_.SavePasswords();
   });
@@ -346,9 +346,9 @@ void TMainForm::EditPasswordActionExecute() {
     ShowMessage(MessageKind::Information, tr("No password entry selected"));
     return;
   }
-  TNewPasswordForm editor(entry, [this] { store_.SavePasswords(); });
+  TNewPasswordForm editor(entry, [this] { store_.SavePasswords(); }, &store_.Key());
   editor.setWindowTitle(tr("Edit Password"));
-  editor.SetFields(*entry);
+  editor.SetFields(*entry, store_.Key());
   RunEditor(editor, [this] { RefreshList(); });
 }
 
@@ -361,7 +361,7 @@ void TMainForm::DeletePasswordActionExecute() {
     return;
   }
   const QString question = tr("Are you sure you want to delete the password entry \"%1\"?")
-                               .arg(FromBytes(entry->SiteName));
+                               .arg(FromBytes(entry->siteName));
   if (ShowMessage(MessageKind::Confirm, question, MessageButtons::YesNo) != MessageAnswer::Yes) {
     return;
   }
@@ -375,7 +375,7 @@ void TMainForm::WebPageActionExecute() {
   const EntryPtr entry = ListBox->SelectedEntry();
   if (!entry) return;
   if (platform::SettingToBool(settings_.ReadSetting("CopyToClipboard"))) CopyPassword(*entry);
-  QString address = FromBytes(entry->Url);
+  QString address = FromBytes(entry->url);
   QString scheme = address.left(4);
   for (QChar& c : scheme) {
     if (c >= u'A' && c <= u'Z') c = c.toLower();
@@ -384,9 +384,9 @@ void TMainForm::WebPageActionExecute() {
   platform::OpenWebAddress(address);
 }
 
-void TMainForm::CopyPassword(const TPassword& entry) {
+void TMainForm::CopyPassword(const Entry& entry) {
   WipeQString(CopiedPassword);
-  CopiedPassword = FromSecretBytes(entry.GetPassword().View());
+  CopiedPassword = FromSecretBytes(entry.Password(store_.Key()).View());
   platform::Clipboard::SetText(CopiedPassword, true);
   // A running countdown is not restarted.
   if (!clearClipboardTimer_.isActive()) clearClipboardTimer_.start();
@@ -408,7 +408,7 @@ void TMainForm::ListBoxContextMenu(const QPoint& position) {
 
 void TMainForm::Copyusername1Click() {
   if (const EntryPtr entry = ListBox->SelectedEntry()) {
-    platform::Clipboard::SetText(FromBytes(entry->UserName), false);
+    platform::Clipboard::SetText(FromBytes(entry->userName), false);
   }
 }
 

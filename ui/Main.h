@@ -59,7 +59,7 @@ class TMainForm final : public QMainWindow {
   QTimer& ClearClipboardTimer() { return clearClipboardTimer_; }
 
   // Puts the entry's password on the clipboard and arms its erasure.
-  void CopyPassword(const TPassword& entry);
+  void CopyPassword(const Entry& entry);
   // The open entry editor, if any; Lock() does nothing while it is set.
   QPointer<QWidget> NewPasswordForm;
 

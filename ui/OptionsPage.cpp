@@ -7,7 +7,7 @@
 #include <QLabel>
 
 #include "platform/Autostart.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Settings.h"
 #include "ui/Text.h"
 

@@ -53,7 +53,7 @@ void RebuildTrayMenu(QMenu& menu, const std::vector<EntryPtr>& entries,
   bool hasItems = false;
   for (const EntryPtr& entry : entries) {
     if (entry == nullptr) continue;
-    QAction* item = menu.addAction(MenuCaption(FromBytes(entry->SiteName), takenKeys));
+    QAction* item = menu.addAction(MenuCaption(FromBytes(entry->siteName), takenKeys));
     QObject::connect(item, &QAction::triggered, item, [onEntry, entry] {
       if (onEntry) onEntry(entry);
     });

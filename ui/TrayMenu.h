@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "store/Password.h"
+#include "store/Entry.h"
 
 class QMenu;
 

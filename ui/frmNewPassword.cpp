@@ -53,8 +53,8 @@ bool StartsWithHttp(const QString& text) {
 
 }  // namespace
 
-TNewPasswordForm::TNewPasswordForm(EntryPtr entry, SaveFunction save)
-    : QDialog(nullptr), entry_(std::move(entry)), save_(std::move(save)) {
+TNewPasswordForm::TNewPasswordForm(EntryPtr entry, SaveFunction save, const SessionKey* key)
+    : QDialog(nullptr), entry_(std::move(entry)), key_(key), save_(std::move(save)) {
   setObjectName(QStringLiteral("NewPasswordForm"));
   setWindowTitle(tr("Add New Password"));
 
@@ -98,13 +98,13 @@ TNewPasswordForm::TNewPasswordForm(EntryPtr entry, SaveFunction save)
 
 TNewPasswordForm::~TNewPasswordForm() = default;
 
-void TNewPasswordForm::SetFields(const TPassword& entry) {
-  SiteNameEdit->setText(FromBytes(entry.SiteName));
-  UrlEdit->setText(FromBytes(entry.Url));
-  QString password = FromSecretBytes(entry.GetPassword().View());
+void TNewPasswordForm::SetFields(const Entry& entry, const SessionKey& key) {
+  SiteNameEdit->setText(FromBytes(entry.siteName));
+  UrlEdit->setText(FromBytes(entry.url));
+  QString password = FromSecretBytes(entry.Password(key).View());
   PasswordEdit->setText(password);
   WipeQString(password);
-  UserNameEdit->setText(FromBytes(entry.UserName));
+  UserNameEdit->setText(FromBytes(entry.userName));
 }
 
 std::string TNewPasswordForm::SiteNameText() const { return ToBytes(SiteNameEdit->text()); }
@@ -199,10 +199,10 @@ void TNewPasswordForm::Button1Click() {
   // error goes on to the application-wide handler.
   done(Accepted);
   if (!entry_) return;
-  entry_->Url = UrlText();
-  entry_->SetPassword(PasswordText().View());
-  entry_->SiteName = SiteNameText();
-  entry_->UserName = UserNameText();
+  entry_->url = UrlText();
+  entry_->SetPassword(PasswordText().View(), *key_);
+  entry_->siteName = SiteNameText();
+  entry_->userName = UserNameText();
   if (save_) save_();
 }
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "store/Password.h"
+#include "store/Entry.h"
 #include "store/SecureMemory.h"
 
 class QCheckBox;
@@ -13,6 +13,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace corvella {
+
+class SessionKey;
 
 // The entry editor. Without an entry (new mode) it only collects the four texts, which the caller
 // reads after OK. With an entry (edit mode) OK writes the texts into that entry and calls `save`.
@@ -25,11 +27,12 @@ class TNewPasswordForm final : public QDialog {
   static constexpr int kDesignWidth = 453;
   static constexpr int kDesignHeight = 217;
 
-  explicit TNewPasswordForm(EntryPtr entry = nullptr, SaveFunction save = {});
+  explicit TNewPasswordForm(EntryPtr entry = nullptr, SaveFunction save = {},
+                            const SessionKey* key = nullptr);
   ~TNewPasswordForm() override;
 
   // Edit mode: shows the entry's site name, address, plaintext password and user name.
-  void SetFields(const TPassword& entry);
+  void SetFields(const Entry& entry, const SessionKey& key);
 
   // The texts as stored bytes (UTF-8).
   std::string SiteNameText() const;
@@ -50,6 +53,7 @@ class TNewPasswordForm final : public QDialog {
   void Button1Click();
 
   EntryPtr entry_;
+  const SessionKey* key_;
   SaveFunction save_;
 
   QLineEdit* SiteNameEdit;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 
 Q_DECLARE_METATYPE(std::string)
 

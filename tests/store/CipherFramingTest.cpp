@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TestVectors.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "store/CipherFraming.h"
 
 namespace corvella {

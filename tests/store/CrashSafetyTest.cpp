@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "store/PasswordStore.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 
 namespace corvella {
 namespace {
@@ -48,8 +48,8 @@ std::vector<Plain> MakeList(const std::string& prefix, int count) {
 std::vector<Plain> Snapshot(const PasswordStore& store) {
   std::vector<Plain> result;
   for (const EntryPtr& entry : store.Entries()) {
-    result.emplace_back(entry->SiteName, entry->Url, entry->UserName,
-                        std::string(entry->GetPassword().View()));
+    result.emplace_back(entry->siteName, entry->url, entry->userName,
+                        std::string(entry->Password(store.Key()).View()));
   }
   return result;
 }
@@ -58,11 +58,11 @@ void SaveList(const std::string& path, const std::vector<Plain>& list) {
   PasswordStore store;
   store.SetMasterPassword(kMaster);
   for (const auto& [site, url, user, password] : list) {
-    auto entry = std::make_shared<TPassword>();
-    entry->SiteName = site;
-    entry->Url = url;
-    entry->UserName = user;
-    entry->SetPassword(password);
+    auto entry = std::make_shared<Entry>();
+    entry->siteName = site;
+    entry->url = url;
+    entry->userName = user;
+    entry->SetPassword(password, store.Key());
     store.AddEntry(std::move(entry));
   }
   store.SavePasswordsTo(path);
@@ -123,7 +123,6 @@ unsigned SeedFromEnvironment() {
 TEST(CrashSafetyTest, KilledSaveLeavesTheOldOrTheNewFile) {
   constexpr int kRounds = 300;
   constexpr int kMaxDelayMicroseconds = 15000;
-  MakeSessionKey();
   // The saver may die before it reads its input.
   struct IgnoreBrokenPipe {
     IgnoreBrokenPipe() {

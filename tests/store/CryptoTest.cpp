@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "TestVectors.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "store/Crypto.h"
 
 namespace corvella::crypto {

@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "TestVectors.h"
+#include "store/Errors.h"
 #include "store/MasterPassword.h"
 #include "store/PasswordStream.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 
 namespace corvella {
 namespace {
@@ -33,13 +34,13 @@ void PrintTo(const Fields& f, std::ostream* out) {
        << ToHex(f.password) << "}";
 }
 
-Fields FieldsOf(const TPassword& entry) {
-  return {entry.SiteName, entry.Url, entry.UserName, std::string(entry.GetPassword().View())};
+Fields FieldsOf(const Entry& entry, const SessionKey& key) {
+  return {entry.siteName, entry.url, entry.userName, std::string(entry.Password(key).View())};
 }
 
 std::vector<Fields> FieldsOf(const PasswordStore& store) {
   std::vector<Fields> fields;
-  for (const EntryPtr& entry : store.Entries()) fields.push_back(FieldsOf(*entry));
+  for (const EntryPtr& entry : store.Entries()) fields.push_back(FieldsOf(*entry, store.Key()));
   return fields;
 }
 
@@ -197,12 +198,7 @@ std::vector<Fields> ExpectedEntries(const std::string& jsonName) {
 // "pässwörd€" as typed (UTF-8).
 const std::string kTypedUtf8 = "p\xc3\xa4ssw\xc3\xb6rd\xe2\x82\xac";
 
-class MasterPasswordTest : public testing::Test {
- protected:
-  void SetUp() override { MakeSessionKey(); }
-};
-
-TEST_F(MasterPasswordTest, JsonReaderReadsEscapesAndHex) {
+TEST(MasterPasswordTest, JsonReaderReadsEscapesAndHex) {
   const auto entries = EntriesJson::Parse(
       R"([{"siteName": "Caf\u00e9 \ud83d\udd11 \"q\" \\", "url": "", "userName": {"hex": "7500e9"},)"
       R"( "password": "\u20ac"}, {}])");
@@ -212,7 +208,7 @@ TEST_F(MasterPasswordTest, JsonReaderReadsEscapesAndHex) {
   EXPECT_EQ(entries[1], Fields{});
 }
 
-TEST_F(MasterPasswordTest, FixtureVaultsLoadAsTheReferenceReadsThem) {
+TEST(MasterPasswordTest, FixtureVaultsLoadAsTheReferenceReadsThem) {
   const auto index = test::ReadVectorLines("vectors_index.txt", 4);
   for (const auto& row : index) {
     SCOPED_TRACE(row[0]);
@@ -229,19 +225,19 @@ TEST_F(MasterPasswordTest, FixtureVaultsLoadAsTheReferenceReadsThem) {
   }
 }
 
-TEST_F(MasterPasswordTest, LoadAppendsAndAFailedLoadKeepsOnlyTheEarlierEntries) {
+TEST(MasterPasswordTest, LoadAppendsAndAFailedLoadKeepsOnlyTheEarlierEntries) {
   PasswordStore store;
   store.SetMasterPassword("correct horse");
-  auto existing = std::make_shared<TPassword>();
-  existing->SiteName = "Existing";
-  existing->SetPassword("kept");
+  auto existing = std::make_shared<Entry>();
+  existing->siteName = "Existing";
+  existing->SetPassword("kept", store.Key());
   store.AddEntry(existing);
 
   // Two whole records come before the damage in this vault.
   EXPECT_THROW(store.LoadPasswordsFrom(VectorPath("vault_stray_two_bytes.dat")), StreamReadError);
   ASSERT_EQ(store.Entries().size(), 1u);
   EXPECT_EQ(store.Entries()[0], existing);
-  EXPECT_EQ(FieldsOf(*existing), (Fields{"Existing", "", "", "kept"}));
+  EXPECT_EQ(FieldsOf(*existing, store.Key()), (Fields{"Existing", "", "", "kept"}));
 
   EXPECT_EQ(store.LoadPasswordsFrom(VectorPath("vault_basic.dat")), LoadResult::Loaded);
   auto expected = ExpectedEntries("vault_basic.json");
@@ -249,7 +245,7 @@ TEST_F(MasterPasswordTest, LoadAppendsAndAFailedLoadKeepsOnlyTheEarlierEntries) 
   EXPECT_EQ(FieldsOf(store), expected);
 }
 
-TEST_F(MasterPasswordTest, Windows1252VaultOpensWithTheTypedText) {
+TEST(MasterPasswordTest, Windows1252VaultOpensWithTheTypedText) {
   PasswordStore store;
   EXPECT_EQ(OpenWithTypedPassword(store, kTypedUtf8, VectorPath("vault_cp1252.dat")),
             LoadResult::Loaded);
@@ -257,7 +253,7 @@ TEST_F(MasterPasswordTest, Windows1252VaultOpensWithTheTypedText) {
   EXPECT_EQ(FieldsOf(store), ExpectedEntries("vault_cp1252.json"));
 }
 
-TEST_F(MasterPasswordTest, Utf8VaultKeepsTheUtf8Bytes) {
+TEST(MasterPasswordTest, Utf8VaultKeepsTheUtf8Bytes) {
   char pattern[] = "/tmp/corvella-unit-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::unique_ptr<char, void (*)(char*)> removeDir(
@@ -267,11 +263,11 @@ TEST_F(MasterPasswordTest, Utf8VaultKeepsTheUtf8Bytes) {
   {
     PasswordStore writer;
     writer.SetMasterPassword(kTypedUtf8);
-    auto e = std::make_shared<TPassword>();
-    e->SiteName = entry.siteName;
-    e->Url = entry.url;
-    e->UserName = entry.userName;
-    e->SetPassword(entry.password);
+    auto e = std::make_shared<Entry>();
+    e->siteName = entry.siteName;
+    e->url = entry.url;
+    e->userName = entry.userName;
+    e->SetPassword(entry.password, writer.Key());
     writer.AddEntry(e);
     writer.SavePasswordsTo(path);
   }
@@ -281,7 +277,7 @@ TEST_F(MasterPasswordTest, Utf8VaultKeepsTheUtf8Bytes) {
   EXPECT_EQ(FieldsOf(store), std::vector<Fields>{entry});
 }
 
-TEST_F(MasterPasswordTest, PlainPasswordOpensAsTyped) {
+TEST(MasterPasswordTest, PlainPasswordOpensAsTyped) {
   PasswordStore store;
   EXPECT_EQ(OpenWithTypedPassword(store, "correct horse", VectorPath("vault_basic.dat")),
             LoadResult::Loaded);
@@ -289,7 +285,7 @@ TEST_F(MasterPasswordTest, PlainPasswordOpensAsTyped) {
   EXPECT_EQ(FieldsOf(store), ExpectedEntries("vault_basic.json"));
 }
 
-TEST_F(MasterPasswordTest, WrongPasswordIsInvalid) {
+TEST(MasterPasswordTest, WrongPasswordIsInvalid) {
   const struct {
     std::string_view vault;
     std::string typed;
@@ -308,7 +304,7 @@ TEST_F(MasterPasswordTest, WrongPasswordIsInvalid) {
   }
 }
 
-TEST_F(MasterPasswordTest, MissingFileIsReported) {
+TEST(MasterPasswordTest, MissingFileIsReported) {
   PasswordStore store;
   EXPECT_EQ(OpenWithTypedPassword(store, kTypedUtf8, VectorPath("no_such_vault.dat")),
             LoadResult::FileMissing);

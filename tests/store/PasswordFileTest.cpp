@@ -18,12 +18,13 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Files.h"
+#include "store/Errors.h"
 #include "store/CipherFraming.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 
 namespace corvella {
 namespace {
@@ -49,24 +50,24 @@ void PrintTo(const Plain& entry, std::ostream* out) {
        << "\", password=<" << entry.password.size() << " bytes>}";
 }
 
-EntryPtr MakeEntry(const Plain& plain) {
-  auto entry = std::make_shared<TPassword>();
-  entry->SiteName = plain.site;
-  entry->Url = plain.url;
-  entry->UserName = plain.user;
-  entry->SetPassword(plain.password);
+EntryPtr MakeEntry(const Plain& plain, const SessionKey& key) {
+  auto entry = std::make_shared<Entry>();
+  entry->siteName = plain.site;
+  entry->url = plain.url;
+  entry->userName = plain.user;
+  entry->SetPassword(plain.password, key);
   return entry;
 }
 
 void AddAll(PasswordStore& store, const std::vector<Plain>& entries) {
-  for (const Plain& plain : entries) store.AddEntry(MakeEntry(plain));
+  for (const Plain& plain : entries) store.AddEntry(MakeEntry(plain, store.Key()));
 }
 
 std::vector<Plain> Snapshot(const PasswordStore& store) {
   std::vector<Plain> result;
   for (const EntryPtr& entry : store.Entries()) {
     result.push_back(
-        {entry->SiteName, entry->Url, entry->UserName, std::string(entry->GetPassword().View())});
+        {entry->siteName, entry->url, entry->userName, std::string(entry->Password(store.Key()).View())});
   }
   return result;
 }
@@ -104,7 +105,7 @@ std::string StreamOf(const std::vector<Plain>& entries) {
   PasswordStore store;
   AddAll(store, entries);
   SecureBytes stream;
-  WritePasswordStream(store.Entries(), stream);
+  WritePasswordStream(store.Entries(), store.Key(), stream);
   return {stream.begin(), stream.end()};
 }
 
@@ -129,8 +130,6 @@ class UmaskGuard {
 
 class PasswordFileTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { MakeSessionKey(); }
-
   // Saves `entries` under kMaster to `path`.
   static void Save(const std::string& path, const std::vector<Plain>& entries) {
     PasswordStore store;

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "TestVectors.h"
+#include "store/Errors.h"
 #include "store/PasswordStream.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 
 // Records the largest single allocation, so that a test can show a length prefix is never
 // trusted for an allocation.
@@ -73,41 +74,41 @@ std::string Stream(const std::vector<Fields>& entries) {
   return stream;
 }
 
-Fields FieldsOf(const TPassword& entry) {
-  return {entry.SiteName, entry.Url, std::string(entry.GetPassword().View()), entry.UserName};
+// The key of every entry in these tests.
+const SessionKey testKey;
+
+Fields FieldsOf(const Entry& entry) {
+  return {entry.siteName, entry.url, std::string(entry.Password(testKey).View()), entry.userName};
 }
 
 EntryPtr MakeEntry(const Fields& f) {
-  auto entry = std::make_shared<TPassword>();
-  entry->SiteName = f.siteName;
-  entry->Url = f.url;
-  entry->SetPassword(f.password);
-  entry->UserName = f.userName;
+  auto entry = std::make_shared<Entry>();
+  entry->siteName = f.siteName;
+  entry->url = f.url;
+  entry->SetPassword(f.password, testKey);
+  entry->userName = f.userName;
   return entry;
 }
 
 std::vector<Fields> Read(const std::string& stream) {
   std::vector<Fields> entries;
-  ReadPasswordStream(test::Bytes(stream),
+  ReadPasswordStream(test::Bytes(stream), testKey,
                      [&entries](EntryPtr entry) { entries.push_back(FieldsOf(*entry)); });
   return entries;
 }
 
-class StreamTest : public testing::Test {
- protected:
-  void SetUp() override { MakeSessionKey(); }
-};
+class StreamTest : public testing::Test {};
 
 TEST_F(StreamTest, EmptyListIsTheMarkerAlone) {
   SecureBytes stream;
-  WritePasswordStream({}, stream);
+  WritePasswordStream({}, testKey, stream);
   EXPECT_EQ(std::string(stream.begin(), stream.end()), "QVZ");
   EXPECT_TRUE(Read("QVZ").empty());
 }
 
 TEST_F(StreamTest, EmptyEntryIsA66ByteRecord) {
   SecureBytes stream;
-  WritePasswordStream({std::make_shared<TPassword>()}, stream);
+  WritePasswordStream({std::make_shared<Entry>()}, testKey, stream);
   ASSERT_EQ(stream.size(), 3u + 66u);
   EXPECT_EQ(ToHex(stream), ToHex(Stream({Fields{}})));
   EXPECT_EQ(Read(Stream({Fields{}})), std::vector<Fields>{Fields{}});
@@ -115,7 +116,7 @@ TEST_F(StreamTest, EmptyEntryIsA66ByteRecord) {
 
 TEST_F(StreamTest, WriteAppendsToTheStream) {
   SecureBytes stream = {'x'};
-  WritePasswordStream({}, stream);
+  WritePasswordStream({}, testKey, stream);
   EXPECT_EQ(std::string(stream.begin(), stream.end()), "xQVZ");
 }
 
@@ -130,7 +131,7 @@ TEST_P(StreamRoundTrip, WritesTheRecordsAndReadsThemBack) {
   std::vector<EntryPtr> entries;
   for (const Fields& f : GetParam().entries) entries.push_back(MakeEntry(f));
   SecureBytes stream;
-  WritePasswordStream(entries, stream);
+  WritePasswordStream(entries, testKey, stream);
   const std::string expected = Stream(GetParam().entries);
   EXPECT_EQ(ToHex(stream), ToHex(expected));
   EXPECT_EQ(Read(expected), GetParam().entries);
@@ -207,7 +208,7 @@ class StreamReadFailure : public StreamTest, public testing::WithParamInterface<
 TEST_P(StreamReadFailure, RaisesTheError) {
   std::size_t handedOut = 0;
   const auto read = [&] {
-    ReadPasswordStream(test::Bytes(GetParam().stream), [&](EntryPtr) { ++handedOut; });
+    ReadPasswordStream(test::Bytes(GetParam().stream), testKey, [&](EntryPtr) { ++handedOut; });
   };
   largestAllocation = 0;
   if (GetParam().failure == Failure::StreamRead) {

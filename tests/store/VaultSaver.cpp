@@ -9,10 +9,10 @@
 
 #include <cstdio>
 
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "store/PasswordStore.h"
 #include "store/SecureMemory.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 
 int main(int argc, char** argv) {
   using namespace corvella;
@@ -28,7 +28,6 @@ int main(int argc, char** argv) {
   Cleanse(buffer, sizeof buffer);
 
   try {
-    MakeSessionKey();
     PasswordStore lists[2];
     for (int i = 0; i < 2; ++i) {
       lists[i].SetMasterPassword(master.View());

@@ -2,7 +2,7 @@
 corvella_store_test(store_crypto_test CryptoTest.cpp)
 corvella_store_test(store_cipher_framing_test CipherFramingTest.cpp)
 corvella_store_test(store_random_test RandomTest.cpp)
-corvella_store_test(store_password_test PasswordTest.cpp)
+corvella_store_test(store_entry_test EntryTest.cpp)
 corvella_store_test(store_password_stream_test PasswordStreamTest.cpp)
 corvella_store_test(store_text_codec_test TextCodecTest.cpp)
 corvella_store_test(store_master_password_test MasterPasswordTest.cpp)

@@ -29,10 +29,10 @@
 #include <vector>
 
 #include "platform/Autostart.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Settings.h"
 #include "store/PasswordStore.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 #include "tests/ui/FormTestSupport.h"
 #include "ui/Application.h"
 #include "ui/EntryListBox.h"
@@ -99,18 +99,18 @@ QList<EntryFields> NumberedEntries(const QStringList& sites) {
   return written;
 }
 
-EntryPtr MakeEntry(const EntryFields& fields) {
-  auto entry = std::make_shared<TPassword>();
-  entry->SiteName = Bytes(fields.site);
-  entry->Url = Bytes(fields.url);
-  entry->UserName = Bytes(fields.user);
-  entry->SetPassword(Bytes(fields.password));
+EntryPtr MakeEntry(const EntryFields& fields, const SessionKey& key) {
+  auto entry = std::make_shared<Entry>();
+  entry->siteName = Bytes(fields.site);
+  entry->url = Bytes(fields.url);
+  entry->userName = Bytes(fields.user);
+  entry->SetPassword(Bytes(fields.password), key);
   return entry;
 }
 
 // Site, address and user name; passwords are compared without printing them.
-QString Describe(const TPassword& entry) {
-  return Text(entry.SiteName) + " | " + Text(entry.Url) + " | " + Text(entry.UserName);
+QString Describe(const Entry& entry) {
+  return Text(entry.siteName) + " | " + Text(entry.url) + " | " + Text(entry.userName);
 }
 QString Describe(const EntryFields& fields) {
   return fields.site + " | " + fields.url + " | " + fields.user;
@@ -365,7 +365,7 @@ bool EntryCommandsTest::StartUnlocked(const QList<EntryFields>& written) {
 void EntryCommandsTest::WriteVault(const QList<EntryFields>& written) {
   vault_ = written;
   PasswordStore store;
-  for (const EntryFields& fields : written) store.AddEntry(MakeEntry(fields));
+  for (const EntryFields& fields : written) store.AddEntry(MakeEntry(fields, store.Key()));
   store.SetMasterPassword(kVaultPassword);
   store.SavePasswordsTo(VaultPath());
 }
@@ -381,7 +381,7 @@ QStringList EntryCommandsTest::ReadVault(QStringList* passwords) const {
   QStringList lines;
   for (const EntryPtr& entry : store.Entries()) {
     lines << Describe(*entry);
-    if (passwords != nullptr) *passwords << Text(entry->GetPassword().View());
+    if (passwords != nullptr) *passwords << Text(entry->Password(store.Key()).View());
   }
   return lines;
 }
@@ -645,7 +645,7 @@ void EntryCommandsTest::newPassword() {
   QCOMPARE(entries.size(), std::size_t{3});
   QVERIFY(entries[0] == before[0] && entries[1] == before[1]);
   QCOMPARE(Describe(*entries[2]), Describe(typed));
-  QVERIFY(Text(entries[2]->GetPassword().View()) == password);
+  QVERIFY(Text(entries[2]->Password(form_->Store().Key()).View()) == password);
   QVERIFY(list_->EntryAt(2) == entries[2]);
   QCOMPARE(SelectedRow(), 0);
 
@@ -812,14 +812,14 @@ void EntryCommandsTest::edit() {
   QVERIFY(visit.editor.isNull());
   // The same objects in the same order, whatever happened.
   QVERIFY(form_->Store().Entries() == before);
-  const TPassword& edited = *before[1];
+  const Entry& edited = *before[1];
 
   switch (end) {
     case EditEnd::Cancel:
       QCOMPARE(TakeMessages(), QStringList());
       QCOMPARE(Rows(), (QStringList{"One", "Two", "Three"}));
       QCOMPARE(Describe(edited), QStringLiteral("Two | https://site1.example/ | user 1"));
-      QVERIFY(edited.GetPassword().View() == "pw 1");
+      QVERIFY(edited.Password(form_->Store().Key()).View() == "pw 1");
       QCOMPARE(SelectedRow(), 1);
       QVERIFY(VaultUntouched(file));
       break;
@@ -827,7 +827,7 @@ void EntryCommandsTest::edit() {
       QCOMPARE(TakeMessages(), QStringList());
       QCOMPARE(Rows(), (QStringList{"One", "Second", "Three"}));
       QCOMPARE(Describe(edited), QStringLiteral("Second | https://site1.example/ | new user"));
-      QVERIFY(edited.GetPassword().View() == "new pw");
+      QVERIFY(edited.Password(form_->Store().Key()).View() == "new pw");
       QCOMPARE(SelectedRow(), -1);
       QStringList passwords;
       QCOMPARE(ReadVault(&passwords),

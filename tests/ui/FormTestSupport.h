@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "store/Session.h"
+#include "store/SessionKey.h"
 #include "ui/Application.h"
 #include "ui/Main.h"
 #include "ui/MessageDialog.h"
@@ -47,7 +47,6 @@ inline TMainForm* formUnderTest = nullptr;
 template <class Test>
 int RunFormTest(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  MakeSessionKey();
   Application application(argc, argv);
   application.setAttribute(Qt::AA_Use96Dpi, true);
   application.SetFailureHandler([](const QString& message) {

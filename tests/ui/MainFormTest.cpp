@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "platform/Autostart.h"
-#include "platform/Error.h"
+#include "core/Error.h"
 #include "platform/Files.h"
 #include "platform/Settings.h"
 #include "store/CipherFraming.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
-#include "store/Session.h"
+#include "store/SessionKey.h"
 #include "tests/ui/FormTestSupport.h"
 #include "ui/Application.h"
 #include "ui/EntryListBox.h"
@@ -89,24 +89,24 @@ void Type(QWidget* field, const QString& text) {
   }
 }
 
-EntryPtr MakeEntry(const QString& site) {
-  auto entry = std::make_shared<TPassword>();
-  entry->SiteName = Bytes(site);
-  entry->Url = "https://" + Bytes(site.toLower().remove(u' ')) + ".example";
-  entry->UserName = "user of " + Bytes(site);
-  entry->SetPassword("pw-" + Bytes(site));
+EntryPtr MakeEntry(const QString& site, const SessionKey& key) {
+  auto entry = std::make_shared<Entry>();
+  entry->siteName = Bytes(site);
+  entry->url = "https://" + Bytes(site.toLower().remove(u' ')) + ".example";
+  entry->userName = "user of " + Bytes(site);
+  entry->SetPassword("pw-" + Bytes(site), key);
   return entry;
 }
 
-std::vector<EntryPtr> MakeEntries(const QStringList& sites) {
+std::vector<EntryPtr> MakeEntries(const QStringList& sites, const SessionKey& key) {
   std::vector<EntryPtr> entries;
-  for (const QString& site : sites) entries.push_back(MakeEntry(site));
+  for (const QString& site : sites) entries.push_back(MakeEntry(site, key));
   return entries;
 }
 
 void WriteVault(const std::string& path, const QStringList& sites, std::string_view password) {
   PasswordStore store;
-  for (const EntryPtr& entry : MakeEntries(sites)) store.AddEntry(entry);
+  for (const EntryPtr& entry : MakeEntries(sites, store.Key())) store.AddEntry(entry);
   store.SetMasterPassword(password);
   store.SavePasswordsTo(path);
 }
@@ -114,8 +114,9 @@ void WriteVault(const std::string& path, const QStringList& sites, std::string_v
 // A file that opens with the right marker but whose last record stops short.
 void WriteDamagedVault(const std::string& path, const QStringList& sites,
                        std::string_view password) {
+  const SessionKey key;
   SecureBytes stream;
-  WritePasswordStream(MakeEntries(sites), stream);
+  WritePasswordStream(MakeEntries(sites, key), key, stream);
   stream.resize(stream.size() - 10);
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
@@ -132,7 +133,7 @@ SecureBytes DecryptVault(const std::string& path, std::string_view password) {
 
 QStringList SiteNames(const std::vector<EntryPtr>& entries) {
   QStringList names;
-  for (const EntryPtr& entry : entries) names << QString::fromStdString(entry->SiteName);
+  for (const EntryPtr& entry : entries) names << QString::fromStdString(entry->siteName);
   return names;
 }
 
@@ -679,8 +680,8 @@ void MainFormTest::lock() {
     QVERIFY(form_->Store().MasterPassword().empty());
     QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
     // A copy kept elsewhere is wiped, not left readable.
-    QVERIFY(kept->SiteName.empty() && kept->Url.empty() && kept->UserName.empty() &&
-            kept->EncryptedPassword.empty());
+    QVERIFY(kept->siteName.empty() && kept->url.empty() && kept->userName.empty() &&
+            kept->encryptedPassword.empty());
   };
 
   fire();
@@ -696,7 +697,7 @@ void MainFormTest::lock() {
   QCOMPARE(form_->focusWidget(), ui_.list);
   if (unlocked) {
     QCOMPARE(ListRows(), (QStringList{"One", "Two"}));
-    QVERIFY(kept->SiteName == "One");
+    QVERIFY(kept->siteName == "One");
     QVERIFY(form_->Store().MasterPassword() == kVaultPassword);
   }
   if (state == LockState::EditorOpen) {

@@ -17,9 +17,9 @@
 #include <functional>
 #include <memory>
 
-#include "platform/Error.h"
-#include "store/Password.h"
-#include "store/Session.h"
+#include "core/Error.h"
+#include "store/Entry.h"
+#include "store/SessionKey.h"
 #include "ui/Application.h"
 #include "ui/MessageDialog.h"
 #include "ui/frmNewPassword.h"
@@ -30,7 +30,7 @@ using corvella::MessageButtons;
 using corvella::MessageDialogResponder;
 using corvella::MessageKind;
 using corvella::TNewPasswordForm;
-using corvella::TPassword;
+using corvella::Entry;
 
 Q_DECLARE_METATYPE(MessageAnswer)
 
@@ -56,13 +56,16 @@ int HideWidth(const QWidget& form) {
   return std::max(97, Child<QCheckBox>(form, "HidePasswordBox")->sizeHint().width());
 }
 
+// The key of the entries in these tests.
+const corvella::SessionKey testKey;
+
 EntryPtr MakeEntry(const std::string& site, const std::string& url, std::string_view password,
                    const std::string& user) {
-  auto entry = std::make_shared<TPassword>();
-  entry->SiteName = site;
-  entry->Url = url;
-  entry->SetPassword(password);
-  entry->UserName = user;
+  auto entry = std::make_shared<Entry>();
+  entry->siteName = site;
+  entry->url = url;
+  entry->SetPassword(password, testKey);
+  entry->userName = user;
   return entry;
 }
 
@@ -285,8 +288,8 @@ void NewPasswordFormTest::clipboardAddressFillsAnEmptyAddressField() {
   EntryPtr entry;
   if (editMode) entry = MakeEntry("Site", storedUrl.toStdString(), "pw", "user");
   int saves = 0;
-  TNewPasswordForm form(entry, [&] { ++saves; });
-  if (entry) form.SetFields(*entry);
+  TNewPasswordForm form(entry, [&] { ++saves; }, &testKey);
+  if (entry) form.SetFields(*entry, testKey);
   form.show();
   QCOMPARE(Field(form, "UrlEdit")->text(), expectedUrl);
   QCOMPARE(QGuiApplication::clipboard()->text(), clip == Clip::Text ? clipText : QString());
@@ -361,8 +364,8 @@ void NewPasswordFormTest::generateAsksBeforeReplacing() {
 void NewPasswordFormTest::setFieldsShowsTheEntry() {
   const EntryPtr entry =
       MakeEntry("Z\xC3\xBCrich Bank", "https://bank.example", "p\xC3\xA4ss 1", "\xE9l\xE8ve");
-  TNewPasswordForm form(entry, [] {});
-  form.SetFields(*entry);
+  TNewPasswordForm form(entry, [] {}, &testKey);
+  form.SetFields(*entry, testKey);
   QCOMPARE(Field(form, "SiteNameEdit")->text(), QStringLiteral(u"Zürich Bank"));
   QCOMPARE(Field(form, "UrlEdit")->text(), QStringLiteral("https://bank.example"));
   QVERIFY(Field(form, "PasswordEdit")->text() == QStringLiteral(u"päss 1"));
@@ -386,10 +389,10 @@ void NewPasswordFormTest::closingWritesOnlyOnOkInEditMode() {
   QFETCH(int, result);
 
   const EntryPtr entry = MakeEntry("Old site", "http://old.example", "old-fake-pw", "old user");
-  const TPassword before = *entry;
+  const Entry before = *entry;
   int saves = 0;
-  TNewPasswordForm form(entry, [&] { ++saves; });
-  form.SetFields(*entry);
+  TNewPasswordForm form(entry, [&] { ++saves; }, &testKey);
+  form.SetFields(*entry, testKey);
   const int closed = ExecAndThen(form, [&] {
     // Values with blanks around them: nothing is trimmed.
     Field(form, "SiteNameEdit")->setText(QStringLiteral(u" New site "));
@@ -416,16 +419,16 @@ void NewPasswordFormTest::closingWritesOnlyOnOkInEditMode() {
   });
   QCOMPARE(closed, result);
   if (result == QDialog::Accepted) {
-    QCOMPARE(Bytes(entry->SiteName), QByteArray(" New site "));
-    QCOMPARE(Bytes(entry->Url), QByteArray("https://new.example/\xC3\xA4"));
-    QVERIFY(entry->GetPassword().View() == "new fake pw ");
-    QCOMPARE(Bytes(entry->UserName), QByteArray("new user"));
+    QCOMPARE(Bytes(entry->siteName), QByteArray(" New site "));
+    QCOMPARE(Bytes(entry->url), QByteArray("https://new.example/\xC3\xA4"));
+    QVERIFY(entry->Password(testKey).View() == "new fake pw ");
+    QCOMPARE(Bytes(entry->userName), QByteArray("new user"));
     QCOMPARE(saves, 1);
   } else {
-    QCOMPARE(Bytes(entry->SiteName), Bytes(before.SiteName));
-    QCOMPARE(Bytes(entry->Url), Bytes(before.Url));
-    QCOMPARE(Bytes(entry->EncryptedPassword), Bytes(before.EncryptedPassword));
-    QCOMPARE(Bytes(entry->UserName), Bytes(before.UserName));
+    QCOMPARE(Bytes(entry->siteName), Bytes(before.siteName));
+    QCOMPARE(Bytes(entry->url), Bytes(before.url));
+    QCOMPARE(Bytes(entry->encryptedPassword), Bytes(before.encryptedPassword));
+    QCOMPARE(Bytes(entry->userName), Bytes(before.userName));
     QCOMPARE(saves, 0);
   }
 }
@@ -451,8 +454,8 @@ void NewPasswordFormTest::okInNewModeLeavesTheTextsToTheCaller() {
 void NewPasswordFormTest::okInEditModeStoresEmptyFields() {
   const EntryPtr entry = MakeEntry("Site", "http://a.example", "old-fake-pw", "user");
   int saves = 0;
-  TNewPasswordForm form(entry, [&] { ++saves; });
-  form.SetFields(*entry);
+  TNewPasswordForm form(entry, [&] { ++saves; }, &testKey);
+  form.SetFields(*entry, testKey);
   const int closed = ExecAndThen(form, [&] {
     for (const char* name : {"SiteNameEdit", "UrlEdit", "PasswordEdit", "UserNameEdit"}) {
       Field(form, name)->clear();
@@ -461,10 +464,10 @@ void NewPasswordFormTest::okInEditModeStoresEmptyFields() {
   });
   QCOMPARE(closed, int{QDialog::Accepted});
   QCOMPARE(saves, 1);
-  QVERIFY(entry->SiteName.empty());
-  QVERIFY(entry->Url.empty());
-  QVERIFY(entry->EncryptedPassword.empty());
-  QVERIFY(entry->UserName.empty());
+  QVERIFY(entry->siteName.empty());
+  QVERIFY(entry->url.empty());
+  QVERIFY(entry->encryptedPassword.empty());
+  QVERIFY(entry->userName.empty());
 }
 
 void NewPasswordFormTest::okInEditModeKeepsLongTexts() {
@@ -472,14 +475,14 @@ void NewPasswordFormTest::okInEditModeKeepsLongTexts() {
   const std::string url = "http://long.example/" + std::string(40'000, 'x');
   const std::string password(33'000, 'p');
   const EntryPtr entry = MakeEntry("Site", url, password, "user");
-  TNewPasswordForm form(entry, [] {});
-  form.SetFields(*entry);
+  TNewPasswordForm form(entry, [] {}, &testKey);
+  form.SetFields(*entry, testKey);
   const int closed = ExecAndThen(
       form, [&] { QTest::mouseClick(Child<QPushButton>(form, "Button1"), Qt::LeftButton); });
   QCOMPARE(closed, int{QDialog::Accepted});
-  QCOMPARE(entry->Url.size(), url.size());
-  QVERIFY(entry->Url == url);
-  QVERIFY(entry->GetPassword().View() == password);
+  QCOMPARE(entry->url.size(), url.size());
+  QVERIFY(entry->url == url);
+  QVERIFY(entry->Password(testKey).View() == password);
 }
 
 void NewPasswordFormTest::okStillClosesWithOkWhenTheSaveFails() {
@@ -491,8 +494,8 @@ void NewPasswordFormTest::okStillClosesWithOkWhenTheSaveFails() {
   TNewPasswordForm form(entry, [&] {
     ++saves;
     throw corvella::Error("Disk full");
-  });
-  form.SetFields(*entry);
+  }, &testKey);
+  form.SetFields(*entry, testKey);
   const int closed = ExecAndThen(form, [&] {
     Field(form, "SiteNameEdit")->setText(QStringLiteral("New site"));
     Field(form, "PasswordEdit")->setText(QStringLiteral("new-fake-pw"));
@@ -503,15 +506,14 @@ void NewPasswordFormTest::okStillClosesWithOkWhenTheSaveFails() {
   QCOMPARE(failures, QStringList{QStringLiteral("Disk full")});
   QCOMPARE(saves, 1);
   // Written before the save, so the next successful save stores them.
-  QCOMPARE(Bytes(entry->SiteName), QByteArray("New site"));
-  QVERIFY(entry->GetPassword().View() == "new-fake-pw");
-  QCOMPARE(Bytes(entry->Url), QByteArray("http://a.example"));
-  QCOMPARE(Bytes(entry->UserName), QByteArray("user"));
+  QCOMPARE(Bytes(entry->siteName), QByteArray("New site"));
+  QVERIFY(entry->Password(testKey).View() == "new-fake-pw");
+  QCOMPARE(Bytes(entry->url), QByteArray("http://a.example"));
+  QCOMPARE(Bytes(entry->userName), QByteArray("user"));
 }
 
 int main(int argc, char** argv) {
   corvella::Application app(argc, argv);
-  corvella::MakeSessionKey();
   NewPasswordFormTest test;
   QTEST_SET_MAIN_SOURCE_PATH
   return QTest::qExec(&test, argc, argv);

@@ -11,23 +11,26 @@
 #include <memory>
 #include <vector>
 
-#include "store/Password.h"
-#include "store/Session.h"
+#include "store/Entry.h"
+#include "store/SessionKey.h"
 #include "ui/TrayMenu.h"
 #include "ui/controls/TrayIcon.h"
 
 using corvella::EntryPtr;
 using corvella::MenuCaption;
 using corvella::RebuildTrayMenu;
-using corvella::TPassword;
+using corvella::Entry;
 using corvella::TTrayIcon;
 
 namespace {
 
+// The key of the entries in these tests.
+const corvella::SessionKey testKey;
+
 EntryPtr MakeEntry(const QByteArray& siteName, std::string_view password = "pw") {
-  auto entry = std::make_shared<TPassword>();
-  entry->SiteName = siteName.toStdString();
-  entry->SetPassword(password);
+  auto entry = std::make_shared<Entry>();
+  entry->siteName = siteName.toStdString();
+  entry->SetPassword(password, testKey);
   return entry;
 }
 
@@ -80,7 +83,6 @@ class TrayTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { corvella::MakeSessionKey(); }
 
   // Items of one menu, captioned in order from the same set of taken keys.
   void Captions_data() {
@@ -173,7 +175,7 @@ class TrayTest : public QObject {
     const std::vector<EntryPtr> entries = {MakeEntry("Mail", "first"), MakeEntry("Mail", "second"),
                                            MakeEntry("Bank")};
     QMenu menu;
-    std::vector<TPassword*> chosen;
+    std::vector<Entry*> chosen;
     int exits = 0;
     RebuildTrayMenu(
         menu, entries, [&](const EntryPtr& entry) { chosen.push_back(entry.get()); },
@@ -184,8 +186,8 @@ class TrayTest : public QObject {
     actions[0]->trigger();
     actions[2]->trigger();
     QCOMPARE(chosen,
-             (std::vector<TPassword*>{entries[1].get(), entries[0].get(), entries[2].get()}));
-    QVERIFY(entries[1]->GetPassword().View() == "second");
+             (std::vector<Entry*>{entries[1].get(), entries[0].get(), entries[2].get()}));
+    QVERIFY(entries[1]->Password(testKey).View() == "second");
     QCOMPARE(exits, 0);
     actions[4]->trigger();
     QCOMPARE(exits, 1);
@@ -196,7 +198,7 @@ class TrayTest : public QObject {
   // reach their (now empty) entries, which live until the items are freed.
   void WipedEntryStillReachesItsItem() {
     QMenu menu;
-    std::weak_ptr<TPassword> watched;
+    std::weak_ptr<Entry> watched;
     EntryPtr received;
     {
       std::vector<EntryPtr> entries = {MakeEntry("Bank", "secret")};
@@ -209,8 +211,8 @@ class TrayTest : public QObject {
     menu.actions().at(0)->trigger();
     QVERIFY(received != nullptr);
     QCOMPARE(received.get(), watched.lock().get());
-    QVERIFY(received->SiteName.empty());
-    QVERIFY(received->GetPassword().View().empty());
+    QVERIFY(received->siteName.empty());
+    QVERIFY(received->Password(testKey).View().empty());
     received.reset();
 
     RebuildTrayMenu(menu, {}, {}, {});
@@ -242,7 +244,7 @@ class TrayTest : public QObject {
     RebuildTrayMenu(menu, entries,
                     [&](const EntryPtr& entry) {
                       RebuildTrayMenu(menu, {}, {}, {});
-                      seen = entry->SiteName;
+                      seen = entry->siteName;
                     },
                     {});
     QPointer<QAction> item = menu.actions().at(0);

@@ -1,0 +1,21 @@
+#pragma once
+
+// The failures of the store that callers tell apart. Every other failure is a plain Error.
+
+#include "core/Error.h"
+
+namespace corvella {
+
+// A read past the end of the stream: a damaged record.
+class StreamReadError : public Error {
+ public:
+  StreamReadError() : Error("Stream read error") {}
+};
+
+// The stream does not begin with the marker: the master password is wrong.
+class InvalidPasswordError : public Error {
+ public:
+  InvalidPasswordError() : Error("Invalid password") {}
+};
+
+}  // namespace corvella

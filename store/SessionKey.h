@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "SecureMemory.h"
+
+namespace corvella {
+
+constexpr std::size_t kSessionKeySize = 32;
+
+// The random key under which the passwords held in memory are encrypted, for as long as its
+// owner lives. It is drawn from the operating system's CSPRNG on first use, so that a program
+// sets up the random generator only once it protects a password.
+class SessionKey {
+ public:
+  SessionKey() = default;
+  SessionKey(const SessionKey&) = delete;
+  SessionKey& operator=(const SessionKey&) = delete;
+
+  // The text cipher under this key: Base64 text that holds no plaintext, and back.
+  std::string Protect(std::string_view plaintext) const;
+  SecureString Unprotect(std::string_view protectedText) const;
+
+  std::string_view Bytes() const;
+
+ private:
+  mutable SecureString key_;
+};
+
+}  // namespace corvella

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestVectors.h"
+#include "store/CipherFraming.h"
+#include "store/Entry.h"
+#include "store/SessionKey.h"
+
+namespace corvella {
+namespace {
+
+class EntryTest : public testing::Test {
+ protected:
+  SessionKey key;
+};
+
+TEST_F(EntryTest, SessionKeyIs32RandomBytesThatStayTheSame) {
+  const std::string bytes(key.Bytes());
+  EXPECT_EQ(bytes.size(), kSessionKeySize);
+  EXPECT_EQ(kSessionKeySize, 32u);
+  EXPECT_EQ(std::string(key.Bytes()), bytes);
+  EXPECT_NE(std::string(SessionKey().Bytes()), bytes);
+}
+
+TEST_F(EntryTest, NewEntryIsEmpty) {
+  const Entry entry;
+  EXPECT_TRUE(entry.siteName.empty());
+  EXPECT_TRUE(entry.url.empty());
+  EXPECT_TRUE(entry.userName.empty());
+  EXPECT_TRUE(entry.encryptedPassword.empty());
+  EXPECT_TRUE(entry.Password(key).empty());
+}
+
+TEST_F(EntryTest, EmptyPasswordIsStoredAsEmptyText) {
+  Entry entry;
+  entry.SetPassword("old", key);
+  entry.SetPassword("", key);
+  EXPECT_TRUE(entry.encryptedPassword.empty());
+  EXPECT_TRUE(entry.Password(key).empty());
+}
+
+TEST_F(EntryTest, SamePasswordGivesSameEncryptedText) {
+  Entry first;
+  Entry second;
+  first.SetPassword("hunter2", key);
+  second.SetPassword("hunter2", key);
+  EXPECT_EQ(first.encryptedPassword, second.encryptedPassword);
+}
+
+TEST_F(EntryTest, PasswordIsHeldEncryptedUnderTheSessionKey) {
+  Entry entry;
+  entry.SetPassword("hunter2", key);
+  EXPECT_EQ(entry.encryptedPassword.find("hunter2"), std::string::npos);
+  EXPECT_EQ(DecryptText(entry.encryptedPassword, key.Bytes()).View(), "hunter2");
+}
+
+TEST_F(EntryTest, AnyBytesRoundTrip) {
+  const std::string cases[] = {"x", "p\xc3\xa4ssw\xc3\xb6rd\xe2\x82\xac",
+                               std::string("a\0b\x80\xff", 5), std::string(1, '\0'),
+                               std::string(300, '\xfe')};
+  for (const std::string& password : cases) {
+    SCOPED_TRACE(test::ToHex(password));
+    Entry entry;
+    entry.SetPassword(password, key);
+    EXPECT_EQ(test::ToHex(entry.Password(key).View()), test::ToHex(password));
+  }
+}
+
+TEST_F(EntryTest, WipeEmptiesEveryField) {
+  Entry entry;
+  entry.siteName = "Mail";
+  entry.url = std::string(100, 'u');
+  entry.userName = "alice";
+  entry.SetPassword("hunter2", key);
+  entry.Wipe();
+  EXPECT_TRUE(entry.siteName.empty());
+  EXPECT_TRUE(entry.url.empty());
+  EXPECT_TRUE(entry.userName.empty());
+  EXPECT_TRUE(entry.encryptedPassword.empty());
+  EXPECT_TRUE(entry.Password(key).empty());
+}
+
+}  // namespace
+}  // namespace corvella
