@@ -1,6 +1,6 @@
-// Corvella: start-up in order: the application, the one-copy check, the main window.
+// Corvella: start-up in order: the application, the one-copy check, the session and its window.
 
-#include <QMessageBox>
+#include <QScopeGuard>
 #include <exception>
 
 #include "platform/Autostart.h"
@@ -8,7 +8,10 @@
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "ui/Application.h"
-#include "ui/Main.h"
+#include "ui/FailureHandler.h"
+#include "ui/MainWindow.h"
+#include "ui/MessageDialog.h"
+#include "ui/VaultSession.h"
 
 int main(int argc, char** argv) {
   using namespace corvella;
@@ -23,20 +26,18 @@ int main(int argc, char** argv) {
     if (!instance.TryBecomePrimary()) return 0;
     platform::Settings settings;
     platform::Autostart autostart;
-    TMainForm mainForm(settings, autostart);
-    application.SetFailureHandler(
-        [&mainForm](const QString& message) { mainForm.ApplicationEventsException(message); });
-    QObject::connect(&instance, &platform::SingleInstance::ShowRequested, &mainForm,
-                     &TMainForm::BringToFront);
+    VaultSession session(settings);
+    MainWindow window(session, settings, autostart);
+    SetFailureHandler([&window](const QString& message) { window.ShowFailure(message); });
+    const auto removeHandler = qScopeGuard([] { SetFailureHandler({}); });
+    QObject::connect(&instance, &platform::SingleInstance::ShowRequested, &window,
+                     &MainWindow::BringToFront);
     // The session key is made when the first password is protected: the random generator's
     // set-up would otherwise delay the window.
-    mainForm.show();
-    const int result = application.exec();
-    application.SetFailureHandler({});
-    return result;
+    window.show();
+    return application.exec();
   } catch (const std::exception& error) {
-    QMessageBox::critical(nullptr, QStringLiteral("Application Error"),
-                          QString::fromUtf8(error.what()));
+    ShowMessage(MessageKind::ApplicationError, QString::fromUtf8(error.what()));
     return 1;
   }
 }

@@ -28,7 +28,8 @@
 #include "store/Entry.h"
 #include "store/PasswordStore.h"
 #include "ui/Application.h"
-#include "ui/Main.h"
+#include "ui/MainWindow.h"
+#include "ui/VaultSession.h"
 #include "ui/MessageDialog.h"
 
 namespace {
@@ -111,17 +112,18 @@ int main(int argc, char** argv) {
       });
   platform::Settings settings((home / "config" / "Corvella" / "Corvella.conf").string());
   platform::Autostart autostart((home / "config").string(), argv[0]);
-  TMainForm mainForm(settings, autostart);
-  mainForm.show();
-  mainForm.ApplicationEventsActivate();
+  VaultSession session(settings);
+  MainWindow window(session, settings, autostart);
+  window.show();
+  window.OnFirstActivation();
   QCoreApplication::processEvents();
 
-  QWidget* unlockPanel = Find<QWidget>(&mainForm, "MasterPasswordFrame");
+  QWidget* unlockPanel = Find<QWidget>(&window, "unlockPanel");
   if (unlockPanel == nullptr) return 1;
-  auto* passwordEdit = Find<QLineEdit>(unlockPanel, "PasswordEdit");
-  auto* okButton = Find<QPushButton>(unlockPanel, "Button1");
-  auto* list = Find<QListView>(&mainForm, "ListBox");
-  auto* lockAction = Find<QAction>(&mainForm, "LockAction");
+  auto* passwordEdit = Find<QLineEdit>(unlockPanel, "passwordEdit");
+  auto* okButton = Find<QPushButton>(unlockPanel, "okButton");
+  auto* list = Find<QListView>(&window, "entryList");
+  auto* lockAction = Find<QAction>(&window, "lockAction");
   if (passwordEdit == nullptr || okButton == nullptr || list == nullptr || lockAction == nullptr) {
     return 1;
   }
@@ -148,7 +150,7 @@ int main(int argc, char** argv) {
     }
     lockAction->trigger();
     QCoreApplication::processEvents();
-    if (!mainForm.IsLocked() || list->model()->rowCount() != 0) {
+    if (!session.IsLocked() || list->model()->rowCount() != 0) {
       std::fprintf(stderr, "bench_unlock: the lock did not take\n");
       return 1;
     }

@@ -2,8 +2,6 @@
 
 #include <QFont>
 
-#include "ui/MessageDialog.h"
-
 namespace corvella {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
@@ -14,24 +12,6 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   QFont font = QApplication::font();
   font.setPointSize(8);
   QApplication::setFont(font);
-}
-
-void Application::SetFailureHandler(std::function<void(const QString&)> handler) {
-  failureHandler_ = std::move(handler);
-}
-
-bool Application::notify(QObject* receiver, QEvent* event) {
-  try {
-    return QApplication::notify(receiver, event);
-  } catch (const std::exception& error) {
-    const QString message = QString::fromUtf8(error.what());
-    if (failureHandler_) {
-      failureHandler_(message);
-    } else {
-      ShowMessage(MessageKind::Information, message);
-    }
-  }
-  return true;
 }
 
 }  // namespace corvella

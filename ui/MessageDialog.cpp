@@ -21,6 +21,7 @@ QMessageBox::Icon IconOf(MessageKind kind) {
     case MessageKind::Warning:
       return QMessageBox::Warning;
     case MessageKind::Error:
+    case MessageKind::ApplicationError:
       return QMessageBox::Critical;
     case MessageKind::Information:
       return QMessageBox::Information;
@@ -39,11 +40,7 @@ class MessageBox : public QMessageBox {
  protected:
   void showEvent(QShowEvent* event) override {
     QMessageBox::showEvent(event);  // lays the box out and gives it its final size
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
   }
 
   void closeEvent(QCloseEvent* event) override {
@@ -67,6 +64,8 @@ QString MessageCaption(MessageKind kind) {
       return QStringLiteral("Information");
     case MessageKind::Confirm:
       return QStringLiteral("Confirm");
+    case MessageKind::ApplicationError:
+      return QStringLiteral("Application Error");
   }
   return {};
 }
@@ -108,6 +107,14 @@ MessageAnswer ShowMessage(MessageKind kind, const QString& text, MessageButtons 
     if (clicked == no) return MessageAnswer::No;
   }
   return MessageAnswer::Cancel;  // rejected without a button, e.g. by the window system
+}
+
+void CentreOnScreen(QWidget& window) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  QRect frame = window.frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  window.move(frame.topLeft());
 }
 
 void SetMessageResponder(MessageResponder responder) { Responder() = std::move(responder); }

@@ -3,10 +3,13 @@
 #include <QString>
 #include <functional>
 
+class QWidget;
+
 namespace corvella {
 
-// The kind gives the box its caption ("Warning", "Error", "Information", "Confirm") and icon.
-enum class MessageKind { Warning, Error, Information, Confirm };
+// The kind gives the box its caption ("Warning", "Error", "Information", "Confirm", "Application
+// Error") and icon. An application error is a failure to start.
+enum class MessageKind { Warning, Error, Information, Confirm, ApplicationError };
 
 // The caption of a box of this kind.
 QString MessageCaption(MessageKind kind);
@@ -25,6 +28,10 @@ using MessageResponder =
 // else Yes; Escape presses No when present, else OK.
 MessageAnswer ShowMessage(MessageKind kind, const QString& text,
                           MessageButtons buttons = MessageButtons::Ok);
+
+// Moves a top-level window so that its frame is centred on the primary screen's free area; call
+// it once the window has its final size.
+void CentreOnScreen(QWidget& window);
 
 // While a responder is set, ShowMessage asks it instead of showing a box. An empty function
 // restores the real boxes.

@@ -9,6 +9,7 @@
 #include "platform/Autostart.h"
 #include "core/Error.h"
 #include "platform/Settings.h"
+#include "ui/FailureHandler.h"
 #include "ui/Text.h"
 
 namespace corvella {
@@ -31,78 +32,84 @@ Control* Place(Control* control, const char* name, int left, int top, int width,
 OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& autostart,
                          QWidget* parent)
     : QWidget(parent), settings_(settings), autostart_(autostart) {
-  setObjectName(QStringLiteral("TabSheet2"));
-  CopyPasswordsBox = Place(new QCheckBox(tr("Copy password to clipboard when double-clicking an "
+  setObjectName(QStringLiteral("optionsPage"));
+  copyPasswordBox_ = Place(new QCheckBox(tr("Copy password to clipboard when double-clicking an "
                                             "entry or using Go to Web Page "),
                                          this),
-                           "CopyPasswordsBox", 16, 16, 537, 17);
-  auto* label1 = Place(new QLabel(tr("(Password automatically erased after 30 seconds)"), this),
-                       "Label1", 40, 40, 385, 13);
-  LockProgramBox = Place(new QCheckBox(tr("Lock program after "), this), "LockProgramBox", 16, 88,
+                           "copyPasswordBox", 16, 16, 537, 17);
+  auto* clipboardNote = Place(new QLabel(tr("(Password automatically erased after 30 seconds)"), this),
+                       "clipboardNote", 40, 40, 385, 13);
+  lockProgramBox_ = Place(new QCheckBox(tr("Lock program after "), this), "lockProgramBox", 16, 88,
                          113, 17);
-  TimeBox = Place(new QComboBox(this), "TimeBox", 132, 86, 49, 21);
-  TimeBox->addItems({"1", "2", "3", "4", "5", "10", "20", "40", "60"});
-  TimeBox->setMaxVisibleItems(10);
-  TimeBox->setCurrentIndex(kDefaultTimeIndex);
-  auto* label2 = Place(new QLabel(tr("minutes of inactivity"), this), "Label2", 188, 89, 96, 13);
-  LoadOnStartup = Place(new QCheckBox(tr("Load on computer startup"), this), "LoadOnStartup", 16,
+  lockTimeBox_ = Place(new QComboBox(this), "lockTimeBox", 132, 86, 49, 21);
+  lockTimeBox_->addItems({"1", "2", "3", "4", "5", "10", "20", "40", "60"});
+  lockTimeBox_->setMaxVisibleItems(10);
+  lockTimeBox_->setCurrentIndex(kDefaultTimeIndex);
+  auto* lockTimeLabel = Place(new QLabel(tr("minutes of inactivity"), this), "lockTimeLabel", 188, 89, 96, 13);
+  loadOnStartupBox_ = Place(new QCheckBox(tr("Load on computer startup"), this), "loadOnStartupBox", 16,
                         136, 345, 17);
   // The design's pixel sizes assume a small 8-point face: controls grow to their text at the
   // desktop's font, and the lock line "[box] Lock program after [10] minutes of inactivity" keeps
   // its pieces side by side, centred on the drop-down list.
-  for (QWidget* control : std::initializer_list<QWidget*>{CopyPasswordsBox, label1, LockProgramBox,
-                                                          TimeBox, label2, LoadOnStartup}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{copyPasswordBox_, clipboardNote, lockProgramBox_,
+                                                          lockTimeBox_, lockTimeLabel, loadOnStartupBox_}) {
     control->resize(std::max(control->width(), control->sizeHint().width()),
                     std::max(control->height(), control->sizeHint().height()));
   }
-  const int lineCentre = TimeBox->geometry().center().y();
+  const int lineCentre = lockTimeBox_->geometry().center().y();
   const auto centreOnLine = [lineCentre](QWidget* control, int left) {
     control->move(left, lineCentre - control->height() / 2);
   };
-  centreOnLine(LockProgramBox, 16);
-  centreOnLine(TimeBox, std::max(132, LockProgramBox->geometry().right() + 4));
-  centreOnLine(label2, std::max(188, TimeBox->geometry().right() + 8));
-  CopyPasswordsBox->setChecked(true);
-  LockProgramBox->setChecked(true);
+  centreOnLine(lockProgramBox_, 16);
+  centreOnLine(lockTimeBox_, std::max(132, lockProgramBox_->geometry().right() + 4));
+  centreOnLine(lockTimeLabel, std::max(188, lockTimeBox_->geometry().right() + 8));
+  copyPasswordBox_->setChecked(true);
+  lockProgramBox_->setChecked(true);
 
-  connect(CopyPasswordsBox, &QCheckBox::toggled, this, &OptionsPage::CopyPasswordsBoxClick);
-  connect(LockProgramBox, &QCheckBox::toggled, this, &OptionsPage::LockProgramBoxClick);
-  connect(TimeBox, &QComboBox::activated, this, &OptionsPage::TimeBoxChange);
-  connect(LoadOnStartup, &QCheckBox::clicked, this, &OptionsPage::LoadOnStartupClick);
+  // Only the user's changes write: clicked and activated, never toggled.
+  connect(copyPasswordBox_, &QCheckBox::clicked, this, Guarded(this, &OptionsPage::SetCopyPassword));
+  connect(lockProgramBox_, &QCheckBox::clicked, this, Guarded(this, &OptionsPage::SetLockProgram));
+  connect(lockTimeBox_, &QComboBox::activated, this, Guarded(this, &OptionsPage::SetLockTime));
+  connect(loadOnStartupBox_, &QCheckBox::clicked, this,
+          Guarded(this, &OptionsPage::SetLoadOnStartup));
 }
 
 void OptionsPage::LoadSettings() {
-  CopyPasswordsBox->setChecked(platform::SettingToBool(settings_.ReadSetting(kCopyToClipboard)));
-  LockProgramBox->setChecked(platform::SettingToBool(settings_.ReadSetting(kLockProgram)));
-  TimeBox->setCurrentIndex(kDefaultTimeIndex);
-  const int stored = TimeBox->findText(FromBytes(settings_.ReadSetting(kLockTime)),
+  // The boxes start ticked; one that a stored flag unticks stores "0" as the user's click would.
+  const bool copyPassword = platform::SettingToBool(settings_.ReadSetting(kCopyToClipboard));
+  copyPasswordBox_->setChecked(copyPassword);
+  if (!copyPassword) SetCopyPassword(false);
+  const bool lockProgram = platform::SettingToBool(settings_.ReadSetting(kLockProgram));
+  lockProgramBox_->setChecked(lockProgram);
+  if (!lockProgram) SetLockProgram(false);
+  lockTimeBox_->setCurrentIndex(kDefaultTimeIndex);
+  const int stored = lockTimeBox_->findText(FromBytes(settings_.ReadSetting(kLockTime)),
                                        Qt::MatchExactly | Qt::MatchCaseSensitive);
-  if (stored >= 0) TimeBox->setCurrentIndex(stored);
+  if (stored >= 0) lockTimeBox_->setCurrentIndex(stored);
   emit LockPeriodChosen(SelectedMinutes());
 }
 
 void OptionsPage::RefreshLoadOnStartup() {
   // The box reacts to clicks only (QCheckBox::clicked), so this writes nothing.
-  LoadOnStartup->setChecked(autostart_.IsInStartup());
+  loadOnStartupBox_->setChecked(autostart_.IsInStartup());
 }
 
-bool OptionsPage::LockProgramEnabled() const { return LockProgramBox->isChecked(); }
-
-void OptionsPage::CopyPasswordsBoxClick(bool checked) {
-  settings_.WriteSetting(kCopyToClipboard, platform::BoolToSetting(checked));
+void OptionsPage::SetCopyPassword(bool enabled) {
+  settings_.WriteSetting(kCopyToClipboard, platform::BoolToSetting(enabled));
 }
 
-void OptionsPage::LockProgramBoxClick(bool checked) {
-  settings_.WriteSetting(kLockProgram, platform::BoolToSetting(checked));
+void OptionsPage::SetLockProgram(bool enabled) {
+  emit LockProgramChosen(enabled);
+  settings_.WriteSetting(kLockProgram, platform::BoolToSetting(enabled));
 }
 
-void OptionsPage::TimeBoxChange(int) {
+void OptionsPage::SetLockTime() {
   emit LockPeriodChosen(SelectedMinutes());
-  settings_.WriteSetting(kLockTime, ToBytes(TimeBox->currentText()));
+  settings_.WriteSetting(kLockTime, ToBytes(lockTimeBox_->currentText()));
 }
 
-void OptionsPage::LoadOnStartupClick(bool checked) {
-  if (checked) {
+void OptionsPage::SetLoadOnStartup(bool enabled) {
+  if (enabled) {
     autostart_.AddToStartup();
   } else {
     autostart_.RemoveFromStartup();
@@ -111,7 +118,7 @@ void OptionsPage::LoadOnStartupClick(bool checked) {
 
 int OptionsPage::SelectedMinutes() const {
   bool isNumber = false;
-  const int minutes = TimeBox->currentText().toInt(&isNumber);
+  const int minutes = lockTimeBox_->currentText().toInt(&isNumber);
   CORVELLA_ASSERT(isNumber);
   return minutes;
 }

@@ -13,38 +13,39 @@ class Settings;
 namespace corvella {
 
 // The Options page: the three stored options and the start-up registration. Every control
-// writes its option the moment it changes.
+// writes its option the moment the user changes it.
 class OptionsPage final : public QWidget {
   Q_OBJECT
 
  public:
   OptionsPage(platform::Settings& settings, platform::Autostart& autostart, QWidget* parent);
 
-  // Sets the controls from the stored options. A stored flag other than "1" unticks its box,
-  // which writes "0" back; an unmatched lock time leaves "10" selected and stored as it was.
+  // Sets the controls from the stored options. A stored flag other than "1" unticks its box and
+  // writes "0" back; an unmatched lock time leaves "10" selected and stored as it was. Failures
+  // reach the caller.
   void LoadSettings();
   // Brings "Load on computer startup" in line with the autostart entry without writing it.
   void RefreshLoadOnStartup();
 
-  bool LockProgramEnabled() const;
-
  signals:
   // The lock period the user picked, or that the options set at start.
   void LockPeriodChosen(int minutes);
+  // "Lock program after" was ticked or unticked.
+  void LockProgramChosen(bool enabled);
 
  private:
-  void CopyPasswordsBoxClick(bool checked);
-  void LockProgramBoxClick(bool checked);
-  void TimeBoxChange(int index);
-  void LoadOnStartupClick(bool checked);
+  void SetCopyPassword(bool enabled);
+  void SetLockProgram(bool enabled);
+  void SetLockTime();
+  void SetLoadOnStartup(bool enabled);
   int SelectedMinutes() const;
 
   platform::Settings& settings_;
   platform::Autostart& autostart_;
-  QCheckBox* CopyPasswordsBox;
-  QCheckBox* LockProgramBox;
-  QComboBox* TimeBox;
-  QCheckBox* LoadOnStartup;
+  QCheckBox* copyPasswordBox_;
+  QCheckBox* lockProgramBox_;
+  QComboBox* lockTimeBox_;
+  QCheckBox* loadOnStartupBox_;
 };
 
 }  // namespace corvella

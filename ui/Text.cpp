@@ -34,6 +34,10 @@ SecureString ToSecretBytes(const QString& text) {
   return bytes;
 }
 
+bool BeginsWithHttp(const QString& text) {
+  return text.startsWith(QLatin1String("http"), Qt::CaseInsensitive);
+}
+
 void WipeQString(QString& text) {
   if (!text.isDetached()) {
     text.clear();

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QString>
-
-class QLineEdit;
 #include <string>
 #include <string_view>
 
 #include "store/SecureMemory.h"
+
+class QLineEdit;
 
 namespace corvella {
 
@@ -17,6 +17,9 @@ QString FromBytes(std::string_view bytes);
 QString FromSecretBytes(std::string_view bytes);
 std::string ToBytes(const QString& text);
 SecureString ToSecretBytes(const QString& text);
+
+// True when `text` begins with "http" in any case: a web address that needs no "http://".
+bool BeginsWithHttp(const QString& text);
 
 // Overwrites a QString's characters before it is released; Qt frees without wiping.
 void WipeQString(QString& text);

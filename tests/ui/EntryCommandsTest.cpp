@@ -33,56 +33,26 @@
 #include "platform/Settings.h"
 #include "store/PasswordStore.h"
 #include "store/SessionKey.h"
-#include "tests/ui/FormTestSupport.h"
+#include "tests/ui/MainWindowTestSupport.h"
 #include "ui/Application.h"
-#include "ui/EntryListBox.h"
-#include "ui/Main.h"
+#include "ui/EntryListView.h"
+#include "ui/MainWindow.h"
 #include "ui/MessageDialog.h"
-#include "ui/frmNewPassword.h"
+#include "ui/EntryEditor.h"
 
 namespace corvella {
 namespace {
 
-QtMessageHandler previousHandler = nullptr;
+using namespace test;
 
-// The offscreen platform warns about every fixed-size window and has no tray to watch.
-void DropOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
-                           const QString& message) {
-  if (type == QtWarningMsg && (message.startsWith(QStringLiteral("This plugin does not support")) ||
-                               message.contains(QStringLiteral("systemTrayWindowChanged")))) {
-    return;
-  }
-  if (previousHandler != nullptr) previousHandler(type, context, message);
-}
-
-// Test vaults only.
-constexpr std::string_view kVaultPassword = "correct horse 7";
-constexpr std::string_view kProgramPath = "/opt/corvella/bin/corvella";
 const char* const kSecretHint = "x-kde-passwordManagerHint";
 // What other programs put on the clipboard in these tests.
 const char* const kElsewhere = "copied elsewhere";
 // The modification time a password file is given to show that nothing rewrote it.
 const QDateTime kStamp(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
 
-std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
-QString Text(std::string_view bytes) {
-  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool WriteAll(const QString& path, const QByteArray& content) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-         file.write(content) == content.size();
-}
-
 // One entry as the tests write it into a vault.
-struct EntryFields {
+struct SampleEntry {
   QString site;
   QString url;
   QString user;
@@ -90,8 +60,8 @@ struct EntryFields {
 };
 
 // Entries told apart by their position, also where site names are equal.
-QList<EntryFields> NumberedEntries(const QStringList& sites) {
-  QList<EntryFields> written;
+QList<SampleEntry> NumberedEntries(const QStringList& sites) {
+  QList<SampleEntry> written;
   for (qsizetype i = 0; i < sites.size(); ++i) {
     const QString n = QString::number(i);
     written.append({sites[i], "https://site" + n + ".example/", "user " + n, "pw " + n});
@@ -99,7 +69,7 @@ QList<EntryFields> NumberedEntries(const QStringList& sites) {
   return written;
 }
 
-EntryPtr MakeEntry(const EntryFields& fields, const SessionKey& key) {
+EntryPtr MakeEntry(const SampleEntry& fields, const SessionKey& key) {
   auto entry = std::make_shared<Entry>();
   entry->siteName = Bytes(fields.site);
   entry->url = Bytes(fields.url);
@@ -112,13 +82,13 @@ EntryPtr MakeEntry(const EntryFields& fields, const SessionKey& key) {
 QString Describe(const Entry& entry) {
   return Text(entry.siteName) + " | " + Text(entry.url) + " | " + Text(entry.userName);
 }
-QString Describe(const EntryFields& fields) {
+QString Describe(const SampleEntry& fields) {
   return fields.site + " | " + fields.url + " | " + fields.user;
 }
 
-QStringList Describe(const QList<EntryFields>& written) {
+QStringList Describe(const QList<SampleEntry>& written) {
   QStringList lines;
-  for (const EntryFields& fields : written) lines << Describe(fields);
+  for (const SampleEntry& fields : written) lines << Describe(fields);
   return lines;
 }
 
@@ -176,7 +146,7 @@ Q_DECLARE_METATYPE(corvella::TrayState)
 
 namespace corvella {
 
-class EntryCommandsTest : public QObject {
+class EntryCommandsTest : public QObject, public MainWindowFixture {
   Q_OBJECT
 
  private slots:
@@ -187,8 +157,6 @@ class EntryCommandsTest : public QObject {
 
   void newPassword_data();
   void newPassword();
-  void newPasswordCancelled();
-  void newPasswordSaveFails();
   void lockWhileEditorOpen_data();
   void lockWhileEditorOpen();
 
@@ -220,9 +188,8 @@ class EntryCommandsTest : public QObject {
 
  private:
   bool StartForm();
-  bool UnlockWith(std::string_view password);
-  bool StartUnlocked(const QList<EntryFields>& written);
-  void WriteVault(const QList<EntryFields>& written);
+  bool StartUnlocked(const QList<SampleEntry>& written);
+  void WriteVault(const QList<SampleEntry>& written);
   // The vault read back with a fresh store; `passwords` receives the plaintexts.
   QStringList ReadVault(QStringList* passwords = nullptr) const;
   // Gives the password file an old modification time; VaultUntouched() then tells whether
@@ -238,36 +205,20 @@ class EntryCommandsTest : public QObject {
   QStringList Rows() const;
   QPoint RowPoint(int row) const;  // in the window; -1: below the last row
   void Tick();
-  void FireLockTimer();
   QStringList BuildTrayMenu();
-  QStringList TakeMessages();
   QString ClipboardState() const;
 
   // Runs `act` once `find` yields a widget, checking every 10 ms from inside whatever modal
   // loop runs then.
   void When(std::function<QWidget*()> find, std::function<void(QWidget&)> act);
-  void WhenEditorShows(std::function<void(TNewPasswordForm&)> act);
+  void WhenEditorShows(std::function<void(EntryEditor&)> act);
   void WhenMenuShows(std::function<void(QMenu&)> act);
   void Poll();
 
-  QString Path(const char* below) const { return home_->filePath(QLatin1String(below)); }
-  QString SettingsPath() const { return Path("config/Corvella/Corvella.conf"); }
-  QString VaultFile() const { return Path("data/Corvella/Passwords.dat"); }
-  std::string VaultPath() const { return Bytes(VaultFile()); }
-
-  std::unique_ptr<QTemporaryDir> home_;
-  std::unique_ptr<platform::Settings> settings_;
-  std::unique_ptr<platform::Autostart> autostart_;
-  std::unique_ptr<MessageDialogResponder> responder_;
-  std::unique_ptr<TMainForm> form_;
-  EntryListBox* list_ = nullptr;
-  QLineEdit* unlockField_ = nullptr;
+  EntryListView* list_ = nullptr;
   QMenu* trayMenu_ = nullptr;
-  QStringList messages_;
-  // Answers Yes/No questions; without it they are answered No.
-  std::function<MessageAnswer()> answer_;
   // The plaintexts and user names of the vault the test started with, to name clipboard states.
-  QList<EntryFields> vault_;
+  QList<SampleEntry> vault_;
   UrlRecorder recorder_;
   QTimer poll_;
   int polls_ = 0;
@@ -276,7 +227,7 @@ class EntryCommandsTest : public QObject {
 };
 
 void EntryCommandsTest::initTestCase() {
-  previousHandler = qInstallMessageHandler(DropOffscreenWarnings);
+  DropOffscreenWarnings();
   // No address ever reaches a real browser; other schemes are caught to show wrong prefixes.
   for (const char* scheme : {"http", "https", "ftp", ""}) {
     QDesktopServices::setUrlHandler(QLatin1String(scheme), &recorder_, "open");
@@ -292,25 +243,7 @@ void EntryCommandsTest::cleanupTestCase() {
 }
 
 void EntryCommandsTest::init() {
-  home_ = std::make_unique<QTemporaryDir>();
-  QVERIFY(home_->isValid());
-  QVERIFY(UseTemporaryHome(*home_));
-  QCOMPARE(GetPasswordFileName(), VaultPath());
-
-  settings_ = std::make_unique<platform::Settings>(Bytes(SettingsPath()));
-  autostart_ =
-      std::make_unique<platform::Autostart>(Bytes(Path("config")), std::string(kProgramPath));
-  responder_ = std::make_unique<MessageDialogResponder>(
-      [this](MessageKind kind, const QString& text, MessageButtons buttons) {
-        if (buttons == MessageButtons::Ok) {
-          messages_ << MessageCaption(kind) + QStringLiteral(": ") + text;
-          return MessageAnswer::Ok;
-        }
-        messages_ << MessageCaption(kind) + QStringLiteral(" (Yes, No): ") + text;
-        return answer_ ? answer_() : MessageAnswer::No;
-      });
-  messages_.clear();
-  answer_ = {};
+  SetUpHome();
   vault_.clear();
   recorder_.calls.clear();
   // The editor takes a web address from the clipboard; every test starts with an empty one.
@@ -321,51 +254,31 @@ void EntryCommandsTest::cleanup() {
   poll_.stop();
   find_ = {};
   act_ = {};
-  formUnderTest = nullptr;
-  form_.reset();
   list_ = nullptr;
-  unlockField_ = nullptr;
   trayMenu_ = nullptr;
-  responder_.reset();
-  if (!QTest::currentTestFailed()) {
-    QVERIFY2(messages_.isEmpty(), qPrintable(QStringLiteral("Messages nobody checked: ") +
-                                             messages_.join(QStringLiteral(" | "))));
-    QVERIFY2(recorder_.calls.isEmpty(), "An address was opened that nobody checked");
-  }
-  autostart_.reset();
-  settings_.reset();
-  home_.reset();
+  const bool unopened = recorder_.calls.isEmpty();
+  TearDownHome();
+  if (!QTest::currentTestFailed()) QVERIFY2(unopened, "An address was opened that nobody checked");
 }
 
 // ---- Fixture helpers ----
 
 bool EntryCommandsTest::StartForm() {
-  form_ = std::make_unique<TMainForm>(*settings_, *autostart_);
-  if (!ShowForTest(*form_)) return false;
-  list_ = form_->findChild<EntryListBox*>(QStringLiteral("ListBox"));
-  trayMenu_ = form_->findChild<QMenu*>(QStringLiteral("TrayMenu"));
-  if (auto* panel = form_->findChild<QWidget*>(QStringLiteral("MasterPasswordFrame"))) {
-    unlockField_ = panel->findChild<QLineEdit*>(QStringLiteral("PasswordEdit"));
-  }
-  return list_ != nullptr && trayMenu_ != nullptr && unlockField_ != nullptr;
+  if (!StartWindow()) return false;
+  list_ = window_->findChild<EntryListView*>(QStringLiteral("entryList"));
+  trayMenu_ = window_->findChild<QMenu*>(QStringLiteral("trayMenu"));
+  return list_ != nullptr && trayMenu_ != nullptr;
 }
 
-bool EntryCommandsTest::UnlockWith(std::string_view password) {
-  if (!unlockField_->isVisible()) return false;
-  unlockField_->setText(Text(password));
-  QTest::keyClick(unlockField_, Qt::Key_Return);
-  return !form_->IsLocked();
-}
-
-bool EntryCommandsTest::StartUnlocked(const QList<EntryFields>& written) {
+bool EntryCommandsTest::StartUnlocked(const QList<SampleEntry>& written) {
   WriteVault(written);
   return StartForm() && UnlockWith(kVaultPassword) && Rows().size() == written.size();
 }
 
-void EntryCommandsTest::WriteVault(const QList<EntryFields>& written) {
+void EntryCommandsTest::WriteVault(const QList<SampleEntry>& written) {
   vault_ = written;
   PasswordStore store;
-  for (const EntryFields& fields : written) store.AddEntry(MakeEntry(fields, store.Key()));
+  for (const SampleEntry& fields : written) store.AddEntry(MakeEntry(fields, store.Key()));
   store.SetMasterPassword(kVaultPassword);
   store.SavePasswordsTo(VaultPath());
 }
@@ -412,13 +325,13 @@ QString EntryCommandsTest::SaveError() const {
 // A click on the tool button: the command runs inside the event, as in the program, so that
 // its failures reach the application's handler.
 void EntryCommandsTest::ClickTool(const char* name) {
-  auto* button = form_->findChild<QToolButton*>(QLatin1String(name));
+  auto* button = window_->findChild<QToolButton*>(QLatin1String(name));
   QVERIFY2(button != nullptr && button->isVisible(), name);
   QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void EntryCommandsTest::Trigger(const char* actionName) {
-  auto* action = form_->findChild<QAction*>(QLatin1String(actionName));
+  auto* action = window_->findChild<QAction*>(QLatin1String(actionName));
   QVERIFY2(action != nullptr, actionName);
   action->trigger();
 }
@@ -451,24 +364,14 @@ QPoint EntryCommandsTest::RowPoint(int row) const {
   const int rows = list_->model()->rowCount();
   const QPoint inViewport =
       row >= 0 ? list_->visualRect(list_->model()->index(row, 0)).center()
-               : QPoint(40, rows * EntryListBox::kRowHeight + 3 * EntryListBox::kRowHeight);
-  return list_->viewport()->mapTo(form_.get(), inViewport);
+               : QPoint(40, rows * EntryListView::kRowHeight + 3 * EntryListView::kRowHeight);
+  return list_->viewport()->mapTo(window_.get(), inViewport);
 }
 
-// One tick of the clipboard timer, delivered as the event loop delivers it.
+// The end of the clipboard countdown.
 void EntryCommandsTest::Tick() {
-  QTimer& timer = form_->ClearClipboardTimer();
-  QVERIFY2(timer.isActive(), "The clipboard timer does not run");
-  QTimerEvent tick(timer.timerId());
-  QCoreApplication::sendEvent(&timer, &tick);
-}
-
-void EntryCommandsTest::FireLockTimer() {
-  QTimer& timer = form_->LockTimer();
-  const int interval = timer.interval();
-  timer.start(1);
-  QTest::qWait(60);
-  timer.start(interval);
+  QVERIFY2(session_->ClipboardCountdownRunning(), "The clipboard timer does not run");
+  session_->OnClearClipboardTimeout();
 }
 
 // Opens the notification-area menu's contents as the tray does and lists what it shows.
@@ -480,11 +383,6 @@ QStringList EntryCommandsTest::BuildTrayMenu() {
     shown << (action->isSeparator() ? QStringLiteral("<sep>") : Drawn(action->text()));
   }
   return shown;
-}
-
-QStringList EntryCommandsTest::TakeMessages() {
-  QCoreApplication::processEvents();
-  return std::exchange(messages_, {});
 }
 
 // The clipboard named by what it holds ("pw1", "user0", "other", "empty"), "secret:" in front
@@ -504,7 +402,7 @@ QString EntryCommandsTest::ClipboardState() const {
   }
   if (ClipboardMarkedSecret()) name.prepend(QStringLiteral("secret:"));
   return name +
-         (form_->ClearClipboardTimer().isActive() ? QStringLiteral(" on") : QStringLiteral(" off"));
+         (session_->ClipboardCountdownRunning() ? QStringLiteral(" on") : QStringLiteral(" off"));
 }
 
 void EntryCommandsTest::When(std::function<QWidget*()> find, std::function<void(QWidget&)> act) {
@@ -525,10 +423,10 @@ void EntryCommandsTest::Poll() {
   if (auto act = std::exchange(act_, {})) act(*widget);
 }
 
-void EntryCommandsTest::WhenEditorShows(std::function<void(TNewPasswordForm&)> act) {
-  When([] { return qobject_cast<TNewPasswordForm*>(QApplication::activeModalWidget()); },
+void EntryCommandsTest::WhenEditorShows(std::function<void(EntryEditor&)> act) {
+  When([] { return qobject_cast<EntryEditor*>(QApplication::activeModalWidget()); },
        [act = std::move(act)](QWidget& widget) {
-         auto& editor = static_cast<TNewPasswordForm&>(widget);
+         auto& editor = static_cast<EntryEditor&>(widget);
          act(editor);
          // Whatever the checks found, the modal loop has to end.
          if (editor.isVisible()) editor.reject();
@@ -548,22 +446,23 @@ void EntryCommandsTest::WhenMenuShows(std::function<void(QMenu&)> act) {
 
 struct EditorVisit {
   bool shown = false;
-  bool referenced = false;  // NewPasswordForm pointed at it
+  bool lockHeld = false;  // a lock meanwhile did nothing
   QPointer<QWidget> editor;
   QString title;
   QStringList fields;  // site, user, address as shown
   QString password;
 };
 
-void Look(EditorVisit& visit, TNewPasswordForm& editor, const TMainForm& form) {
+void Look(EditorVisit& visit, EntryEditor& editor, VaultSession& session) {
   visit.shown = editor.isVisible() && editor.isModal();
-  visit.referenced = form.NewPasswordForm.data() == &editor;
+  session.Lock();
+  visit.lockHeld = !session.IsLocked();
   visit.editor = &editor;
   visit.title = editor.windowTitle();
-  for (const char* name : {"SiteNameEdit", "UserNameEdit", "UrlEdit", "PasswordEdit"}) {
+  for (const char* name : {"siteNameEdit", "userNameEdit", "urlEdit", "passwordEdit"}) {
     const auto* field = editor.findChild<QLineEdit*>(QLatin1String(name));
     const QString text = field != nullptr ? field->text() : QStringLiteral("<no field>");
-    if (QLatin1String(name) == QLatin1String("PasswordEdit")) {
+    if (QLatin1String(name) == QLatin1String("passwordEdit")) {
       visit.password = text;
     } else {
       visit.fields << text;
@@ -573,16 +472,16 @@ void Look(EditorVisit& visit, TNewPasswordForm& editor, const TMainForm& form) {
 
 // Types the texts of `fields` into the editor (a null text leaves its field as it is) and closes
 // it with OK or Cancel.
-void FillAndClose(TNewPasswordForm& editor, const EntryFields& fields, bool ok) {
-  const std::pair<const char*, const QString*> edits[] = {{"SiteNameEdit", &fields.site},
-                                                          {"UserNameEdit", &fields.user},
-                                                          {"UrlEdit", &fields.url},
-                                                          {"PasswordEdit", &fields.password}};
+void FillAndClose(EntryEditor& editor, const SampleEntry& fields, bool ok) {
+  const std::pair<const char*, const QString*> edits[] = {{"siteNameEdit", &fields.site},
+                                                          {"userNameEdit", &fields.user},
+                                                          {"urlEdit", &fields.url},
+                                                          {"passwordEdit", &fields.password}};
   for (const auto& [name, text] : edits) {
     auto* field = editor.findChild<QLineEdit*>(QLatin1String(name));
     if (field != nullptr && !text->isNull()) field->setText(*text);
   }
-  auto* button = editor.findChild<QPushButton*>(QLatin1String(ok ? "Button1" : "Button2"));
+  auto* button = editor.findChild<QPushButton*>(QLatin1String(ok ? "okButton" : "cancelButton"));
   if (button != nullptr) QTest::mouseClick(button, Qt::LeftButton);
 }
 
@@ -594,16 +493,20 @@ void EntryCommandsTest::newPassword_data() {
   QTest::addColumn<QString>("url");
   QTest::addColumn<QString>("password");
   QTest::addColumn<bool>("byShortcut");
+  QTest::addColumn<EditEnd>("end");
 
   const auto row = [](const char* name, const QString& site, const QString& user,
-                      const QString& url, const QString& password, bool byShortcut) {
-    QTest::newRow(name) << site << user << url << password << byShortcut;
+                      const QString& url, const QString& password, bool byShortcut, EditEnd end) {
+    QTest::newRow(name) << site << user << url << password << byShortcut << end;
   };
-  row("tool button", "Mail", "me@mail.example", "https://mail.example/", "s3cret pass", false);
-  row("Ctrl+N", "Bank", "12345", "bank.example", "b@nk!", true);
-  row("every field empty", "", "", "", "", false);
+  row("tool button", "Mail", "me@mail.example", "https://mail.example/", "s3cret pass", false,
+      EditEnd::Ok);
+  row("Ctrl+N", "Bank", "12345", "bank.example", "b@nk!", true, EditEnd::Ok);
+  row("every field empty", "", "", "", "", false, EditEnd::Ok);
   row("same name as an entry, non-ASCII", "One", QStringLiteral("Jörg"),
-      QStringLiteral("http://ü.example"), QStringLiteral("pässwört"), false);
+      QStringLiteral("http://ü.example"), QStringLiteral("pässwört"), false, EditEnd::Ok);
+  row("cancelled", "Typed", "typed user", "typed.example", "typed pw", false, EditEnd::Cancel);
+  row("save fails", "Kept", "kept user", "kept.example", "kept pw", false, EditEnd::SaveFails);
 }
 
 void EntryCommandsTest::newPassword() {
@@ -612,97 +515,76 @@ void EntryCommandsTest::newPassword() {
   QFETCH(QString, url);
   QFETCH(QString, password);
   QFETCH(bool, byShortcut);
+  QFETCH(EditEnd, end);
 
   QVERIFY(StartUnlocked(NumberedEntries({"One", "Two"})));
-  const std::vector<EntryPtr> before = form_->Store().Entries();
+  const std::vector<EntryPtr> before = session_->Entries();
   Select(0);
+  StampVault();
+  const QByteArray file = ReadAll(VaultFile());
+  if (end == EditEnd::SaveFails) {
+    // A folder where the password file was: the new file cannot be moved into its place.
+    QVERIFY(QFile::remove(VaultFile()));
+    QVERIFY(QDir().mkdir(VaultFile()));
+  }
 
   EditorVisit visit;
-  const EntryFields typed{site, url, user, password};
-  WhenEditorShows([&](TNewPasswordForm& editor) {
-    Look(visit, editor, *form_);
-    FillAndClose(editor, typed, true);
+  const SampleEntry typed{site, url, user, password};
+  WhenEditorShows([&](EntryEditor& editor) {
+    Look(visit, editor, *session_);
+    FillAndClose(editor, typed, end != EditEnd::Cancel);
   });
   if (byShortcut) {
     list_->setFocus();
-    QTest::keyClick(form_.get(), Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(window_.get(), Qt::Key_N, Qt::ControlModifier);
   } else {
-    ClickTool("NewPasswordActionButton");
+    ClickTool("newPasswordActionButton");
   }
 
   QVERIFY(visit.shown);
-  QVERIFY(visit.referenced);
+  QVERIFY(visit.lockHeld);
   QCOMPARE(visit.title, QStringLiteral("Add New Password"));
   QCOMPARE(visit.fields, (QStringList{"", "", ""}));
   QVERIFY(visit.password.isEmpty());
-  QVERIFY(form_->NewPasswordForm.isNull());
   QVERIFY(visit.editor.isNull());
-  QCOMPARE(TakeMessages(), QStringList());
+  QVERIFY(!session_->IsLocked());
+  const std::vector<EntryPtr>& entries = session_->Entries();
 
+  switch (end) {
+    case EditEnd::Cancel:
+      QCOMPARE(TakeMessages(), QStringList());
+      QCOMPARE(Rows(), (QStringList{"One", "Two"}));
+      QVERIFY(entries == before);
+      QVERIFY(VaultUntouched(file));
+      return;
+    case EditEnd::SaveFails: {
+      const QString error = SaveError();
+      QVERIFY2(error.contains(VaultFile()), qPrintable(error));
+      QCOMPARE(TakeMessages(), QStringList{"Information: " + error});
+      // The entry stays in memory and in the list.
+      QCOMPARE(Rows(), (QStringList{"One", "Two", site}));
+      QCOMPARE(entries.size(), std::size_t{3});
+      QCOMPARE(Describe(*entries.back()), Describe(typed));
+      QVERIFY(QFileInfo(VaultFile()).isDir());
+      QVERIFY(!QFile::exists(VaultFile() + ".tmp"));
+      return;
+    }
+    case EditEnd::Ok:
+      break;
+  }
+  QCOMPARE(TakeMessages(), QStringList());
   // At the end of the list and of the entries, not selected; the selection stays where it was.
   QCOMPARE(Rows(), (QStringList{"One", "Two", site}));
-  const std::vector<EntryPtr>& entries = form_->Store().Entries();
   QCOMPARE(entries.size(), std::size_t{3});
   QVERIFY(entries[0] == before[0] && entries[1] == before[1]);
   QCOMPARE(Describe(*entries[2]), Describe(typed));
-  QVERIFY(Text(entries[2]->Password(form_->Store().Key()).View()) == password);
+  QVERIFY(Text(session_->FieldsOf(*entries[2]).password.View()) == password);
   QVERIFY(list_->EntryAt(2) == entries[2]);
   QCOMPARE(SelectedRow(), 0);
 
   QStringList passwords;
   QCOMPARE(ReadVault(&passwords), Describe(NumberedEntries({"One", "Two"}) << typed));
   QVERIFY(passwords == (QStringList{"pw 0", "pw 1", password}));
-}
-
-void EntryCommandsTest::newPasswordCancelled() {
-  QVERIFY(StartUnlocked(NumberedEntries({"One"})));
-  StampVault();
-  const QByteArray file = ReadAll(VaultFile());
-
-  EditorVisit visit;
-  WhenEditorShows([&](TNewPasswordForm& editor) {
-    Look(visit, editor, *form_);
-    FillAndClose(editor, {"Typed", "typed.example", "typed user", "typed pw"}, false);
-  });
-  ClickTool("NewPasswordActionButton");
-
-  QVERIFY(visit.shown);
-  QVERIFY(visit.referenced);
-  QVERIFY(form_->NewPasswordForm.isNull());
-  QVERIFY(visit.editor.isNull());
-  QCOMPARE(TakeMessages(), QStringList());
-  QCOMPARE(Rows(), QStringList{"One"});
-  QCOMPARE(form_->Store().Entries().size(), std::size_t{1});
-  QVERIFY(VaultUntouched(file));
-}
-
-void EntryCommandsTest::newPasswordSaveFails() {
-  QVERIFY(StartUnlocked(NumberedEntries({"One"})));
-  // A folder where the password file was: the new file cannot be moved into its place.
-  QVERIFY(QFile::remove(VaultFile()));
-  QVERIFY(QDir().mkdir(VaultFile()));
-
-  EditorVisit visit;
-  WhenEditorShows([&](TNewPasswordForm& editor) {
-    Look(visit, editor, *form_);
-    FillAndClose(editor, {"Kept", "kept.example", "kept user", "kept pw"}, true);
-  });
-  ClickTool("NewPasswordActionButton");
-
-  QVERIFY(visit.referenced);
-  QVERIFY(form_->NewPasswordForm.isNull());
-  QVERIFY(visit.editor.isNull());
-  const QString error = SaveError();
-  QVERIFY2(error.contains(VaultFile()), qPrintable(error));
-  QCOMPARE(TakeMessages(), QStringList{"Information: " + error});
-  // The entry stays in memory and in the list.
-  QCOMPARE(Rows(), (QStringList{"One", "Kept"}));
-  QCOMPARE(form_->Store().Entries().size(), std::size_t{2});
-  QCOMPARE(Describe(*form_->Store().Entries().back()),
-           QStringLiteral("Kept | kept.example | kept user"));
-  QVERIFY(QFileInfo(VaultFile()).isDir());
-  QVERIFY(!QFile::exists(VaultFile() + ".tmp"));
-  QVERIFY(!form_->IsLocked());
 }
 
 void EntryCommandsTest::lockWhileEditorOpen_data() {
@@ -727,13 +609,13 @@ void EntryCommandsTest::lockWhileEditorOpen() {
   const auto lock = [&] {
     switch (lockBy) {
       case LockBy::LockAction:
-        Trigger("LockAction");
+        Trigger("lockAction");
         break;
       case LockBy::LockCall:
-        form_->Lock();
+        session_->Lock();
         break;
       case LockBy::LockTimer:
-        FireLockTimer();
+        session_->OnLockTimeout();
         break;
     }
   };
@@ -741,21 +623,21 @@ void EntryCommandsTest::lockWhileEditorOpen() {
   EditorVisit visit;
   bool lockedMeanwhile = true;
   QStringList rowsMeanwhile;
-  WhenEditorShows([&](TNewPasswordForm& editor) {
-    Look(visit, editor, *form_);
+  WhenEditorShows([&](EntryEditor& editor) {
+    Look(visit, editor, *session_);
     lock();
-    lockedMeanwhile = form_->IsLocked();
+    lockedMeanwhile = session_->IsLocked();
     rowsMeanwhile = Rows();
     FillAndClose(editor, {"Typed", "typed.example", "typed user", "typed pw"}, true);
   });
-  ClickTool(editing ? "EditPasswordActionButton" : "NewPasswordActionButton");
+  ClickTool(editing ? "editActionButton" : "newPasswordActionButton");
 
-  QVERIFY(visit.referenced);
+  QVERIFY(visit.lockHeld);
   QVERIFY(!lockedMeanwhile);
   QCOMPARE(rowsMeanwhile, (QStringList{"One", "Two"}));
   QCOMPARE(TakeMessages(), QStringList());
-  QVERIFY(!form_->IsLocked());
-  QVERIFY(form_->Store().MasterPassword() == kVaultPassword);
+  QVERIFY(!session_->IsLocked());
+  session_->RequireUnlocked();
   const QStringList rows =
       editing ? QStringList{"One", "Typed"} : QStringList{"One", "Two", "Typed"};
   QCOMPARE(Rows(), rows);
@@ -768,7 +650,7 @@ void EntryCommandsTest::lockWhileEditorOpen() {
 
   // With the editor gone, the same trigger locks.
   lock();
-  QVERIFY(form_->IsLocked());
+  QVERIFY(session_->IsLocked());
   QCOMPARE(Rows(), QStringList());
 }
 
@@ -784,9 +666,9 @@ void EntryCommandsTest::edit_data() {
 void EntryCommandsTest::edit() {
   QFETCH(EditEnd, end);
 
-  const QList<EntryFields> written = NumberedEntries({"One", "Two", "Three"});
+  const QList<SampleEntry> written = NumberedEntries({"One", "Two", "Three"});
   QVERIFY(StartUnlocked(written));
-  const std::vector<EntryPtr> before = form_->Store().Entries();
+  const std::vector<EntryPtr> before = session_->Entries();
   Select(1);
   StampVault();
   const QByteArray file = ReadAll(VaultFile());
@@ -796,22 +678,21 @@ void EntryCommandsTest::edit() {
   }
 
   EditorVisit visit;
-  const EntryFields typed{"Second", QString(), "new user", "new pw"};
-  WhenEditorShows([&](TNewPasswordForm& editor) {
-    Look(visit, editor, *form_);
+  const SampleEntry typed{"Second", QString(), "new user", "new pw"};
+  WhenEditorShows([&](EntryEditor& editor) {
+    Look(visit, editor, *session_);
     FillAndClose(editor, typed, end != EditEnd::Cancel);
   });
-  ClickTool("EditPasswordActionButton");
+  ClickTool("editActionButton");
 
   QVERIFY(visit.shown);
-  QVERIFY(visit.referenced);
+  QVERIFY(visit.lockHeld);
   QCOMPARE(visit.title, QStringLiteral("Edit Password"));
   QCOMPARE(visit.fields, (QStringList{"Two", "user 1", "https://site1.example/"}));
   QVERIFY(visit.password == QLatin1String("pw 1"));
-  QVERIFY(form_->NewPasswordForm.isNull());
   QVERIFY(visit.editor.isNull());
   // The same objects in the same order, whatever happened.
-  QVERIFY(form_->Store().Entries() == before);
+  QVERIFY(session_->Entries() == before);
   const Entry& edited = *before[1];
 
   switch (end) {
@@ -819,7 +700,7 @@ void EntryCommandsTest::edit() {
       QCOMPARE(TakeMessages(), QStringList());
       QCOMPARE(Rows(), (QStringList{"One", "Two", "Three"}));
       QCOMPARE(Describe(edited), QStringLiteral("Two | https://site1.example/ | user 1"));
-      QVERIFY(edited.Password(form_->Store().Key()).View() == "pw 1");
+      QVERIFY(session_->FieldsOf(edited).password.View() == "pw 1");
       QCOMPARE(SelectedRow(), 1);
       QVERIFY(VaultUntouched(file));
       break;
@@ -827,7 +708,7 @@ void EntryCommandsTest::edit() {
       QCOMPARE(TakeMessages(), QStringList());
       QCOMPARE(Rows(), (QStringList{"One", "Second", "Three"}));
       QCOMPARE(Describe(edited), QStringLiteral("Second | https://site1.example/ | new user"));
-      QVERIFY(edited.Password(form_->Store().Key()).View() == "new pw");
+      QVERIFY(session_->FieldsOf(edited).password.View() == "new pw");
       QCOMPARE(SelectedRow(), -1);
       QStringList passwords;
       QCOMPARE(ReadVault(&passwords),
@@ -841,7 +722,7 @@ void EntryCommandsTest::edit() {
       QCOMPARE(Rows(), (QStringList{"One", "Second", "Three"}));
       QCOMPARE(Describe(edited), QStringLiteral("Second | https://site1.example/ | new user"));
       QVERIFY(QFileInfo(VaultFile()).isDir());
-      QVERIFY(!form_->IsLocked());
+      QVERIFY(!session_->IsLocked());
       break;
   }
 }
@@ -852,14 +733,14 @@ void EntryCommandsTest::nothingSelected_data() {
   QTest::addColumn<QString>("command");  // a tool button, a menu action or "double-click"
   QTest::addColumn<QStringList>("messages");
 
-  QTest::newRow("Edit") << "EditPasswordActionButton"
+  QTest::newRow("Edit") << "editActionButton"
                         << QStringList{"Information: No password entry selected"};
-  QTest::newRow("Delete") << "DeletePasswordActionButton"
+  QTest::newRow("Delete") << "deleteActionButton"
                           << QStringList{"Information: Please select a password entry to delete"};
-  QTest::newRow("Go to Web Page") << "WebPageActionButton" << QStringList();
+  QTest::newRow("Go to Web Page") << "webPageActionButton" << QStringList();
   QTest::newRow("double-click below the last row") << "double-click" << QStringList();
-  QTest::newRow("Copy user name") << "Copyusername1" << QStringList();
-  QTest::newRow("Copy password") << "Copypassword1" << QStringList();
+  QTest::newRow("Copy user name") << "copyUserNameAction" << QStringList();
+  QTest::newRow("Copy password") << "copyPasswordAction" << QStringList();
 }
 
 void EntryCommandsTest::nothingSelected() {
@@ -874,10 +755,10 @@ void EntryCommandsTest::nothingSelected() {
   const QByteArray file = ReadAll(VaultFile());
   QGuiApplication::clipboard()->setText(QLatin1String(kElsewhere));
   bool editorShown = false;
-  WhenEditorShows([&](TNewPasswordForm&) { editorShown = true; });
+  WhenEditorShows([&](EntryEditor&) { editorShown = true; });
 
   if (command == QLatin1String("double-click")) {
-    QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {}, RowPoint(-1));
+    QTest::mouseDClick(window_->windowHandle(), Qt::LeftButton, {}, RowPoint(-1));
   } else if (command.endsWith(QLatin1String("Button"))) {
     ClickTool(command.toLatin1().constData());
   } else {
@@ -889,9 +770,8 @@ void EntryCommandsTest::nothingSelected() {
   QVERIFY(recorder_.calls.isEmpty());
   QCOMPARE(ClipboardState(), QStringLiteral("other off"));
   QCOMPARE(Rows(), (QStringList{"One", "Two"}));
-  QCOMPARE(form_->Store().Entries().size(), std::size_t{2});
+  QCOMPARE(session_->Entries().size(), std::size_t{2});
   QVERIFY(VaultUntouched(file));
-  QVERIFY(form_->NewPasswordForm.isNull());
 }
 
 // ---- Delete ----
@@ -924,15 +804,15 @@ void EntryCommandsTest::deleteEntry() {
   QFETCH(MessageAnswer, answer);
   QFETCH(QList<int>, remaining);
 
-  const QList<EntryFields> written = NumberedEntries(sites);
+  const QList<SampleEntry> written = NumberedEntries(sites);
   QVERIFY(StartUnlocked(written));
-  const std::vector<EntryPtr> before = form_->Store().Entries();
+  const std::vector<EntryPtr> before = session_->Entries();
   Select(row);
   StampVault();
   const QByteArray file = ReadAll(VaultFile());
   answer_ = [answer] { return answer; };
 
-  ClickTool("DeletePasswordActionButton");
+  ClickTool("deleteActionButton");
 
   QCOMPARE(TakeMessages(),
            QStringList{QStringLiteral("Confirm (Yes, No): Are you sure you want to delete the "
@@ -940,14 +820,14 @@ void EntryCommandsTest::deleteEntry() {
                            .arg(sites[row])});
   std::vector<EntryPtr> expected;
   QStringList rows;
-  QList<EntryFields> left;
+  QList<SampleEntry> left;
   for (int i : remaining) {
     expected.push_back(before[static_cast<std::size_t>(i)]);
     rows << sites[i];
     left << written[i];
   }
   // Exactly the selected object went, even where another one has equal contents.
-  QVERIFY(form_->Store().Entries() == expected);
+  QVERIFY(session_->Entries() == expected);
   QCOMPARE(Rows(), rows);
   if (answer != MessageAnswer::Yes) {
     QCOMPARE(SelectedRow(), row);
@@ -958,7 +838,7 @@ void EntryCommandsTest::deleteEntry() {
   QStringList passwords;
   QCOMPARE(ReadVault(&passwords), Describe(left));
   QStringList leftPasswords;
-  for (const EntryFields& fields : left) leftPasswords << fields.password;
+  for (const SampleEntry& fields : left) leftPasswords << fields.password;
   QVERIFY(passwords == leftPasswords);
   // The marker alone when nothing is left.
   if (left.isEmpty()) QCOMPARE(QFileInfo(VaultFile()).size(), qint64{3});
@@ -971,20 +851,20 @@ void EntryCommandsTest::lockWhileDeleteQuestionOpen() {
   const QByteArray file = ReadAll(VaultFile());
   // The lock timer fires while the question is open; the answer comes afterwards.
   answer_ = [this] {
-    form_->Lock();
+    session_->Lock();
     return MessageAnswer::Yes;
   };
 
-  ClickTool("DeletePasswordActionButton");
+  ClickTool("deleteActionButton");
 
   QCOMPARE(TakeMessages(),
            (QStringList{"Confirm (Yes, No): Are you sure you want to delete the password entry "
                         "\"Two\"?",
                         "Information: No master password set"}));
-  QVERIFY(form_->IsLocked());
+  QVERIFY(session_->IsLocked());
   QCOMPARE(Rows(), QStringList());
-  QVERIFY(form_->Store().Entries().empty());
-  QCOMPARE(form_->focusWidget(), unlockField_);
+  QVERIFY(session_->Entries().empty());
+  QCOMPARE(window_->focusWidget(), unlockField_);
   QVERIFY(VaultUntouched(file));
   // Both entries come back with the next unlock.
   answer_ = {};
@@ -1019,7 +899,7 @@ void EntryCommandsTest::webAddress() {
   QVERIFY(StartUnlocked({{"Site", stored, "user", "pw"}}));
   Select(0);
 
-  ClickTool("WebPageActionButton");
+  ClickTool("webPageActionButton");
 
   QCOMPARE(TakeMessages(), QStringList());
   QCOMPARE(recorder_.calls.size(), 1);
@@ -1060,14 +940,14 @@ void EntryCommandsTest::webPageCopyOption() {
   switch (trigger) {
     case WebTrigger::ToolButton:
       Select(1);
-      ClickTool("WebPageActionButton");
+      ClickTool("webPageActionButton");
       break;
     case WebTrigger::DoubleClickRow:
-      QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {}, RowPoint(1));
+      QTest::mouseDClick(window_->windowHandle(), Qt::LeftButton, {}, RowPoint(1));
       break;
     case WebTrigger::DoubleClickBelow:
       Select(1);
-      QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {}, RowPoint(-1));
+      QTest::mouseDClick(window_->windowHandle(), Qt::LeftButton, {}, RowPoint(-1));
       // Clicks on the empty part of the list leave the selection alone.
       QVERIFY2(SelectedRow() == 1, "The double-click below the last row lost the selection");
       break;
@@ -1129,7 +1009,7 @@ void EntryCommandsTest::clipboard() {
                          {"Beta", "beta.example", "beta user", "beta pw"},
                          {"Blank", "blank.example", "blank user", ""}}));
   QCOMPARE(ClipboardState(), QStringLiteral("empty off"));
-  QCOMPARE(form_->ClearClipboardTimer().interval(), 10'000);
+  QCOMPARE(VaultSession::kClearClipboardMs, 10'000);
 
   QList<QAction*> trayItems;
   for (const QString& step : steps) {
@@ -1138,10 +1018,10 @@ void EntryCommandsTest::clipboard() {
     const int n = action.size() > 1 ? action[1].toInt() : -1;
     if (action[0] == QLatin1String("copy")) {
       Select(n);
-      Trigger("Copypassword1");
+      Trigger("copyPasswordAction");
     } else if (action[0] == QLatin1String("user")) {
       Select(n);
-      Trigger("Copyusername1");
+      Trigger("copyUserNameAction");
     } else if (action[0] == QLatin1String("menu")) {
       BuildTrayMenu();
       trayItems = trayMenu_->actions();
@@ -1155,8 +1035,8 @@ void EntryCommandsTest::clipboard() {
     } else if (action[0] == QLatin1String("tick")) {
       Tick();
     } else if (action[0] == QLatin1String("lock")) {
-      ClickTool("LockActionButton");
-      QVERIFY(form_->IsLocked());
+      ClickTool("lockActionButton");
+      QVERIFY(session_->IsLocked());
     } else {
       QFAIL(qPrintable("Unknown step " + step));
     }
@@ -1176,14 +1056,10 @@ void EntryCommandsTest::secondCopyKeepsCountdown() {
   QFETCH(bool, byTray);
 
   QVERIFY(StartUnlocked(NumberedEntries({"One", "Two"})));
-  QTimer& timer = form_->ClearClipboardTimer();
-  // A coarse timer may move its deadline by up to 5 %, which would hide a restart.
-  timer.setTimerType(Qt::PreciseTimer);
   Select(0);
-  Trigger("Copypassword1");
+  Trigger("copyPasswordAction");
   QCOMPARE(ClipboardState(), QStringLiteral("secret:pw0 on"));
-  const int first = timer.remainingTime();
-  const int id = timer.timerId();
+  const int first = session_->MsUntilClipboardClear();
   QVERIFY2(first > 9'500, qPrintable(QString::number(first)));
 
   QTest::qWait(400);
@@ -1192,13 +1068,11 @@ void EntryCommandsTest::secondCopyKeepsCountdown() {
     trayMenu_->actions().at(1)->trigger();
   } else {
     Select(1);
-    Trigger("Copypassword1");
+    Trigger("copyPasswordAction");
   }
   QCOMPARE(ClipboardState(), QStringLiteral("secret:pw1 on"));
-  const int second = timer.remainingTime();
+  const int second = session_->MsUntilClipboardClear();
   QVERIFY2(second <= first - 300, qPrintable(QStringLiteral("%1 then %2").arg(first).arg(second)));
-  QCOMPARE(timer.interval(), 10'000);
-  QCOMPARE(timer.timerId(), id);
   Tick();
   QCOMPARE(ClipboardState(), QStringLiteral("empty off"));
 }
@@ -1214,18 +1088,18 @@ void EntryCommandsTest::shortcutMenu_data() {
   QTest::addColumn<QString>("state");  // the clipboard afterwards
 
   QTest::newRow("row 1, nothing selected")
-      << true << -1 << 1 << "Copyusername1" << 1 << "user1 off";
+      << true << -1 << 1 << "copyUserNameAction" << 1 << "user1 off";
   QTest::newRow("row 0, row 2 selected")
-      << true << 2 << 0 << "Copypassword1" << 0 << "secret:pw0 on";
+      << true << 2 << 0 << "copyPasswordAction" << 0 << "secret:pw0 on";
   QTest::newRow("below the last row keeps row 1")
-      << true << 1 << -1 << "Copypassword1" << 1 << "secret:pw1 on";
+      << true << 1 << -1 << "copyPasswordAction" << 1 << "secret:pw1 on";
   QTest::newRow("below the last row, nothing selected")
-      << true << -1 << -1 << "Copyusername1" << -1 << "empty off";
+      << true << -1 << -1 << "copyUserNameAction" << -1 << "empty off";
   QTest::newRow("row 2, menu closed") << true << 0 << 2 << "" << 2 << "empty off";
   QTest::newRow("without a press, row 1")
-      << false << 0 << 1 << "Copypassword1" << 1 << "secret:pw1 on";
+      << false << 0 << 1 << "copyPasswordAction" << 1 << "secret:pw1 on";
   QTest::newRow("without a press, below the last row")
-      << false << 2 << -1 << "Copyusername1" << 2 << "user2 off";
+      << false << 2 << -1 << "copyUserNameAction" << 2 << "user2 off";
 }
 
 void EntryCommandsTest::shortcutMenu() {
@@ -1245,7 +1119,7 @@ void EntryCommandsTest::shortcutMenu() {
   int selectedWhileOpen = -2;
   WhenMenuShows([&](QMenu& menu) {
     // The button comes up over the open menu, which takes the release.
-    if (pressed) QTest::mouseRelease(form_->windowHandle(), Qt::RightButton, {}, point);
+    if (pressed) QTest::mouseRelease(window_->windowHandle(), Qt::RightButton, {}, point);
     menuName = menu.objectName();
     for (const QAction* action : menu.actions()) {
       menuItems << action->objectName() + "=" + action->text() +
@@ -1262,16 +1136,16 @@ void EntryCommandsTest::shortcutMenu() {
   });
   if (pressed) {
     // A right click as the window system delivers it: the press opens the menu.
-    QTest::mousePress(form_->windowHandle(), Qt::RightButton, {}, point);
+    QTest::mousePress(window_->windowHandle(), Qt::RightButton, {}, point);
   } else {
-    const QPoint inViewport = list_->viewport()->mapFrom(form_.get(), point);
+    const QPoint inViewport = list_->viewport()->mapFrom(window_.get(), point);
     QContextMenuEvent request(QContextMenuEvent::Mouse, inViewport,
                               list_->viewport()->mapToGlobal(inViewport));
     QCoreApplication::sendEvent(list_->viewport(), &request);
   }
 
-  QCOMPARE(menuName, QStringLiteral("PopupMenu"));
-  QCOMPARE(menuItems, (QStringList{"Copyusername1=Copy user name", "Copypassword1=Copy password"}));
+  QCOMPARE(menuName, QStringLiteral("entryMenu"));
+  QCOMPARE(menuItems, (QStringList{"copyUserNameAction=Copy user name", "copyPasswordAction=Copy password"}));
   // The row under the pointer is selected before the menu shows.
   QCOMPARE(selectedWhileOpen, selectedAfter);
   QCOMPARE(SelectedRow(), selectedAfter);
@@ -1301,7 +1175,7 @@ void EntryCommandsTest::trayMenu() {
   if (state != TrayState::NeverUnlocked) QVERIFY(UnlockWith(kVaultPassword));
   // Opened once unlocked, so that a locked menu has items to lose.
   const QStringList unlockedMenu = BuildTrayMenu();
-  if (state == TrayState::LockedAgain) ClickTool("LockActionButton");
+  if (state == TrayState::LockedAgain) ClickTool("lockActionButton");
   QCOMPARE(BuildTrayMenu(), shown);
   if (state == TrayState::Unlocked) {
     QCOMPARE(unlockedMenu, shown);
@@ -1324,14 +1198,14 @@ void EntryCommandsTest::trayExit() {
   QGuiApplication::setQuitOnLastWindowClosed(false);
   exit->trigger();
   QGuiApplication::setQuitOnLastWindowClosed(quits);
-  QVERIFY(!form_->isVisible());
+  QVERIFY(!window_->isVisible());
   QCOMPARE(TakeMessages(), QStringList());
 }
 
 }  // namespace corvella
 
 int main(int argc, char** argv) {
-  return corvella::RunFormTest<corvella::EntryCommandsTest>(argc, argv);
+  return corvella::test::RunMainWindowTest<corvella::EntryCommandsTest>(argc, argv);
 }
 
 #include "EntryCommandsTest.moc"

@@ -20,7 +20,7 @@ using corvella::EntryPtr;
 using corvella::MenuCaption;
 using corvella::RebuildTrayMenu;
 using corvella::Entry;
-using corvella::TTrayIcon;
+using corvella::TrayIcon;
 
 namespace {
 
@@ -258,7 +258,7 @@ class TrayTest : public QObject {
   void IconShowsTheProgramIcon() {
     QPointer<QSystemTrayIcon> tray;
     {
-      TTrayIcon icon;
+      TrayIcon icon;
       tray = icon.findChild<QSystemTrayIcon*>();
       QVERIFY(tray != nullptr);
       QVERIFY(tray->isVisible());
@@ -296,7 +296,7 @@ class TrayTest : public QObject {
   void ToolTip() {
     QFETCH(QString, text);
     QFETCH(QString, shown);
-    TTrayIcon icon;
+    TrayIcon icon;
     icon.SetToolTip(text);
     QCOMPARE(icon.ToolTip(), shown);
     QCOMPARE(icon.findChild<QSystemTrayIcon*>()->toolTip(), shown);
@@ -315,14 +315,14 @@ class TrayTest : public QObject {
   void Activation() {
     QFETCH(QSystemTrayIcon::ActivationReason, reason);
     QFETCH(int, restores);
-    TTrayIcon icon;
-    QSignalSpy spy(&icon, &TTrayIcon::RestoreRequested);
+    TrayIcon icon;
+    QSignalSpy spy(&icon, &TrayIcon::RestoreRequested);
     emit icon.findChild<QSystemTrayIcon*>()->activated(reason);
     QCOMPARE(spy.count(), restores);
   }
 
   void PopupMenuReference() {
-    TTrayIcon icon;
+    TrayIcon icon;
     auto* tray = icon.findChild<QSystemTrayIcon*>();
     QCOMPARE(icon.PopupMenu(), nullptr);
     auto menu = std::make_unique<QMenu>();
@@ -342,8 +342,8 @@ class TrayTest : public QObject {
 
   // Docked in a real XEmbed tray (run under X with a tray host and QT_QPA_PLATFORM=xcb).
   void RealTrayHost() {
-    if (!TTrayIcon::Available()) QSKIP("no notification area on this display");
-    TTrayIcon icon;
+    if (!TrayIcon::Available()) QSKIP("no notification area on this display");
+    TrayIcon icon;
     icon.SetToolTip(QStringLiteral("Corvella"));
     QMenu menu;
     icon.SetPopupMenu(&menu);
@@ -359,7 +359,7 @@ class TrayTest : public QObject {
     if (dock == nullptr) QSKIP("the tray host is not an XEmbed one");
     QCOMPARE(dock->toolTip(), QStringLiteral("Corvella"));
 
-    QSignalSpy restores(&icon, &TTrayIcon::RestoreRequested);
+    QSignalSpy restores(&icon, &TrayIcon::RestoreRequested);
     QTest::mouseClick(dock, Qt::LeftButton);
     QCOMPARE(restores.count(), 0);
     QVERIFY(!menu.isVisible());

@@ -9,43 +9,43 @@ namespace {
 
 // Cuts after kMaxToolTip UTF-16 units, never inside a surrogate pair.
 QString CutToolTip(const QString& text) {
-  if (text.size() <= TTrayIcon::kMaxToolTip) return text;
-  qsizetype length = TTrayIcon::kMaxToolTip;
+  if (text.size() <= TrayIcon::kMaxToolTip) return text;
+  qsizetype length = TrayIcon::kMaxToolTip;
   if (text.at(length - 1).isHighSurrogate()) --length;
   return text.left(length);
 }
 
 }  // namespace
 
-TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent), tray_(new QSystemTrayIcon(this)) {
-  tray_->setObjectName(QStringLiteral("SystemTrayIcon"));
+TrayIcon::TrayIcon(QObject* parent) : QObject(parent), tray_(new QSystemTrayIcon(this)) {
+  tray_->setObjectName(QStringLiteral("systemTrayIcon"));
   tray_->setIcon(ProgramIcon());
-  connect(tray_, &QSystemTrayIcon::activated, this, &TTrayIcon::IconActivated);
+  connect(tray_, &QSystemTrayIcon::activated, this, &TrayIcon::OnActivated);
   // Qt refuses nothing here: without a tray host it waits for one to appear.
   tray_->show();
 }
 
-TTrayIcon::~TTrayIcon() { tray_->hide(); }
+TrayIcon::~TrayIcon() { tray_->hide(); }
 
-bool TTrayIcon::Available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool TrayIcon::Available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
-void TTrayIcon::SetIcon(const QIcon& icon) {
+void TrayIcon::SetIcon(const QIcon& icon) {
   icon_ = icon;
   tray_->setIcon(icon_.isNull() ? ProgramIcon() : icon_);
 }
 
-void TTrayIcon::SetToolTip(const QString& text) {
+void TrayIcon::SetToolTip(const QString& text) {
   toolTip_ = CutToolTip(text);
   tray_->setToolTip(toolTip_);
 }
 
-void TTrayIcon::SetPopupMenu(QMenu* menu) {
+void TrayIcon::SetPopupMenu(QMenu* menu) {
   popupMenu_ = menu;
   // QSystemTrayIcon keeps its own guarded reference and opens the menu on the right button.
   tray_->setContextMenu(menu);
 }
 
-void TTrayIcon::IconActivated(QSystemTrayIcon::ActivationReason reason) {
+void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
   if (reason == QSystemTrayIcon::DoubleClick) emit RestoreRequested();
 }
 

@@ -14,15 +14,15 @@ namespace corvella {
 // which Qt shows itself after emitting its aboutToShow. A single left click does nothing.
 // When the tray host restarts (the panel is re-created), Qt docks the icon again by itself with
 // the same icon and tool tip; without any tray host the program runs without the icon.
-class TTrayIcon final : public QObject {
+class TrayIcon final : public QObject {
   Q_OBJECT
 
  public:
   // Longest tool tip; longer texts are cut.
   static constexpr qsizetype kMaxToolTip = 63;
 
-  explicit TTrayIcon(QObject* parent = nullptr);
-  ~TTrayIcon() override;
+  explicit TrayIcon(QObject* parent = nullptr);
+  ~TrayIcon() override;
 
   // Whether the desktop has a notification area to show the icon in.
   static bool Available();
@@ -43,7 +43,7 @@ class TTrayIcon final : public QObject {
   void RestoreRequested();
 
  private:
-  void IconActivated(QSystemTrayIcon::ActivationReason reason);
+  void OnActivated(QSystemTrayIcon::ActivationReason reason);
 
   QSystemTrayIcon* tray_;
   QIcon icon_;

@@ -3,6 +3,7 @@
 // folder in a temporary home.
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -28,28 +29,17 @@
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
 #include "store/SessionKey.h"
-#include "tests/ui/FormTestSupport.h"
+#include "tests/ui/MainWindowTestSupport.h"
 #include "ui/Application.h"
-#include "ui/EntryListBox.h"
-#include "ui/Main.h"
+#include "ui/EntryListView.h"
+#include "ui/EntryEditor.h"
+#include "ui/MainWindow.h"
 #include "ui/MessageDialog.h"
 
 namespace corvella {
 namespace {
 
-QtMessageHandler previousHandler = nullptr;
-
-// The offscreen platform warns about every fixed-size window, every drop-down list and the
-// notification-area icon it has no place for.
-void DropOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
-                           const QString& message) {
-  if (type == QtWarningMsg &&
-      (message.startsWith(QStringLiteral("This plugin does not support")) ||
-       message.contains(QStringLiteral("QPlatformNativeInterface::systemTrayWindowChanged")))) {
-    return;
-  }
-  if (previousHandler != nullptr) previousHandler(type, context, message);
-}
+using namespace test;
 
 const char* const kUnlockFirst =
     "Information: Please unlock the program first by entering the master password";
@@ -59,24 +49,6 @@ const char* const kMismatch =
 const char* const kTooShort =
     "Error: The password you entered is too short. Please enter a password that is at least 6 "
     "characters long";
-
-// Test vaults only; none of these is ever printed.
-constexpr std::string_view kVaultPassword = "correct horse 7";
-constexpr std::string_view kProgramPath = "/opt/corvella/bin/corvella";
-
-std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool WriteAll(const QString& path, const QByteArray& content) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-         file.write(content) == content.size();
-}
 
 // Types `text` key by key; characters outside ASCII arrive as the text of an unnamed key.
 void Type(QWidget* field, const QString& text) {
@@ -168,12 +140,11 @@ inline char* QTest::toString(const std::string& value) {
 
 namespace corvella {
 
-class MainFormTest : public QObject {
+class MainWindowTest : public QObject, public MainWindowFixture {
   Q_OBJECT
 
  private slots:
   void initTestCase();
-  void cleanupTestCase();
   void init();
   void cleanup();
 
@@ -206,7 +177,7 @@ class MainFormTest : public QObject {
   // The form and the controls the tests drive.
   struct Controls {
     QStackedWidget* pages = nullptr;
-    EntryListBox* list = nullptr;
+    EntryListView* list = nullptr;
     QAbstractButton* passwordsButton = nullptr;
     QAbstractButton* optionsButton = nullptr;
     QCheckBox* copyBox = nullptr;
@@ -222,76 +193,38 @@ class MainFormTest : public QObject {
     QPushButton* unlockOk = nullptr;
   };
 
-  // Creates and shows the form and runs its first activation.
+  // Starts the window and finds its controls.
   bool StartForm();
-  bool UnlockWith(std::string_view password);
   void Click(QAbstractButton* button);
   void ClickNamed(const QString& buttonName);
   void PickTime(const QString& text);
-  void FireLockTimer();
-  QStringList TakeMessages();
   QStringList ListRows() const;
+  // Whether the session's next save writes the password file under `password`.
+  bool SavesUnder(const std::string& password);
 
-  QString Path(const char* below) const { return home_->filePath(QLatin1String(below)); }
-  QString SettingsPath() const { return Path("config/Corvella/Corvella.conf"); }
   QString AutostartDir() const { return Path("config/autostart"); }
   QString AutostartEntry() const { return Path("config/autostart/Corvella.desktop"); }
-  std::string VaultPath() const { return Bytes(Path("data/Corvella/Passwords.dat")); }
   bool WriteSettings(const QByteArray& lines) {
     return WriteAll(SettingsPath(), "[General]\n" + lines);
   }
 
-  std::unique_ptr<QTemporaryDir> home_;
-  std::unique_ptr<platform::Settings> settings_;
-  std::unique_ptr<platform::Autostart> autostart_;
-  std::unique_ptr<MessageDialogResponder> responder_;
-  std::unique_ptr<TMainForm> form_;
   Controls ui_;
-  QStringList messages_;
 };
 
-void MainFormTest::initTestCase() {
-  // Installed here: the test library installs its own handler when it starts.
-  previousHandler = qInstallMessageHandler(DropOffscreenWarnings);
-}
+void MainWindowTest::initTestCase() { DropOffscreenWarnings(); }
 
-void MainFormTest::cleanupTestCase() { qInstallMessageHandler(previousHandler); }
-
-void MainFormTest::init() {
-  home_ = std::make_unique<QTemporaryDir>();
-  QVERIFY(home_->isValid());
-  QVERIFY(UseTemporaryHome(*home_));
-  // A Passwords.dat beside the test program would take the place of the one in the data folder.
-  QCOMPARE(GetPasswordFileName(), VaultPath());
-
-  settings_ = std::make_unique<platform::Settings>(Bytes(SettingsPath()));
-  autostart_ =
-      std::make_unique<platform::Autostart>(Bytes(Path("config")), std::string(kProgramPath));
-  responder_ = std::make_unique<MessageDialogResponder>(
-      [this](MessageKind kind, const QString& text, MessageButtons buttons) {
-        messages_ << MessageCaption(kind) + QStringLiteral(": ") + text;
-        return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::No;
-      });
-  messages_.clear();
+void MainWindowTest::init() {
+  SetUpHome();
   ui_ = {};
 }
 
-void MainFormTest::cleanup() {
-  formUnderTest = nullptr;
-  form_.reset();
-  responder_.reset();
-  if (!QTest::currentTestFailed()) {
-    QVERIFY2(messages_.isEmpty(), qPrintable(QStringLiteral("Messages nobody checked: ") +
-                                             messages_.join(QStringLiteral(" | "))));
-  }
-  autostart_.reset();
-  settings_.reset();
-  home_.reset();
+void MainWindowTest::cleanup() {
+  ui_ = {};
+  TearDownHome();
 }
 
-bool MainFormTest::StartForm() {
-  form_ = std::make_unique<TMainForm>(*settings_, *autostart_);
-  if (!ShowForTest(*form_)) return false;
+bool MainWindowTest::StartForm() {
+  if (!StartWindow()) return false;
 
   bool found = true;
   const auto find = [&found](auto*& control, QObject* parent, const char* name) {
@@ -302,44 +235,37 @@ bool MainFormTest::StartForm() {
       found = false;
     }
   };
-  find(ui_.pages, form_.get(), "PageControl");
-  find(ui_.list, form_.get(), "ListBox");
-  find(ui_.passwordsButton, form_.get(), "PanelButton1");
-  find(ui_.optionsButton, form_.get(), "PanelButton2");
-  find(ui_.copyBox, form_.get(), "CopyPasswordsBox");
-  find(ui_.lockBox, form_.get(), "LockProgramBox");
-  find(ui_.timeBox, form_.get(), "TimeBox");
-  find(ui_.startupBox, form_.get(), "LoadOnStartup");
-  find(ui_.createPanel, form_.get(), "CreateMasterPasswordFrame");
-  find(ui_.newPassword1, ui_.createPanel, "PasswordEdit1");
-  find(ui_.newPassword2, ui_.createPanel, "PasswordEdit2");
-  find(ui_.createOk, ui_.createPanel, "Button1");
-  find(ui_.unlockPanel, form_.get(), "MasterPasswordFrame");
-  find(ui_.unlockField, ui_.unlockPanel, "PasswordEdit");
-  find(ui_.unlockOk, ui_.unlockPanel, "Button1");
+  find(ui_.pages, window_.get(), "pages");
+  find(ui_.list, window_.get(), "entryList");
+  find(ui_.passwordsButton, window_.get(), "passwordsButton");
+  find(ui_.optionsButton, window_.get(), "optionsButton");
+  find(ui_.copyBox, window_.get(), "copyPasswordBox");
+  find(ui_.lockBox, window_.get(), "lockProgramBox");
+  find(ui_.timeBox, window_.get(), "lockTimeBox");
+  find(ui_.startupBox, window_.get(), "loadOnStartupBox");
+  find(ui_.createPanel, window_.get(), "createPasswordPanel");
+  find(ui_.newPassword1, ui_.createPanel, "passwordEdit");
+  find(ui_.newPassword2, ui_.createPanel, "repeatEdit");
+  find(ui_.createOk, ui_.createPanel, "okButton");
+  find(ui_.unlockPanel, window_.get(), "unlockPanel");
+  find(ui_.unlockField, ui_.unlockPanel, "passwordEdit");
+  find(ui_.unlockOk, ui_.unlockPanel, "okButton");
   return found;
 }
 
-bool MainFormTest::UnlockWith(std::string_view password) {
-  if (!ui_.unlockPanel->isVisible()) return false;
-  ui_.unlockField->setText(QString::fromUtf8(password.data(), qsizetype(password.size())));
-  QTest::keyClick(ui_.unlockField, Qt::Key_Return);
-  return !form_->IsLocked();
-}
-
-void MainFormTest::Click(QAbstractButton* button) {
+void MainWindowTest::Click(QAbstractButton* button) {
   // Near the left edge: a check box only takes clicks on its indicator and its text.
   QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, button->height() / 2));
 }
 
-void MainFormTest::ClickNamed(const QString& buttonName) {
-  auto* button = form_->findChild<QToolButton*>(buttonName);
+void MainWindowTest::ClickNamed(const QString& buttonName) {
+  auto* button = window_->findChild<QToolButton*>(buttonName);
   QVERIFY2(button != nullptr && button->isVisible(), qPrintable(buttonName));
   QTest::mouseClick(button, Qt::LeftButton);
 }
 
 // Picks an item from the open drop-down list, as a user does; the current one counts too.
-void MainFormTest::PickTime(const QString& text) {
+void MainWindowTest::PickTime(const QString& text) {
   const int index = ui_.timeBox->findText(text);
   QVERIFY(index >= 0);
   ui_.timeBox->showPopup();
@@ -350,20 +276,19 @@ void MainFormTest::PickTime(const QString& text) {
   QTRY_VERIFY(!view->isVisible());
 }
 
-void MainFormTest::FireLockTimer() {
-  QTimer& timer = form_->LockTimer();
-  const int interval = timer.interval();
-  timer.start(1);
-  QTest::qWait(60);
-  timer.start(interval);
+bool MainWindowTest::SavesUnder(const std::string& password) {
+  session_->AddEntry({"probe", "", "", SecureString("probe pw")});
+  PasswordStore reopened;
+  reopened.SetMasterPassword(password);
+  try {
+    return reopened.LoadPasswordsFrom(VaultPath()) == LoadResult::Loaded &&
+           reopened.Entries().back()->siteName == "probe";
+  } catch (const Error&) {
+    return false;
+  }
 }
 
-QStringList MainFormTest::TakeMessages() {
-  QCoreApplication::processEvents();
-  return std::exchange(messages_, {});
-}
-
-QStringList MainFormTest::ListRows() const {
+QStringList MainWindowTest::ListRows() const {
   QStringList rows;
   const QAbstractItemModel* model = ui_.list->model();
   for (int row = 0; row < model->rowCount(); ++row) {
@@ -374,7 +299,7 @@ QStringList MainFormTest::ListRows() const {
 
 // ---- Creating the master password ----
 
-void MainFormTest::createMasterPassword_data() {
+void MainWindowTest::createMasterPassword_data() {
   QTest::addColumn<QString>("first");
   QTest::addColumn<QString>("second");
   QTest::addColumn<Submit>("submit");
@@ -396,7 +321,7 @@ void MainFormTest::createMasterPassword_data() {
   row("long, with blanks", " a b c d e f g ", " a b c d e f g ", Submit::EnterInSecond, "");
 }
 
-void MainFormTest::createMasterPassword() {
+void MainWindowTest::createMasterPassword() {
   QFETCH(QString, first);
   QFETCH(QString, second);
   QFETCH(Submit, submit);
@@ -405,7 +330,7 @@ void MainFormTest::createMasterPassword() {
   QVERIFY(StartForm());
   QVERIFY(ui_.createPanel->isVisible());
   QVERIFY(!ui_.unlockPanel->isVisible());
-  QCOMPARE(form_->focusWidget(), ui_.newPassword1);
+  QCOMPARE(window_->focusWidget(), ui_.newPassword1);
 
   Type(ui_.newPassword1, first);
   Type(ui_.newPassword2, second);
@@ -425,23 +350,21 @@ void MainFormTest::createMasterPassword() {
     QCOMPARE(TakeMessages(), QStringList{refusal});
     QCOMPARE(ui_.newPassword1->text(), QString());
     QCOMPARE(ui_.newPassword2->text(), QString());
-    QCOMPARE(form_->focusWidget(), ui_.newPassword1);
+    QCOMPARE(window_->focusWidget(), ui_.newPassword1);
     QVERIFY(ui_.createPanel->isVisible());
-    QVERIFY(form_->IsLocked());
-    QVERIFY(form_->Store().MasterPassword().empty());
-    QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+    QVERIFY(session_->IsLocked());
+    QVERIFY_THROWS_EXCEPTION(Error, session_->RequireUnlocked());
     QVERIFY(!QFile::exists(QString::fromStdString(VaultPath())));
     return;
   }
 
   QCOMPARE(TakeMessages(), QStringList());
-  QVERIFY(!form_->IsLocked());
+  QVERIFY(!session_->IsLocked());
   QVERIFY(!ui_.createPanel->isVisible());
   QVERIFY(!ui_.unlockPanel->isVisible());
-  QVERIFY(form_->Store().MasterPassword() == Bytes(first));
-  form_->RequireUnlocked();
+  session_->RequireUnlocked();
   QCOMPARE(ListRows(), QStringList());
-  QVERIFY(form_->Store().Entries().empty());
+  QVERIFY(session_->Entries().empty());
 
   // The new file holds the marker alone, under the new master password.
   QCOMPARE(QFileInfo(QString::fromStdString(VaultPath())).size(), 3);
@@ -453,7 +376,7 @@ void MainFormTest::createMasterPassword() {
   QVERIFY(reopened.Entries().empty());
 }
 
-void MainFormTest::createRefusedWhenFileAppeared() {
+void MainWindowTest::createRefusedWhenFileAppeared() {
   QVERIFY(StartForm());
   QVERIFY(ui_.createPanel->isVisible());
   // Another copy of the program created a password file meanwhile.
@@ -468,23 +391,22 @@ void MainFormTest::createRefusedWhenFileAppeared() {
   QCOMPARE(messages.size(), 1);
   QVERIFY2(
       QRegularExpression(
-          QStringLiteral(R"(^Information: Assertion failure \(FCreateMasterPassword, line \d+\)$)"))
+          QStringLiteral(R"(^Information: Assertion failure \(VaultSession, line \d+\)$)"))
           .match(messages.first())
           .hasMatch(),
       qPrintable(messages.first()));
   QCOMPARE(ReadAll(QString::fromStdString(VaultPath())), theirs);
   QCOMPARE(QDir(Path("data/Corvella")).entryList(QDir::Files | QDir::Hidden),
            QStringList{QStringLiteral("Passwords.dat")});
-  QVERIFY(form_->Store().MasterPassword().empty());
-  QVERIFY(form_->IsLocked());
-  QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+  QVERIFY(session_->IsLocked());
+  QVERIFY_THROWS_EXCEPTION(Error, session_->RequireUnlocked());
   QVERIFY(ui_.createPanel->isVisible());
   // A refused command is refused the usual way, not run against their file.
-  ClickNamed(QStringLiteral("NewPasswordActionButton"));
+  ClickNamed(QStringLiteral("newPasswordActionButton"));
   QCOMPARE(TakeMessages(), QStringList{kUnlockFirst});
 }
 
-void MainFormTest::createFirstSaveFails() {
+void MainWindowTest::createFirstSaveFails() {
   // The folder of the password file cannot be made: a file stands where it would be.
   const QString blocker = Path("data/Corvella");
   QVERIFY(WriteAll(blocker, "not a folder"));
@@ -506,9 +428,8 @@ void MainFormTest::createFirstSaveFails() {
   }
   QVERIFY(saveError.contains(QString::fromStdString(VaultPath())));
   QCOMPARE(TakeMessages(), QStringList{QStringLiteral("Information: ") + saveError});
-  QVERIFY(form_->IsLocked());
-  QVERIFY(form_->Store().MasterPassword().empty());
-  QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+  QVERIFY(session_->IsLocked());
+  QVERIFY_THROWS_EXCEPTION(Error, session_->RequireUnlocked());
   QVERIFY(ui_.createPanel->isVisible());
   QCOMPARE(ui_.newPassword1->text(), QStringLiteral("first-try"));
   QCOMPARE(ui_.newPassword2->text(), QStringLiteral("first-try"));
@@ -518,14 +439,14 @@ void MainFormTest::createFirstSaveFails() {
   QVERIFY(QFile::remove(blocker));
   QTest::mouseClick(ui_.createOk, Qt::LeftButton);
   QCOMPARE(TakeMessages(), QStringList());
-  QVERIFY(!form_->IsLocked());
+  QVERIFY(!session_->IsLocked());
   QVERIFY(!ui_.createPanel->isVisible());
   QCOMPARE(DecryptVault(VaultPath(), "first-try").size(), 3u);
 }
 
 // ---- Unlocking ----
 
-void MainFormTest::unlock_data() {
+void MainWindowTest::unlock_data() {
   QTest::addColumn<Vault>("vault");
   QTest::addColumn<QString>("typed");
   QTest::addColumn<Submit>("submit");
@@ -560,7 +481,7 @@ void MainFormTest::unlock_data() {
                                           << notFound << QStringList() << QByteArray();
 }
 
-void MainFormTest::unlock() {
+void MainWindowTest::unlock() {
   QFETCH(Vault, vault);
   QFETCH(QString, typed);
   QFETCH(Submit, submit);
@@ -584,7 +505,7 @@ void MainFormTest::unlock() {
   QVERIFY(StartForm());
   QVERIFY(ui_.unlockPanel->isVisible());
   QVERIFY(!ui_.createPanel->isVisible());
-  QCOMPARE(form_->focusWidget(), ui_.unlockField);
+  QCOMPARE(window_->focusWidget(), ui_.unlockField);
   if (vault == Vault::DeletedAfterShow) QVERIFY(QFile::remove(QString::fromStdString(VaultPath())));
 
   Type(ui_.unlockField, typed);
@@ -598,33 +519,34 @@ void MainFormTest::unlock() {
   QCOMPARE(TakeMessages(), message.isEmpty() ? QStringList() : QStringList{message});
   QCOMPARE(ui_.unlockField->text(), QString());
   const bool unlocked = message.isEmpty() || vault == Vault::DeletedAfterShow;
-  QCOMPARE(form_->IsLocked(), !unlocked);
+  QCOMPARE(session_->IsLocked(), !unlocked);
   QCOMPARE(ui_.unlockPanel->isVisible(), !unlocked);
   QCOMPARE(ListRows(), listed);
-  QCOMPARE(SiteNames(form_->Store().Entries()), listed);
-  QVERIFY(form_->Store().MasterPassword() == masterPassword.toStdString());
+  QCOMPARE(SiteNames(session_->Entries()), listed);
   if (unlocked && !masterPassword.isEmpty()) {
-    form_->RequireUnlocked();
+    session_->RequireUnlocked();
+    // The master password kept is the one that opened the file, in the bytes that did.
+    QVERIFY(SavesUnder(masterPassword.toStdString()));
     return;
   }
-  QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+  QVERIFY_THROWS_EXCEPTION(Error, session_->RequireUnlocked());
   if (unlocked) {
     // Unlocked without a master password: the entry commands are still refused.
-    for (const char* command : {"NewPasswordActionButton", "WebPageActionButton",
-                                "EditPasswordActionButton", "DeletePasswordActionButton"}) {
+    for (const char* command : {"newPasswordActionButton", "webPageActionButton",
+                                "editActionButton", "deleteActionButton"}) {
       ClickNamed(QLatin1String(command));
       QCOMPARE(TakeMessages(), QStringList{kUnlockFirst});
     }
     // Lock leaves that state for the ordinary lock.
-    ClickNamed(QStringLiteral("LockActionButton"));
-    QVERIFY(form_->IsLocked());
+    ClickNamed(QStringLiteral("lockActionButton"));
+    QVERIFY(session_->IsLocked());
     QVERIFY(ui_.unlockPanel->isVisible());
   }
 }
 
 // ---- Locking ----
 
-void MainFormTest::lock_data() {
+void MainWindowTest::lock_data() {
   QTest::addColumn<LockState>("state");
   QTest::addColumn<LockTrigger>("trigger");
   QTest::addColumn<bool>("lockProgramTicked");
@@ -646,7 +568,7 @@ void MainFormTest::lock_data() {
       << LockState::EditorOpen << LockTrigger::Timer << true << false;
 }
 
-void MainFormTest::lock() {
+void MainWindowTest::lock() {
   QFETCH(LockState, state);
   QFETCH(LockTrigger, trigger);
   QFETCH(bool, lockProgramTicked);
@@ -659,26 +581,24 @@ void MainFormTest::lock() {
   QCOMPARE(ui_.lockBox->isChecked(), lockProgramTicked);
   const bool unlocked = state == LockState::Unlocked || state == LockState::EditorOpen;
   if (unlocked) QVERIFY(UnlockWith(kVaultPassword));
-  const EntryPtr kept = unlocked ? form_->Store().Entries().front() : nullptr;
-  QWidget editor;
-  if (state == LockState::EditorOpen) form_->NewPasswordForm = &editor;
+  const EntryPtr kept = unlocked ? session_->Entries().front() : nullptr;
+  if (state == LockState::EditorOpen) session_->SetEditing(true);
   ui_.list->setFocus();
 
   const auto fire = [&] {
     if (trigger == LockTrigger::Button) {
-      ClickNamed(QStringLiteral("LockActionButton"));
+      ClickNamed(QStringLiteral("lockActionButton"));
     } else {
-      FireLockTimer();
+      session_->OnLockTimeout();
     }
   };
   const auto verifyLocked = [&] {
-    QVERIFY(form_->IsLocked());
+    QVERIFY(session_->IsLocked());
     QVERIFY(ui_.unlockPanel->isVisible());
-    QCOMPARE(form_->focusWidget(), ui_.unlockField);
+    QCOMPARE(window_->focusWidget(), ui_.unlockField);
     QCOMPARE(ListRows(), QStringList());
-    QVERIFY(form_->Store().Entries().empty());
-    QVERIFY(form_->Store().MasterPassword().empty());
-    QVERIFY_THROWS_EXCEPTION(Error, form_->RequireUnlocked());
+    QVERIFY(session_->Entries().empty());
+    QVERIFY_THROWS_EXCEPTION(Error, session_->RequireUnlocked());
     // A copy kept elsewhere is wiped, not left readable.
     QVERIFY(kept->siteName.empty() && kept->url.empty() && kept->userName.empty() &&
             kept->encryptedPassword.empty());
@@ -691,18 +611,18 @@ void MainFormTest::lock() {
     return;
   }
   // Nothing changed.
-  QCOMPARE(form_->IsLocked(), !unlocked);
+  QCOMPARE(session_->IsLocked(), !unlocked);
   QCOMPARE(ui_.unlockPanel->isVisible(), state == LockState::Locked);
   QCOMPARE(ui_.createPanel->isVisible(), state == LockState::Creating);
-  QCOMPARE(form_->focusWidget(), ui_.list);
+  QCOMPARE(window_->focusWidget(), ui_.list);
   if (unlocked) {
     QCOMPARE(ListRows(), (QStringList{"One", "Two"}));
     QVERIFY(kept->siteName == "One");
-    QVERIFY(form_->Store().MasterPassword() == kVaultPassword);
+    session_->RequireUnlocked();
   }
   if (state == LockState::EditorOpen) {
     // Once the editor has gone, the same trigger locks.
-    form_->NewPasswordForm = nullptr;
+    session_->SetEditing(false);
     fire();
     QCOMPARE(TakeMessages(), QStringList());
     verifyLocked();
@@ -711,22 +631,22 @@ void MainFormTest::lock() {
 
 // ---- Commands refused while locked ----
 
-void MainFormTest::refusedWhileLocked_data() {
+void MainWindowTest::refusedWhileLocked_data() {
   QTest::addColumn<QString>("command");
   QTest::addColumn<bool>("creating");
   QTest::addColumn<bool>("focusInList");  // else where the panel put it
 
   QTest::newRow("Ctrl+N in the unlock field") << "Ctrl+N" << false << false;
   QTest::newRow("Ctrl+N in the list") << "Ctrl+N" << false << true;
-  for (const char* button : {"NewPasswordActionButton", "WebPageActionButton",
-                             "EditPasswordActionButton", "DeletePasswordActionButton"}) {
+  for (const char* button : {"newPasswordActionButton", "webPageActionButton",
+                             "editActionButton", "deleteActionButton"}) {
     QTest::newRow(button) << button << false << true;
   }
   QTest::newRow("Ctrl+N, creating") << "Ctrl+N" << true << false;
-  QTest::newRow("Delete, creating") << "DeletePasswordActionButton" << true << true;
+  QTest::newRow("Delete, creating") << "deleteActionButton" << true << true;
 }
 
-void MainFormTest::refusedWhileLocked() {
+void MainWindowTest::refusedWhileLocked() {
   QFETCH(QString, command);
   QFETCH(bool, creating);
   QFETCH(bool, focusInList);
@@ -736,24 +656,24 @@ void MainFormTest::refusedWhileLocked() {
   QVERIFY(ui_.unlockPanel->isVisible() == !creating);
   // Elsewhere, the handler has to bring the focus back.
   if (focusInList) ui_.list->setFocus();
-  QWidget* const focusBefore = form_->focusWidget();
+  QWidget* const focusBefore = window_->focusWidget();
 
   if (command == QLatin1String("Ctrl+N")) {
-    QTest::keyClick(form_.get(), Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(window_.get(), Qt::Key_N, Qt::ControlModifier);
   } else {
     ClickNamed(command);
   }
 
   QCOMPARE(TakeMessages(), QStringList{kUnlockFirst});
   // Only the unlock field takes the focus back; the creation panel keeps it where it was.
-  QCOMPARE(form_->focusWidget(), creating ? focusBefore : ui_.unlockField);
-  QVERIFY(form_->IsLocked());
-  QVERIFY(form_->NewPasswordForm.isNull());
+  QCOMPARE(window_->focusWidget(), creating ? focusBefore : ui_.unlockField);
+  QVERIFY(session_->IsLocked());
+  QVERIFY(!qobject_cast<EntryEditor*>(QApplication::activeModalWidget()));
 }
 
 // ---- Options ----
 
-void MainFormTest::storedFlags_data() {
+void MainWindowTest::storedFlags_data() {
   QTest::addColumn<QByteArray>("lines");  // what the settings file holds for both flags
   QTest::addColumn<bool>("ticked");
 
@@ -766,7 +686,7 @@ void MainFormTest::storedFlags_data() {
   QTest::newRow("no file") << QByteArray() << false;
 }
 
-void MainFormTest::storedFlags() {
+void MainWindowTest::storedFlags() {
   QFETCH(QByteArray, lines);
   QFETCH(bool, ticked);
 
@@ -787,7 +707,7 @@ void MainFormTest::storedFlags() {
   QCOMPARE(TakeMessages(), QStringList());
 }
 
-void MainFormTest::storedLockTime_data() {
+void MainWindowTest::storedLockTime_data() {
   QTest::addColumn<QByteArray>("line");
   QTest::addColumn<QString>("stored");  // as the settings read it back
   QTest::addColumn<QString>("selected");
@@ -811,7 +731,7 @@ void MainFormTest::storedLockTime_data() {
   row("missing", nullptr, "", "10", 600'000);
 }
 
-void MainFormTest::storedLockTime() {
+void MainWindowTest::storedLockTime() {
   QFETCH(QByteArray, line);
   QFETCH(QString, stored);
   QFETCH(QString, selected);
@@ -824,13 +744,13 @@ void MainFormTest::storedLockTime() {
 
   QVERIFY(StartForm());
   QCOMPARE(ui_.timeBox->currentText(), selected);
-  QCOMPARE(form_->LockTimer().interval(), periodMs);
-  QVERIFY(form_->LockTimer().isActive());
+  QCOMPARE(session_->LockPeriodMs(), periodMs);
+  QVERIFY(session_->MsUntilLock() >= 0);
   QCOMPARE(ReadAll(SettingsPath()), before);
   QCOMPARE(TakeMessages(), QStringList());
 }
 
-void MainFormTest::optionsThatFailToLoad_data() {
+void MainWindowTest::optionsThatFailToLoad_data() {
   QTest::addColumn<QByteArray>("lines");  // null: the settings folder is a file
   QTest::addColumn<QString>("message");
   QTest::addColumn<bool>("copyTicked");
@@ -851,7 +771,7 @@ void MainFormTest::optionsThatFailToLoad_data() {
       << QByteArray() << "Information: Failed to set data for 'CopyToClipboard'" << false << true;
 }
 
-void MainFormTest::optionsThatFailToLoad() {
+void MainWindowTest::optionsThatFailToLoad() {
   QFETCH(QByteArray, lines);
   QFETCH(QString, message);
   QFETCH(bool, copyTicked);
@@ -868,59 +788,60 @@ void MainFormTest::optionsThatFailToLoad() {
   QCOMPARE(ui_.copyBox->isChecked(), copyTicked);
   QCOMPARE(ui_.lockBox->isChecked(), lockTicked);
   QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("10"));
-  QCOMPARE(form_->LockTimer().interval(), TMainForm::kLockTimerStartMs);
-  QVERIFY(form_->LockTimer().isActive());
-  QCOMPARE(form_->focusWidget(), ui_.unlockField);
+  QCOMPARE(session_->LockPeriodMs(), VaultSession::kLockTimerStartMs);
+  QVERIFY(session_->MsUntilLock() >= 0);
+  QCOMPARE(window_->focusWidget(), ui_.unlockField);
 }
 
-void MainFormTest::pickLockTime() {
+void MainWindowTest::pickLockTime() {
   WriteVault(VaultPath(), {"One"}, kVaultPassword);
   QVERIFY(StartForm());
   QVERIFY(UnlockWith(kVaultPassword));
   Click(ui_.optionsButton);
   QVERIFY(ui_.timeBox->isVisible());
   QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("10"));
-  QCOMPARE(form_->LockTimer().interval(), 600'000);
+  QCOMPARE(session_->LockPeriodMs(), 600'000);
 
   // By keyboard: Home selects the first item, "1".
   ui_.timeBox->setFocus();
   QTest::keyClick(ui_.timeBox, Qt::Key_Home);
   QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("1"));
-  QCOMPARE(form_->LockTimer().interval(), 60'000);
-  QVERIFY(form_->LockTimer().isActive());
-  QVERIFY(form_->LockTimer().remainingTime() > 59'000);
+  QCOMPARE(session_->LockPeriodMs(), 60'000);
+  QVERIFY(session_->MsUntilLock() >= 0);
+  QVERIFY(session_->MsUntilLock() > 59'000);
   QCOMPARE(settings_->ReadSetting("LockTime"), std::string("1"));
 
   // The same value again does not start the count anew. A period this long is kept to whole
   // seconds, so more than a second has to pass before a restart would show.
   QTest::qWait(1'200);
-  const int remaining = form_->LockTimer().remainingTime();
+  const int remaining = session_->MsUntilLock();
   QVERIFY2(remaining < 59'500, qPrintable(QString::number(remaining)));
   PickTime(QStringLiteral("1"));
   QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("1"));
-  QCOMPARE(form_->LockTimer().interval(), 60'000);
-  QVERIFY2(form_->LockTimer().remainingTime() <= remaining,
-           qPrintable(QString::number(form_->LockTimer().remainingTime())));
+  QCOMPARE(session_->LockPeriodMs(), 60'000);
+  QVERIFY2(session_->MsUntilLock() <= remaining,
+           qPrintable(QString::number(session_->MsUntilLock())));
   QCOMPARE(settings_->ReadSetting("LockTime"), std::string("1"));
 
   // A different value does.
   PickTime(QStringLiteral("2"));
-  QCOMPARE(form_->LockTimer().interval(), 120'000);
-  QVERIFY(form_->LockTimer().remainingTime() > 119'000);
+  QCOMPARE(session_->LockPeriodMs(), 120'000);
+  QVERIFY(session_->MsUntilLock() > 119'000);
   QCOMPARE(settings_->ReadSetting("LockTime"), std::string("2"));
   PickTime(QStringLiteral("1"));
 
   // The choice is there at the next start.
-  formUnderTest = nullptr;
-  form_.reset();
+  windowUnderTest = nullptr;
+  window_.reset();
+  session_.reset();
   ui_ = {};
   QVERIFY(StartForm());
   QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("1"));
-  QCOMPARE(form_->LockTimer().interval(), 60'000);
+  QCOMPARE(session_->LockPeriodMs(), 60'000);
   QCOMPARE(TakeMessages(), QStringList());
 }
 
-void MainFormTest::pageSwitchShowsAutostartEntry_data() {
+void MainWindowTest::pageSwitchShowsAutostartEntry_data() {
   QTest::addColumn<QByteArray>("entry");  // written by another tool; null: none
   QTest::addColumn<bool>("ticked");
 
@@ -935,7 +856,7 @@ void MainFormTest::pageSwitchShowsAutostartEntry_data() {
                                 << false;
 }
 
-void MainFormTest::pageSwitchShowsAutostartEntry() {
+void MainWindowTest::pageSwitchShowsAutostartEntry() {
   QFETCH(QByteArray, entry);
   QFETCH(bool, ticked);
 
@@ -964,7 +885,7 @@ void MainFormTest::pageSwitchShowsAutostartEntry() {
   QCOMPARE(TakeMessages(), QStringList());
 }
 
-void MainFormTest::loadOnStartupClicks() {
+void MainWindowTest::loadOnStartupClicks() {
   WriteVault(VaultPath(), {"One"}, kVaultPassword);
   QVERIFY(StartForm());
   QVERIFY(UnlockWith(kVaultPassword));
@@ -989,13 +910,13 @@ void MainFormTest::loadOnStartupClicks() {
                            .arg(AutostartDir())});
   QVERIFY(!ui_.startupBox->isChecked());
   QVERIFY(!QFile::exists(AutostartEntry()));
-  QCOMPARE(form_->focusWidget(), ui_.startupBox);
+  QCOMPARE(window_->focusWidget(), ui_.startupBox);
 }
 
 }  // namespace corvella
 
 int main(int argc, char** argv) {
-  return corvella::RunFormTest<corvella::MainFormTest>(argc, argv);
+  return corvella::test::RunMainWindowTest<corvella::MainWindowTest>(argc, argv);
 }
 
-#include "MainFormTest.moc"
+#include "MainWindowTest.moc"

@@ -10,10 +10,10 @@
 #include <QtTest>
 
 #include "ui/Icons.h"
-#include "ui/controls/PanelButton.h"
+#include "ui/controls/SidePanelButton.h"
 
 using corvella::PanelGlyph;
-using corvella::TPanelButton;
+using corvella::SidePanelButton;
 
 namespace {
 
@@ -56,8 +56,8 @@ struct Panel {
     first->setChecked(true);
   }
 
-  TPanelButton* MakeButton(const QString& caption, QPoint at) {
-    auto* button = new TPanelButton(&widget);
+  SidePanelButton* MakeButton(const QString& caption, QPoint at) {
+    auto* button = new SidePanelButton(&widget);
     button->setGeometry(QRect(at, QSize(kWidth, kHeight)));
     button->SetColor(QColor(kPanelGray));
     button->SetGlyph(OpaqueGlyph());
@@ -66,28 +66,28 @@ struct Panel {
   }
 
   QWidget widget;
-  TPanelButton* first = nullptr;
-  TPanelButton* second = nullptr;
+  SidePanelButton* first = nullptr;
+  SidePanelButton* second = nullptr;
   QButtonGroup group;
 };
 
-QImage Grab(TPanelButton* button) {
+QImage Grab(SidePanelButton* button) {
   return button->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-void SendEnter(TPanelButton* button) {
+void SendEnter(SidePanelButton* button) {
   const QPointF at(5, 5);
   QEnterEvent enter(at, at, button->mapToGlobal(at));
   QApplication::sendEvent(button, &enter);
 }
 
-void SendLeave(TPanelButton* button) {
+void SendLeave(SidePanelButton* button) {
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(button, &leave);
 }
 
 // A move while the left button is held, as the button sees it during its implicit grab.
-void MoveHeld(TPanelButton* button, QPoint to) {
+void MoveHeld(SidePanelButton* button, QPoint to) {
   QMouseEvent move(QEvent::MouseMove, QPointF(to), button->mapToGlobal(QPointF(to)), Qt::NoButton,
                    Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(button, &move);
@@ -167,7 +167,7 @@ Q_DECLARE_METATYPE(Mouse)
 Q_DECLARE_METATYPE(Look)
 Q_DECLARE_METATYPE(Route)
 
-class PanelButtonTest : public QObject {
+class SidePanelButtonTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -187,19 +187,19 @@ class PanelButtonTest : public QObject {
   void Group();
 };
 
-void PanelButtonTest::Defaults() {
-  TPanelButton button;
+void SidePanelButtonTest::Defaults() {
+  SidePanelButton button;
   QCOMPARE(button.size(), QSize(57, 53));
   QCOMPARE(button.Color(), QColor(Qt::black));
   QVERIFY(button.isCheckable());
   QVERIFY(!button.isChecked());
   QVERIFY(!button.MouseInside());
-  QCOMPARE(button.ButtonState(), TPanelButton::State::Up);
+  QCOMPARE(button.ButtonState(), SidePanelButton::State::Up);
   QCOMPARE(button.focusPolicy(), Qt::NoFocus);
   QCOMPARE(Grab(&button).pixel(1, 1) & 0xFFFFFF, kBlack & 0xFFFFFF);
 }
 
-void PanelButtonTest::Frame_data() {
+void SidePanelButtonTest::Frame_data() {
   QTest::addColumn<bool>("checked");
   QTest::addColumn<bool>("enabled");
   QTest::addColumn<bool>("pressed");
@@ -224,7 +224,7 @@ void PanelButtonTest::Frame_data() {
       << true << false << false << Mouse::Entered << Look::Raised;
 }
 
-void PanelButtonTest::Frame() {
+void SidePanelButtonTest::Frame() {
   QFETCH(bool, checked);
   QFETCH(bool, enabled);
   QFETCH(bool, pressed);
@@ -234,7 +234,7 @@ void PanelButtonTest::Frame() {
   Panel panel;
   panel.widget.show();
   QVERIFY(QTest::qWaitForWindowExposed(&panel.widget));
-  TPanelButton* button = panel.second;
+  SidePanelButton* button = panel.second;
   button->setChecked(checked);
   if (mouse != Mouse::Outside) SendEnter(button);
   if (mouse == Mouse::EnteredAndLeft) SendLeave(button);
@@ -248,7 +248,7 @@ void PanelButtonTest::Frame() {
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
-void PanelButtonTest::GlyphPosition_data() {
+void SidePanelButtonTest::GlyphPosition_data() {
   QTest::addColumn<bool>("checked");
   QTest::addColumn<bool>("pressed");
   QTest::addColumn<int>("shift");
@@ -259,7 +259,7 @@ void PanelButtonTest::GlyphPosition_data() {
   QTest::newRow("down, pressed again") << true << true << 1;
 }
 
-void PanelButtonTest::GlyphPosition() {
+void SidePanelButtonTest::GlyphPosition() {
   QFETCH(bool, checked);
   QFETCH(bool, pressed);
   QFETCH(int, shift);
@@ -267,13 +267,13 @@ void PanelButtonTest::GlyphPosition() {
   Panel panel;
   panel.widget.show();
   QVERIFY(QTest::qWaitForWindowExposed(&panel.widget));
-  TPanelButton* button = panel.second;
+  SidePanelButton* button = panel.second;
   button->setChecked(checked);
   if (pressed) QTest::mousePress(button, Qt::LeftButton, {}, QPoint(30, 30));
   const QImage image = Grab(button);
 
   // 24 x 24 on 67 x 61: (67 - 24) div 2 = 21, (61 - 24) div 2 = 18, lifted by (th + 2) div 2.
-  const int th = TPanelButton::CaptionHeight();
+  const int th = SidePanelButton::CaptionHeight();
   const QRect expected(21 + shift, 18 - (th + 2) / 2 + shift, 24, 24);
   const QRect red = BoundsOf(image, image.rect(),
                              [](QRgb rgb) { return (rgb & 0xFFFFFF) == (kGlyphRed & 0xFFFFFF); });
@@ -288,12 +288,12 @@ void PanelButtonTest::GlyphPosition() {
            kPanelGray & 0xFFFFFF);
 }
 
-void PanelButtonTest::CaptionPosition() {
+void SidePanelButtonTest::CaptionPosition() {
   Panel panel;
-  TPanelButton* button = panel.second;
+  SidePanelButton* button = panel.second;
   const QImage image = Grab(button);
 
-  const QFontMetrics metrics(TPanelButton::CaptionFont());
+  const QFontMetrics metrics(SidePanelButton::CaptionFont());
   const int th = metrics.height();
   const int tw = metrics.horizontalAdvance(button->text());
   const int gy = 18 - (th + 2) / 2;
@@ -323,9 +323,9 @@ void PanelButtonTest::CaptionPosition() {
       false);
 }
 
-void PanelButtonTest::DownMovesGlyphAndCaptionByOnePixel() {
+void SidePanelButtonTest::DownMovesGlyphAndCaptionByOnePixel() {
   Panel panel;
-  TPanelButton* button = panel.second;
+  SidePanelButton* button = panel.second;
   const QImage up = Grab(button);
   button->setChecked(true);
   const QImage down = Grab(button);
@@ -343,15 +343,15 @@ void PanelButtonTest::DownMovesGlyphAndCaptionByOnePixel() {
   }
 }
 
-void PanelButtonTest::CaptionIgnoresButtonFont() {
+void SidePanelButtonTest::CaptionIgnoresButtonFont() {
   Panel panel;
-  TPanelButton* button = panel.second;
+  SidePanelButton* button = panel.second;
   const QImage before = Grab(button);
   button->setFont(QFont(QStringLiteral("DejaVu Serif"), 20, QFont::Bold));
   QCOMPARE(Grab(button), before);
 }
 
-void PanelButtonTest::AlphaGlyphShowsColor() {
+void SidePanelButtonTest::AlphaGlyphShowsColor() {
   QImage glyph(24, 24, QImage::Format_ARGB32);
   glyph.fill(Qt::transparent);
   for (int y = 8; y < 16; ++y) {
@@ -359,13 +359,13 @@ void PanelButtonTest::AlphaGlyphShowsColor() {
   }
   glyph.setPixel(20, 4, qRgba(0, 0, 255, 128));
 
-  TPanelButton button;
+  SidePanelButton button;
   button.resize(kWidth, kHeight);
   button.SetColor(QColor(kPanelGray));
   button.SetGlyph(QPixmap::fromImage(glyph));
   const QImage image = Grab(&button);
 
-  const int th = TPanelButton::CaptionHeight();
+  const int th = SidePanelButton::CaptionHeight();
   const QPoint origin(21, 18 - (th + 2) / 2);
   for (int y = 0; y < 24; ++y) {
     for (int x = 0; x < 24; ++x) {
@@ -382,13 +382,13 @@ void PanelButtonTest::AlphaGlyphShowsColor() {
   }
 }
 
-void PanelButtonTest::RenderedGlyphs_data() {
+void SidePanelButtonTest::RenderedGlyphs_data() {
   QTest::addColumn<QByteArray>("name");
   QTest::newRow("passwords") << QByteArray("passwords-glyph");
   QTest::newRow("options") << QByteArray("options-glyph");
 }
 
-void PanelButtonTest::RenderedGlyphs() {
+void SidePanelButtonTest::RenderedGlyphs() {
   QFETCH(QByteArray, name);
   const QPixmap glyph = PanelGlyph(name.constData());
   QCOMPARE(glyph.size(), QSize(24, 24));
@@ -401,19 +401,19 @@ void PanelButtonTest::RenderedGlyphs() {
   QVERIFY2(opaque >= 60, qPrintable(QStringLiteral("only %1 opaque pixels").arg(opaque)));
 
   // On the button, the glyph's transparent corner shows the panel colour.
-  TPanelButton button;
+  SidePanelButton button;
   button.resize(kWidth, kHeight);
   button.SetColor(QColor(kPanelGray));
   button.SetGlyph(glyph);
-  const int th = TPanelButton::CaptionHeight();
+  const int th = SidePanelButton::CaptionHeight();
   QCOMPARE(Grab(&button).pixel(21, 18 - (th + 2) / 2 + 23) & 0xFFFFFF, kPanelGray & 0xFFFFFF);
 }
 
-void PanelButtonTest::PanelGlyphIsNullWhenMissing() {
+void SidePanelButtonTest::PanelGlyphIsNullWhenMissing() {
   QVERIFY(PanelGlyph("missing-glyph").isNull());
 }
 
-void PanelButtonTest::Group_data() {
+void SidePanelButtonTest::Group_data() {
   QTest::addColumn<int>("target");  // 1: "Passwords" (selected at start), 2: "Options"
   QTest::addColumn<Route>("route");
   QTest::addColumn<int>("selectedAfter");
@@ -427,7 +427,7 @@ void PanelButtonTest::Group_data() {
   QTest::newRow("out and back in on the other button") << 2 << Route::OutAndBackIn << 2 << 0 << 1;
 }
 
-void PanelButtonTest::Group() {
+void SidePanelButtonTest::Group() {
   QFETCH(int, target);
   QFETCH(Route, route);
   QFETCH(int, selectedAfter);
@@ -439,19 +439,19 @@ void PanelButtonTest::Group() {
   QVERIFY(QTest::qWaitForWindowExposed(&panel.widget));
   QSignalSpy firstSpy(panel.first, &QAbstractButton::clicked);
   QSignalSpy secondSpy(panel.second, &QAbstractButton::clicked);
-  TPanelButton* button = target == 1 ? panel.first : panel.second;
+  SidePanelButton* button = target == 1 ? panel.first : panel.second;
   const bool wasDown = button->isChecked();
   const QPoint inside = button->rect().center();
   const QPoint outside(button->width() + 5, button->height() / 2);
 
   QTest::mousePress(button, Qt::LeftButton, {}, inside);
   QCOMPARE(button->ButtonState(),
-           wasDown ? TPanelButton::State::Down : TPanelButton::State::Pressed);
+           wasDown ? SidePanelButton::State::Down : SidePanelButton::State::Pressed);
   QPoint releaseAt = inside;
   if (route != Route::ReleaseInside) {
     MoveHeld(button, outside);
     // Outside while following: up again, or still down.
-    QCOMPARE(button->ButtonState(), wasDown ? TPanelButton::State::Down : TPanelButton::State::Up);
+    QCOMPARE(button->ButtonState(), wasDown ? SidePanelButton::State::Down : SidePanelButton::State::Up);
     const QString mismatch =
         FrameMismatch(Grab(button), wasDown ? Look::Sunken : Look::None, kPanelGray);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
@@ -460,7 +460,7 @@ void PanelButtonTest::Group() {
   if (route == Route::OutAndBackIn) {
     MoveHeld(button, inside);
     QCOMPARE(button->ButtonState(),
-             wasDown ? TPanelButton::State::Down : TPanelButton::State::Pressed);
+             wasDown ? SidePanelButton::State::Down : SidePanelButton::State::Pressed);
     releaseAt = inside;
   }
   QTest::mouseRelease(button, Qt::LeftButton, {}, releaseAt);
@@ -471,10 +471,10 @@ void PanelButtonTest::Group() {
   QCOMPARE(secondSpy.count(), secondClicks);
   QVERIFY(!button->isDown());
   // The one left up draws flat again.
-  TPanelButton* other = selectedAfter == 1 ? panel.second : panel.first;
+  SidePanelButton* other = selectedAfter == 1 ? panel.second : panel.first;
   const QString mismatch = FrameMismatch(Grab(other), Look::None, kPanelGray);
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
-QTEST_MAIN(PanelButtonTest)
-#include "PanelButtonTest.moc"
+QTEST_MAIN(SidePanelButtonTest)
+#include "SidePanelButtonTest.moc"

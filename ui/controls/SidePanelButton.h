@@ -13,7 +13,7 @@ namespace corvella {
 // one-pixel frame while the mouse is over an up button and a sunken frame while it is pressed or
 // selected. The selected (checked) button draws glyph and caption one pixel right and down.
 // Put the buttons of a panel into an exclusive QButtonGroup so that exactly one stays selected.
-class TPanelButton : public QAbstractButton {
+class SidePanelButton : public QAbstractButton {
   Q_OBJECT
   Q_PROPERTY(QColor Color READ Color WRITE SetColor)
   Q_PROPERTY(QPixmap Glyph READ Glyph WRITE SetGlyph)
@@ -21,7 +21,7 @@ class TPanelButton : public QAbstractButton {
  public:
   enum class State { Up, Disabled, Pressed, Down };
 
-  explicit TPanelButton(QWidget* parent = nullptr);
+  explicit SidePanelButton(QWidget* parent = nullptr);
 
   // Background colour; black until the owner sets it to its own background colour.
   QColor Color() const { return color_; }

@@ -1,4 +1,4 @@
-#include "ui/controls/PanelButton.h"
+#include "ui/controls/SidePanelButton.h"
 
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -35,20 +35,20 @@ void DrawLine(QPainter& painter, QPoint from, QPoint to, const QColor& color) {
 
 }  // namespace
 
-TPanelButton::TPanelButton(QWidget* parent) : QAbstractButton(parent) {
+SidePanelButton::SidePanelButton(QWidget* parent) : QAbstractButton(parent) {
   setCheckable(true);
   setFocusPolicy(Qt::NoFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent fills every pixel
   resize(57, 53);
 }
 
-void TPanelButton::SetColor(const QColor& color) {
+void SidePanelButton::SetColor(const QColor& color) {
   if (color_ == color) return;
   color_ = color;
   update();
 }
 
-void TPanelButton::SetGlyph(const QPixmap& glyph) {
+void SidePanelButton::SetGlyph(const QPixmap& glyph) {
   glyph_ = glyph;
   keyedGlyph_ = QPixmap();
   if (!glyph.isNull()) {
@@ -65,14 +65,14 @@ void TPanelButton::SetGlyph(const QPixmap& glyph) {
   update();
 }
 
-TPanelButton::State TPanelButton::ButtonState() const {
+SidePanelButton::State SidePanelButton::ButtonState() const {
   if (!isEnabled()) return State::Disabled;
   if (isChecked()) return State::Down;
   if (isDown()) return State::Pressed;
   return State::Up;
 }
 
-QFont TPanelButton::CaptionFont() {
+QFont SidePanelButton::CaptionFont() {
   QFont font = QGuiApplication::font();
   font.setPointSize(8);
   // A painter completes unset properties from the widget's font; mark them all as set.
@@ -80,9 +80,9 @@ QFont TPanelButton::CaptionFont() {
   return font;
 }
 
-int TPanelButton::CaptionHeight() { return QFontMetrics(CaptionFont()).height(); }
+int SidePanelButton::CaptionHeight() { return QFontMetrics(CaptionFont()).height(); }
 
-void TPanelButton::paintEvent(QPaintEvent* event) {
+void SidePanelButton::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(event->rect(), color_);
 
@@ -127,13 +127,13 @@ void TPanelButton::paintEvent(QPaintEvent* event) {
   }
 }
 
-void TPanelButton::enterEvent(QEnterEvent* event) {
+void SidePanelButton::enterEvent(QEnterEvent* event) {
   mouseInside_ = true;
   update();
   QAbstractButton::enterEvent(event);
 }
 
-void TPanelButton::leaveEvent(QEvent* event) {
+void SidePanelButton::leaveEvent(QEvent* event) {
   mouseInside_ = false;
   update();
   QAbstractButton::leaveEvent(event);

@@ -8,23 +8,23 @@ class QPushButton;
 namespace corvella {
 
 // The unlock panel, laid over the page area while the program is locked.
-class TMasterPasswordFrame final : public QWidget {
+class UnlockPanel final : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TMasterPasswordFrame(QWidget* parent);
+  explicit UnlockPanel(QWidget* parent);
 
-  QLineEdit* PasswordField() const { return PasswordEdit; }
+  void FocusPasswordField();
 
  signals:
   // OK or Enter; the field is emptied once the receiver has returned, whatever happened.
   void UnlockRequested(const QString& password);
 
  private:
-  void Button1Click();
+  void RequestUnlock();
 
-  QLineEdit* PasswordEdit;
-  QPushButton* Button1;
+  QLineEdit* passwordEdit_;
+  QPushButton* okButton_;
 };
 
 }  // namespace corvella

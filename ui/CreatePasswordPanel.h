@@ -8,11 +8,11 @@ class QPushButton;
 namespace corvella {
 
 // The creation panel, laid over the page area on a first start: the new master password, twice.
-class TCreateMasterPasswordFrame final : public QWidget {
+class CreatePasswordPanel final : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TCreateMasterPasswordFrame(QWidget* parent);
+  explicit CreatePasswordPanel(QWidget* parent);
 
   void FocusFirstField();
   // Empties both fields, overwriting what they held.
@@ -24,14 +24,14 @@ class TCreateMasterPasswordFrame final : public QWidget {
   void PasswordChosen(const QString& password);
 
  private:
-  void Button1Click();
+  void SubmitPassword();
   void RejectAndClear(const QString& message);
   void resizeEvent(QResizeEvent* event) override;
 
-  QWidget* RichEdit;
-  QLineEdit* PasswordEdit1;
-  QLineEdit* PasswordEdit2;
-  QPushButton* Button1;
+  QWidget* introduction_;
+  QLineEdit* passwordEdit_;
+  QLineEdit* repeatEdit_;
+  QPushButton* okButton_;
 };
 
 }  // namespace corvella

@@ -46,14 +46,14 @@ class EntryRowDelegate final : public QStyledItemDelegate {
   QPixmap glyph_;
 };
 
-// `ListBox`: single selection, 18-pixel rows, no sorting.
-class EntryListBox final : public QListView {
+// The list of entries by site name: single selection, 18-pixel rows, no sorting.
+class EntryListView final : public QListView {
   Q_OBJECT
 
  public:
   static constexpr int kRowHeight = 18;
 
-  explicit EntryListBox(QWidget* parent);
+  explicit EntryListView(QWidget* parent);
 
   void AddRow(const EntryPtr& entry);
   void Refresh(const std::vector<EntryPtr>& entries);

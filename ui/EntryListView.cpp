@@ -1,4 +1,4 @@
-#include "EntryListBox.h"
+#include "EntryListView.h"
 
 #include <QEvent>
 #include <QIcon>
@@ -76,12 +76,12 @@ void EntryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 }
 
 QSize EntryRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-  return {option.rect.width(), EntryListBox::kRowHeight};
+  return {option.rect.width(), EntryListView::kRowHeight};
 }
 
-EntryListBox::EntryListBox(QWidget* parent)
+EntryListView::EntryListView(QWidget* parent)
     : QListView(parent), model_(new EntryListModel(this)) {
-  setObjectName(QStringLiteral("ListBox"));
+  setObjectName(QStringLiteral("entryList"));
   setModel(model_);
   setItemDelegate(new EntryRowDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -89,12 +89,12 @@ EntryListBox::EntryListBox(QWidget* parent)
   setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
-void EntryListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+void EntryListView::mouseDoubleClickEvent(QMouseEvent* event) {
   QListView::mouseDoubleClickEvent(event);
   emit DoubleClicked();
 }
 
-QItemSelectionModel::SelectionFlags EntryListBox::selectionCommand(const QModelIndex& index,
+QItemSelectionModel::SelectionFlags EntryListView::selectionCommand(const QModelIndex& index,
                                                                  const QEvent* event) const {
   if (!index.isValid() && event != nullptr &&
       (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
@@ -104,17 +104,17 @@ QItemSelectionModel::SelectionFlags EntryListBox::selectionCommand(const QModelI
   return QListView::selectionCommand(index, event);
 }
 
-void EntryListBox::AddRow(const EntryPtr& entry) { model_->Append(entry); }
+void EntryListView::AddRow(const EntryPtr& entry) { model_->Append(entry); }
 
-void EntryListBox::Refresh(const std::vector<EntryPtr>& entries) {
+void EntryListView::Refresh(const std::vector<EntryPtr>& entries) {
   model_->Refresh(entries);
   clearSelection();
   setCurrentIndex({});
 }
 
-void EntryListBox::Clear() { Refresh({}); }
+void EntryListView::Clear() { Refresh({}); }
 
-EntryPtr EntryListBox::SelectedEntry() const {
+EntryPtr EntryListView::SelectedEntry() const {
   const QModelIndexList selected = selectionModel()->selectedIndexes();
   return selected.isEmpty() ? nullptr : model_->EntryAt(selected.first().row());
 }

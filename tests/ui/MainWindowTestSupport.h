@@ -1,0 +1,193 @@
+#pragma once
+
+// The main window under the program's own application object, so that refusals and failures
+// take the real path to the window's handler. Each test runs in a temporary home with its own
+// settings file, autostart folder and password file; a responder answers every message box and
+// records it as "Caption: text" (questions as "Caption (Yes, No): text").
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "platform/Autostart.h"
+#include "platform/Settings.h"
+#include "store/PasswordStore.h"
+#include "ui/Application.h"
+#include "ui/FailureHandler.h"
+#include "ui/MainWindow.h"
+#include "ui/MessageDialog.h"
+#include "ui/VaultSession.h"
+
+namespace corvella::test {
+
+// Test vaults only; none of these is ever printed.
+constexpr std::string_view kVaultPassword = "correct horse 7";
+constexpr std::string_view kProgramPath = "/opt/corvella/bin/corvella";
+
+inline std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
+
+inline QString Text(std::string_view bytes) {
+  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+inline QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+inline bool WriteAll(const QString& path, const QByteArray& content) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+         file.write(content) == content.size();
+}
+
+// The window whose ShowFailure is the application's failure handler.
+inline MainWindow* windowUnderTest = nullptr;
+
+class MainWindowFixture {
+ protected:
+  // For init() and cleanup(): a new temporary home and responder, and afterwards a check that
+  // every message was looked at.
+  void SetUpHome() {
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(home_->isValid());
+    for (const char* folder : {"home", "config", "data", "runtime"}) {
+      QVERIFY(QDir().mkpath(Path(folder)));
+    }
+    // Private, as the desktop makes it.
+    QFile::setPermissions(Path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("HOME", Path("home").toUtf8());
+    qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
+    qputenv("XDG_DATA_HOME", Path("data").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
+    // A Passwords.dat beside the test program would take the place of the one in the data folder.
+    QCOMPARE(VaultSession::FilePath(), VaultPath());
+
+    settings_ = std::make_unique<platform::Settings>(Bytes(SettingsPath()));
+    autostart_ =
+        std::make_unique<platform::Autostart>(Bytes(Path("config")), std::string(kProgramPath));
+    responder_ = std::make_unique<MessageDialogResponder>(
+        [this](MessageKind kind, const QString& text, MessageButtons buttons) {
+          if (buttons == MessageButtons::Ok) {
+            messages_ << MessageCaption(kind) + QStringLiteral(": ") + text;
+            return MessageAnswer::Ok;
+          }
+          messages_ << MessageCaption(kind) + QStringLiteral(" (Yes, No): ") + text;
+          return answer_ ? answer_() : MessageAnswer::No;
+        });
+    messages_.clear();
+    answer_ = {};
+  }
+
+  void TearDownHome() {
+    windowUnderTest = nullptr;
+    unlockField_ = nullptr;
+    window_.reset();
+    session_.reset();
+    responder_.reset();
+    autostart_.reset();
+    settings_.reset();
+    home_.reset();
+    if (!QTest::currentTestFailed()) {
+      QVERIFY2(messages_.isEmpty(), qPrintable(QStringLiteral("Messages nobody checked: ") +
+                                               messages_.join(QStringLiteral(" | "))));
+    }
+  }
+
+  // Creates the session and its window, shows the window and runs its first activation, which
+  // builds the panels that the tests then find in place.
+  [[nodiscard]] bool StartWindow() {
+    session_ = std::make_unique<VaultSession>(*settings_);
+    window_ = std::make_unique<MainWindow>(*session_, *settings_, *autostart_);
+    windowUnderTest = window_.get();
+    window_->show();
+    window_->activateWindow();
+    if (!QTest::qWaitForWindowActive(window_.get())) return false;
+    window_->OnFirstActivation();
+    if (auto* panel = window_->findChild<QWidget*>(QStringLiteral("unlockPanel"))) {
+      unlockField_ = panel->findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
+    }
+    return unlockField_ != nullptr;
+  }
+
+  // Types the password into the unlock field and presses Enter; true when that unlocked.
+  [[nodiscard]] bool UnlockWith(std::string_view password) {
+    if (!unlockField_->isVisible()) return false;
+    unlockField_->setText(Text(password));
+    QTest::keyClick(unlockField_, Qt::Key_Return);
+    return !session_->IsLocked();
+  }
+
+  // The messages shown so far, once the events posted meanwhile have run.
+  QStringList TakeMessages() {
+    QCoreApplication::processEvents();
+    return std::exchange(messages_, {});
+  }
+
+  QString Path(const char* below) const { return home_->filePath(QLatin1String(below)); }
+  QString SettingsPath() const { return Path("config/Corvella/Corvella.conf"); }
+  QString VaultFile() const { return Path("data/Corvella/Passwords.dat"); }
+  std::string VaultPath() const { return Bytes(VaultFile()); }
+
+  std::unique_ptr<QTemporaryDir> home_;
+  std::unique_ptr<platform::Settings> settings_;
+  std::unique_ptr<platform::Autostart> autostart_;
+  std::unique_ptr<MessageDialogResponder> responder_;
+  std::unique_ptr<VaultSession> session_;
+  std::unique_ptr<MainWindow> window_;
+  QLineEdit* unlockField_ = nullptr;
+  QStringList messages_;
+  // Answers Yes/No questions; without it they are answered No.
+  std::function<MessageAnswer()> answer_;
+};
+
+namespace detail {
+
+inline QtMessageHandler previousHandler = nullptr;
+
+// The offscreen platform warns about every fixed-size window, every drop-down list and the
+// notification-area icon it has no place for.
+inline void DropOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
+                                  const QString& message) {
+  if (type == QtWarningMsg && (message.startsWith(QStringLiteral("This plugin does not support")) ||
+                               message.contains(QStringLiteral("systemTrayWindowChanged")))) {
+    return;
+  }
+  if (previousHandler != nullptr) previousHandler(type, context, message);
+}
+
+}  // namespace detail
+
+// Installed in initTestCase(): the test library installs its own handler when it starts.
+inline void DropOffscreenWarnings() {
+  detail::previousHandler = qInstallMessageHandler(detail::DropOffscreenWarnings);
+}
+
+template <class Test>
+int RunMainWindowTest(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  Application application(argc, argv);
+  application.setAttribute(Qt::AA_Use96Dpi, true);
+  SetFailureHandler([](const QString& message) {
+    if (windowUnderTest != nullptr) {
+      windowUnderTest->ShowFailure(message);
+    } else {
+      ShowMessage(MessageKind::Information, QStringLiteral("(no window) ") + message);
+    }
+  });
+  Test test;
+  const int result = QTest::qExec(&test, argc, argv);
+  SetFailureHandler({});
+  return result;
+}
+
+}  // namespace corvella::test

@@ -1,0 +1,28 @@
+#include "ui/FailureHandler.h"
+
+#include <utility>
+
+#include "ui/MessageDialog.h"
+
+namespace corvella {
+namespace {
+
+FailureHandler& Handler() {
+  static FailureHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+void SetFailureHandler(FailureHandler handler) { Handler() = std::move(handler); }
+
+void ReportFailure(const QString& message) {
+  // A copy, so that the handler may replace itself while it runs.
+  if (const FailureHandler handler = Handler()) {
+    handler(message);
+  } else {
+    ShowMessage(MessageKind::Information, message);
+  }
+}
+
+}  // namespace corvella

@@ -1,0 +1,377 @@
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QIcon>
+#include <QMenu>
+#include <QScopeGuard>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWindow>
+
+#include "ui/CreatePasswordPanel.h"
+#include "ui/EntryEditor.h"
+#include "ui/EntryListView.h"
+#include "ui/FailureHandler.h"
+#include "ui/Icons.h"
+#include "ui/MessageDialog.h"
+#include "ui/OptionsPage.h"
+#include "ui/Text.h"
+#include "ui/TrayMenu.h"
+#include "ui/UnlockPanel.h"
+#include "ui/VaultSession.h"
+#include "ui/controls/SidePanelButton.h"
+#include "ui/controls/TrayIcon.h"
+
+namespace corvella {
+namespace {
+
+constexpr int kClientWidth = 690;
+constexpr int kClientHeight = 611;
+constexpr int kToolBarHeight = 26;
+constexpr int kSidePanelWidth = 103;
+constexpr int kToolButtonWidth = 105;
+const QColor kSidePanelColor(128, 128, 128);
+
+QString PasswordFileNotFound(const std::string& path) {
+  return QStringLiteral(
+             "Password file %1 not found.\n\nRestore the file from backup and restart the "
+             "program or enter a new master password to create a new password file")
+      .arg(FromBytes(path));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
+                       platform::Autostart& autostart)
+    : session_(session) {
+  setObjectName(QStringLiteral("mainWindow"));
+  setWindowTitle(QStringLiteral("Corvella 1.0"));
+  setWindowIcon(WindowIcon());
+
+  BuildToolBar();
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("client"));
+  setCentralWidget(client);
+  BuildSidePanel(client);
+  pages_ = new QStackedWidget(client);
+  pages_->setObjectName(QStringLiteral("pages"));
+  pages_->setGeometry(kSidePanelWidth, 0, kClientWidth - kSidePanelWidth,
+                      kClientHeight - kToolBarHeight);
+  entryList_ = new EntryListView(pages_);
+  entryList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(entryList_, &EntryListView::customContextMenuRequested, this,
+          Guarded(this, &MainWindow::ShowEntryMenu));
+  connect(entryList_, &EntryListView::DoubleClicked, this, Guarded(this, &MainWindow::GoToWebPage));
+  entryMenu_ = new QMenu(this);
+  entryMenu_->setObjectName(QStringLiteral("entryMenu"));
+  entryMenu_->addAction(tr("Copy user name"), this, Guarded(this, &MainWindow::CopySelectedUserName))
+      ->setObjectName(QStringLiteral("copyUserNameAction"));
+  entryMenu_->addAction(tr("Copy password"), this, Guarded(this, &MainWindow::CopySelectedPassword))
+      ->setObjectName(QStringLiteral("copyPasswordAction"));
+  optionsPage_ = new OptionsPage(settings, autostart, pages_);
+  pages_->addWidget(entryList_);
+  pages_->addWidget(optionsPage_);
+  setFixedSize(kClientWidth, kClientHeight);
+
+  connect(optionsPage_, &OptionsPage::LockPeriodChosen, &session_, &VaultSession::SetLockPeriod);
+  connect(optionsPage_, &OptionsPage::LockProgramChosen, &session_, &VaultSession::SetAutoLock);
+  connect(&session_, &VaultSession::Unlocked, this, &MainWindow::OnUnlocked);
+  connect(&session_, &VaultSession::Locked, this, &MainWindow::OnLocked);
+  connect(&session_, &VaultSession::EntryAdded, entryList_, &EntryListView::AddRow);
+  connect(&session_, &VaultSession::EntriesChanged, this, &MainWindow::RefreshList);
+
+  trayMenu_ = new QMenu(this);
+  trayMenu_->setObjectName(QStringLiteral("trayMenu"));
+  connect(trayMenu_, &QMenu::aboutToShow, this, Guarded(this, &MainWindow::FillTrayMenu));
+  // The icon joins the notification area as soon as the message loop runs, so that rendering it
+  // does not delay the window.
+  QTimer::singleShot(0, this, &MainWindow::CreateTrayIcon);
+  connect(qApp, &QApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) OnFirstActivation();
+  });
+
+  passwordsButton_->setChecked(true);
+  pages_->setCurrentIndex(0);
+  try {
+    optionsPage_->LoadSettings();
+  } catch (const std::exception& error) {
+    // Shown once the message loop runs; the options not yet loaded keep their first states.
+    QTimer::singleShot(0, this, [message = QString::fromUtf8(error.what())] {
+      ReportFailure(message);
+    });
+  }
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction* MainWindow::AddAction(const char* name, const QString& caption, const char* icon,
+                               void (MainWindow::*handler)()) {
+  auto* action = new QAction(ToolImage(icon), caption, this);
+  action->setObjectName(QLatin1String(name));
+  connect(action, &QAction::triggered, this, Guarded(this, handler));
+  return action;
+}
+
+void MainWindow::BuildToolBar() {
+  auto* toolBar = new QToolBar(this);
+  toolBar->setObjectName(QStringLiteral("toolBar"));
+  toolBar->setMovable(false);
+  toolBar->setFloatable(false);
+  toolBar->setIconSize({16, 16});
+  toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  toolBar->setFixedHeight(kToolBarHeight);
+  toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+  addToolBar(Qt::TopToolBarArea, toolBar);
+
+  QAction* newPassword =
+      AddAction("newPasswordAction", tr("New Password"), "new-password", &MainWindow::AddNewEntry);
+  newPassword->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  newPassword->setShortcutContext(Qt::WindowShortcut);
+  const QList<QAction*> actions = {
+      newPassword,
+      nullptr,
+      AddAction("webPageAction", tr("Go to Web Page"), "web-page", &MainWindow::GoToWebPage),
+      nullptr,
+      AddAction("editAction", tr("Edit"), "edit-password", &MainWindow::EditSelectedEntry),
+      AddAction("deleteAction", tr("Delete"), "delete-password", &MainWindow::DeleteSelectedEntry),
+      nullptr,
+      AddAction("lockAction", tr("Lock"), "lock", &MainWindow::LockNow),
+      AddAction("exitAction", tr("Exit"), "exit", &MainWindow::Exit),
+  };
+  for (QAction* action : actions) {
+    if (action == nullptr) {
+      toolBar->addSeparator();
+      continue;
+    }
+    toolBar->addAction(action);
+    QWidget* button = toolBar->widgetForAction(action);
+    button->setObjectName(action->objectName() + QStringLiteral("Button"));
+    button->setMinimumWidth(kToolButtonWidth);
+  }
+}
+
+void MainWindow::BuildSidePanel(QWidget* parent) {
+  auto* panel = new QWidget(parent);
+  panel->setObjectName(QStringLiteral("sidePanel"));
+  panel->setGeometry(0, 0, kSidePanelWidth, kClientHeight - kToolBarHeight);
+  panel->setAutoFillBackground(true);
+  QPalette palette = panel->palette();
+  palette.setColor(QPalette::Window, kSidePanelColor);
+  panel->setPalette(palette);
+
+  auto* group = new QButtonGroup(panel);
+  group->setExclusive(true);
+  const auto makeButton = [&](const char* name, const QString& caption, const char* glyph, int top,
+                              void (MainWindow::*handler)()) {
+    auto* button = new SidePanelButton(panel);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->SetGlyph(PanelGlyph(glyph));
+    button->SetColor(kSidePanelColor);
+    button->setGeometry(18, top, 67, 61);
+    group->addButton(button);
+    connect(button, &SidePanelButton::clicked, this, Guarded(this, handler));
+    return button;
+  };
+  passwordsButton_ = makeButton("passwordsButton", tr("Passwords"), "passwords-glyph", 30,
+                                &MainWindow::ShowPasswordsPage);
+  optionsButton_ = makeButton("optionsButton", tr("Options"), "options-glyph", 108,
+                              &MainWindow::ShowOptionsPage);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // Some window managers never activate a new window; the panels come all the same once the
+  // window is on the screen, in time for its first paint. Waiting for that rather than for the
+  // next turn of the message loop lets the window go to the display first.
+  if (firstActivation_ && windowHandle() != nullptr) windowHandle()->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+    windowHandle()->removeEventFilter(this);
+    OnFirstActivation();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::OnFirstActivation() {
+  if (!firstActivation_) return;
+  firstActivation_ = false;
+  const QRect pageArea = pages_->geometry();
+  unlockPanel_ = new UnlockPanel(centralWidget());
+  unlockPanel_->setGeometry(pageArea);
+  unlockPanel_->hide();
+  connect(unlockPanel_, &UnlockPanel::UnlockRequested, this, Guarded(this, &MainWindow::Unlock));
+  createPasswordPanel_ = new CreatePasswordPanel(centralWidget());
+  createPasswordPanel_->setGeometry(pageArea);
+  createPasswordPanel_->hide();
+  connect(createPasswordPanel_, &CreatePasswordPanel::PasswordChosen, this,
+          Guarded(this, &MainWindow::CreateVault));
+  if (!VaultSession::FileExists()) {
+    createPasswordPanel_->show();
+    createPasswordPanel_->raise();
+    createPasswordPanel_->FocusFirstField();
+  } else {
+    unlockPanel_->show();
+    unlockPanel_->raise();
+    FocusUnlockField();
+  }
+}
+
+void MainWindow::ShowFailure(const QString& message) {
+  ShowMessage(MessageKind::Information, message);
+  FocusUnlockField();
+}
+
+void MainWindow::FocusUnlockField() {
+  if (isVisible() && unlockPanel_ != nullptr && unlockPanel_->isVisible()) {
+    unlockPanel_->FocusPasswordField();
+  }
+}
+
+void MainWindow::BringToFront() {
+  show();
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  raise();
+  activateWindow();
+}
+
+void MainWindow::CreateVault(const QString& password) {
+  session_.CreateVault(ToSecretBytes(password).View());
+}
+
+void MainWindow::Unlock(const QString& password) {
+  const UnlockResult result = session_.Unlock(ToSecretBytes(password).View());
+  if (result == UnlockResult::WrongPassword) {
+    ShowMessage(MessageKind::Error, tr("Invalid master password"));
+  } else if (result == UnlockResult::UnlockedWithoutFile) {
+    ShowMessage(MessageKind::Error, PasswordFileNotFound(VaultSession::FilePath()));
+  }
+}
+
+void MainWindow::OnUnlocked() {
+  RefreshList();
+  unlockPanel_->hide();
+  if (createPasswordPanel_->isVisible()) {
+    createPasswordPanel_->hide();
+    // The panel never shows again; its fields must not keep the master password.
+    createPasswordPanel_->WipeFields();
+  }
+}
+
+void MainWindow::OnLocked() {
+  entryList_->Clear();
+  unlockPanel_->show();
+  unlockPanel_->raise();
+  FocusUnlockField();
+}
+
+void MainWindow::RefreshList() { entryList_->Refresh(session_.Entries()); }
+
+void MainWindow::RunEditor(EntryEditor& editor, const std::function<void()>& afterOk) {
+  session_.SetEditing(true);
+  const auto editingDone = qScopeGuard([this] { session_.SetEditing(false); });
+  if (editor.exec() == QDialog::Accepted) afterOk();
+}
+
+void MainWindow::AddNewEntry() {
+  session_.RequireUnlocked();
+  EntryEditor editor;
+  RunEditor(editor, [&] { session_.AddEntry(editor.Fields()); });
+}
+
+void MainWindow::EditSelectedEntry() {
+  session_.RequireUnlocked();
+  const EntryPtr entry = entryList_->SelectedEntry();
+  if (!entry) {
+    ShowMessage(MessageKind::Information, tr("No password entry selected"));
+    return;
+  }
+  EntryEditor editor;
+  editor.setWindowTitle(tr("Edit Password"));
+  editor.ShowFields(session_.FieldsOf(*entry));
+  RunEditor(editor, [&] { session_.UpdateEntry(*entry, editor.Fields()); });
+}
+
+void MainWindow::DeleteSelectedEntry() {
+  session_.RequireUnlocked();
+  // Held across the question: a lock meanwhile wipes the entry but cannot free it.
+  const EntryPtr entry = entryList_->SelectedEntry();
+  if (!entry) {
+    ShowMessage(MessageKind::Information, tr("Please select a password entry to delete"));
+    return;
+  }
+  const QString question = tr("Are you sure you want to delete the password entry \"%1\"?")
+                               .arg(FromBytes(entry->siteName));
+  if (ShowMessage(MessageKind::Confirm, question, MessageButtons::YesNo) != MessageAnswer::Yes) {
+    return;
+  }
+  session_.DeleteEntry(*entry);
+}
+
+void MainWindow::GoToWebPage() {
+  session_.RequireUnlocked();
+  if (const EntryPtr entry = entryList_->SelectedEntry()) session_.GoToWebPage(*entry);
+}
+
+void MainWindow::ShowEntryMenu(const QPoint& position) {
+  const QModelIndex row = entryList_->indexAt(position);
+  if (row.isValid()) entryList_->setCurrentIndex(row);
+  entryMenu_->exec(entryList_->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::CopySelectedUserName() {
+  if (const EntryPtr entry = entryList_->SelectedEntry()) session_.CopyUserName(*entry);
+}
+
+void MainWindow::CopySelectedPassword() {
+  if (const EntryPtr entry = entryList_->SelectedEntry()) session_.CopyPassword(*entry);
+}
+
+void MainWindow::CreateTrayIcon() {
+  trayIcon_ = new TrayIcon(this);
+  trayIcon_->setObjectName(QStringLiteral("trayIcon"));
+  trayIcon_->SetToolTip(QStringLiteral("Corvella"));
+  trayIcon_->SetPopupMenu(trayMenu_);
+  connect(trayIcon_, &TrayIcon::RestoreRequested, this, &MainWindow::RestoreFromTray);
+}
+
+void MainWindow::FillTrayMenu() {
+  RebuildTrayMenu(
+      *trayMenu_, session_.Entries(),
+      [this](const EntryPtr& entry) { RunGuarded([&] { session_.CopyPassword(*entry); }); },
+      [this] { Exit(); });
+}
+
+void MainWindow::RestoreFromTray() {
+  BringToFront();
+  FocusUnlockField();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // Minimised, the window waits in the notification area; without a tray it stays minimised so
+  // that it can always come back.
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayIcon::Available()) {
+    QTimer::singleShot(0, this, &QWidget::hide);
+  }
+}
+
+void MainWindow::Exit() { close(); }
+
+void MainWindow::LockNow() { session_.Lock(); }
+
+void MainWindow::ShowPasswordsPage() { pages_->setCurrentIndex(0); }
+
+void MainWindow::ShowOptionsPage() {
+  pages_->setCurrentIndex(1);
+  optionsPage_->RefreshLoadOnStartup();
+}
+
+}  // namespace corvella

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QMenu;
+class QStackedWidget;
+
+namespace corvella::platform {
+class Autostart;
+class Settings;
+}  // namespace corvella::platform
+
+namespace corvella {
+
+class CreatePasswordPanel;
+class EntryEditor;
+class EntryListView;
+class OptionsPage;
+class SidePanelButton;
+class TrayIcon;
+class UnlockPanel;
+class VaultSession;
+
+// The main window: tool bar, side panel, the Passwords and Options pages and, while the session
+// is locked, the panel laid over the pages. It shows the session and hands it the commands.
+class MainWindow final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  MainWindow(VaultSession& session, platform::Settings& settings, platform::Autostart& autostart);
+  ~MainWindow() override;
+
+  // The application-wide failure handler: shows the message, then returns the focus to the
+  // unlock field.
+  void ShowFailure(const QString& message);
+
+  // Shows, un-minimises and raises the window (a second start asks for this).
+  void BringToFront();
+
+  // The first activation builds the two panels and shows one of them.
+  void OnFirstActivation();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void BuildToolBar();
+  void BuildSidePanel(QWidget* parent);
+  QAction* AddAction(const char* name, const QString& caption, const char* icon,
+                     void (MainWindow::*handler)());
+
+  void AddNewEntry();
+  void EditSelectedEntry();
+  void DeleteSelectedEntry();
+  void GoToWebPage();
+  void LockNow();
+  void Exit();
+  void ShowPasswordsPage();
+  void ShowOptionsPage();
+
+  void ShowEntryMenu(const QPoint& position);
+  void CopySelectedUserName();
+  void CopySelectedPassword();
+  void CreateTrayIcon();
+  void FillTrayMenu();
+  void RestoreFromTray();
+
+  void CreateVault(const QString& password);
+  void Unlock(const QString& password);
+  void OnUnlocked();
+  void OnLocked();
+  void RefreshList();
+  void FocusUnlockField();
+  // Runs the entry editor, and `afterOk` after OK, with the session held unlocked meanwhile.
+  void RunEditor(EntryEditor& editor, const std::function<void()>& afterOk);
+
+  VaultSession& session_;
+  bool firstActivation_ = true;
+
+  QStackedWidget* pages_ = nullptr;
+  EntryListView* entryList_ = nullptr;
+  OptionsPage* optionsPage_ = nullptr;
+  SidePanelButton* passwordsButton_ = nullptr;
+  SidePanelButton* optionsButton_ = nullptr;
+  CreatePasswordPanel* createPasswordPanel_ = nullptr;
+  UnlockPanel* unlockPanel_ = nullptr;
+  QMenu* entryMenu_ = nullptr;
+  QMenu* trayMenu_ = nullptr;
+  TrayIcon* trayIcon_ = nullptr;
+};
+
+}  // namespace corvella

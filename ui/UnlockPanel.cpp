@@ -1,0 +1,42 @@
+#include "ui/UnlockPanel.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+
+#include "ui/Text.h"
+
+namespace corvella {
+
+UnlockPanel::UnlockPanel(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("unlockPanel"));
+  setAutoFillBackground(true);
+
+  auto* label = new QLabel(tr("Enter Master Password:"), this);
+  label->setObjectName(QStringLiteral("passwordLabel"));
+  label->move(144, 168);
+  passwordEdit_ = new QLineEdit(this);
+  passwordEdit_->setObjectName(QStringLiteral("passwordEdit"));
+  passwordEdit_->setEchoMode(QLineEdit::Password);
+  passwordEdit_->setGeometry(144, 184, 297, 20);
+  label->setBuddy(passwordEdit_);
+
+  okButton_ = new QPushButton(tr("OK"), this);
+  okButton_->setObjectName(QStringLiteral("okButton"));
+  okButton_->setGeometry(368, 216, 75, 25);
+  okButton_->setDefault(true);
+
+  connect(okButton_, &QPushButton::clicked, this, &UnlockPanel::RequestUnlock);
+  connect(passwordEdit_, &QLineEdit::returnPressed, okButton_, &QPushButton::click);
+}
+
+void UnlockPanel::FocusPasswordField() { passwordEdit_->setFocus(); }
+
+void UnlockPanel::RequestUnlock() {
+  // Emptied also when the receiver fails.
+  const auto clear = qScopeGuard([this] { WipeLineEdit(*passwordEdit_); });
+  emit UnlockRequested(passwordEdit_->text());
+}
+
+}  // namespace corvella

@@ -1,0 +1,147 @@
+#include "ui/VaultSession.h"
+
+#include "core/Error.h"
+#include "platform/Clipboard.h"
+#include "platform/Settings.h"
+#include "platform/Shell.h"
+#include "store/Errors.h"
+#include "store/MasterPassword.h"
+#include "ui/FailureHandler.h"
+#include "ui/Text.h"
+
+namespace corvella {
+namespace {
+
+constexpr int kMsPerMinute = 60'000;
+
+const char* const kUnlockFirst = "Please unlock the program first by entering the master password";
+
+}  // namespace
+
+VaultSession::VaultSession(platform::Settings& settings, QObject* parent)
+    : QObject(parent), settings_(settings) {
+  lockTimer_.setInterval(kLockTimerStartMs);
+  connect(&lockTimer_, &QTimer::timeout, this, Guarded(this, &VaultSession::OnLockTimeout));
+  lockTimer_.start();
+  clearClipboardTimer_.setInterval(kClearClipboardMs);
+  // A coarse timer may end up to 5 % late.
+  clearClipboardTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&clearClipboardTimer_, &QTimer::timeout, this,
+          Guarded(this, &VaultSession::OnClearClipboardTimeout));
+}
+
+VaultSession::~VaultSession() { WipeQString(copiedPassword_); }
+
+std::string VaultSession::FilePath() { return GetPasswordFileName(); }
+
+bool VaultSession::FileExists() { return PasswordFileExists(); }
+
+void VaultSession::RequireUnlocked() const {
+  if (locked_ || store_.MasterPassword().empty()) throw Error(kUnlockFirst);
+}
+
+void VaultSession::CreateVault(std::string_view password) {
+  // Checked before anything is set.
+  CORVELLA_ASSERT(!FileExists());
+  store_.SetMasterPassword(password);
+  try {
+    store_.SavePasswords();
+  } catch (...) {
+    store_.WipeMasterPassword();
+    throw;
+  }
+  locked_ = false;
+  emit Unlocked();
+}
+
+UnlockResult VaultSession::Unlock(std::string_view typed) {
+  LoadResult result;
+  try {
+    result = OpenWithTypedPassword(store_, typed, FilePath());
+  } catch (const std::exception&) {
+    store_.WipeMasterPassword();
+    return UnlockResult::WrongPassword;
+  }
+  locked_ = false;
+  emit Unlocked();
+  return result == LoadResult::FileMissing ? UnlockResult::UnlockedWithoutFile
+                                           : UnlockResult::Unlocked;
+}
+
+void VaultSession::Lock() {
+  if (locked_ || editing_) return;
+  store_.WipeEntries();
+  store_.WipeMasterPassword();
+  locked_ = true;
+  emit Locked();
+}
+
+EntryFields VaultSession::FieldsOf(const Entry& entry) const {
+  return {entry.siteName, entry.url, entry.userName, entry.Password(store_.Key())};
+}
+
+void VaultSession::SetFields(Entry& entry, const EntryFields& fields) const {
+  entry.url = fields.url;
+  entry.SetPassword(fields.password.View(), store_.Key());
+  entry.siteName = fields.siteName;
+  entry.userName = fields.userName;
+}
+
+EntryPtr VaultSession::AddEntry(const EntryFields& fields) {
+  auto entry = std::make_shared<Entry>();
+  SetFields(*entry, fields);
+  store_.AddEntry(entry);
+  emit EntryAdded(entry);
+  store_.SavePasswords();
+  return entry;
+}
+
+void VaultSession::UpdateEntry(Entry& entry, const EntryFields& fields) {
+  SetFields(entry, fields);
+  emit EntriesChanged();
+  store_.SavePasswords();
+}
+
+void VaultSession::DeleteEntry(const Entry& entry) {
+  store_.RemoveEntry(&entry);
+  store_.SavePasswords();
+  emit EntriesChanged();
+}
+
+void VaultSession::CopyUserName(const Entry& entry) {
+  platform::Clipboard::SetText(FromBytes(entry.userName), false);
+}
+
+void VaultSession::CopyPassword(const Entry& entry) {
+  WipeQString(copiedPassword_);
+  copiedPassword_ = FromSecretBytes(entry.Password(store_.Key()).View());
+  platform::Clipboard::SetText(copiedPassword_, true);
+  // A running countdown is not restarted.
+  if (!clearClipboardTimer_.isActive()) clearClipboardTimer_.start();
+}
+
+void VaultSession::OnClearClipboardTimeout() {
+  // Only while the clipboard still holds exactly what we put there.
+  if (platform::Clipboard::Text() != copiedPassword_) return;
+  WipeQString(copiedPassword_);
+  platform::Clipboard::SetText(QString(), false);
+  clearClipboardTimer_.stop();
+}
+
+void VaultSession::GoToWebPage(const Entry& entry) {
+  if (platform::SettingToBool(settings_.ReadSetting("CopyToClipboard"))) CopyPassword(entry);
+  QString address = FromBytes(entry.url);
+  if (!BeginsWithHttp(address)) address.prepend(QLatin1String("http://"));
+  platform::OpenWebAddress(address);
+}
+
+void VaultSession::SetLockPeriod(int minutes) {
+  const int period = minutes * kMsPerMinute;
+  if (period != lockTimer_.interval()) lockTimer_.start(period);
+}
+
+void VaultSession::OnLockTimeout() {
+  if (autoLock_) Lock();
+}
+
+}  // namespace corvella
