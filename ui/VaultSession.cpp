@@ -104,8 +104,8 @@ void VaultSession::UpdateEntry(Entry& entry, const EntryFields& fields) {
 
 void VaultSession::DeleteEntry(const Entry& entry) {
   store_.RemoveEntry(&entry);
-  store_.SavePasswords();
   emit EntriesChanged();
+  store_.SavePasswords();
 }
 
 void VaultSession::CopyUserName(const Entry& entry) {

@@ -1,0 +1,885 @@
+// The vault session on its own, with no window: creating and unlocking the password file,
+// locking, saving every change, the clipboard countdown, the lock timer and opening web pages.
+// It runs under a QGuiApplication, so that creating any widget would abort the run.
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Error.h"
+#include "platform/Files.h"
+#include "platform/Settings.h"
+#include "store/CipherFraming.h"
+#include "store/PasswordStore.h"
+#include "store/PasswordStream.h"
+#include "ui/FailureHandler.h"
+#include "ui/VaultSession.h"
+
+namespace corvella {
+
+char* toString(UnlockResult result) {
+  switch (result) {
+    case UnlockResult::Unlocked:
+      return qstrdup("Unlocked");
+    case UnlockResult::UnlockedWithoutFile:
+      return qstrdup("UnlockedWithoutFile");
+    case UnlockResult::WrongPassword:
+      return qstrdup("WrongPassword");
+  }
+  return qstrdup("?");
+}
+
+namespace {
+
+// Test vaults only.
+constexpr std::string_view kVaultPassword = "correct horse 7";
+const char* const kUnlockFirst = "Please unlock the program first by entering the master password";
+const char* const kSecretHint = "x-kde-passwordManagerHint";
+// What other programs put on the clipboard in these tests.
+const char* const kElsewhere = "copied elsewhere";
+
+// One login as stored bytes.
+struct Login {
+  std::string site;
+  std::string url;
+  std::string user;
+  std::string password;
+};
+
+// Equal site names show that order, not names, tells entries apart.
+const std::vector<Login> kLogins = {
+    {"Mail", "https://mail.example/", "ann", "pw-mail-1"},
+    {"Bank \xC3\xBC", "bank.example", "ann.b", "pw \xC3\xBCn\xC3\xAF"},
+    {"Mail", "https://mail.example/", "bob", "pw-mail-2"},
+};
+const Login kNewLogin = {"Shop", "https://shop.example/cart", "carol", "new pw \xE2\x82\xAC"};
+
+// The last record of kLogins ends with the user name "bob" and the tag "End", each a 4-byte
+// length and its bytes.
+constexpr int kEndTagBytes = 4 + 3;
+
+QString Text(std::string_view bytes) {
+  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
+
+EntryFields Fields(const Login& login) {
+  return {login.site, login.url, login.user, SecureString(login.password)};
+}
+
+EntryPtr MakeEntry(const Login& login, const SessionKey& key) {
+  auto entry = std::make_shared<Entry>();
+  entry->siteName = login.site;
+  entry->url = login.url;
+  entry->userName = login.user;
+  entry->SetPassword(login.password, key);
+  return entry;
+}
+
+// Site, address and user name; passwords are compared apart, without printing them.
+QStringList Describe(const std::vector<Login>& logins) {
+  QStringList lines;
+  for (const Login& login : logins) {
+    lines << Text(login.site) + " | " + Text(login.url) + " | " + Text(login.user);
+  }
+  return lines;
+}
+std::vector<std::string> Passwords(const std::vector<Login>& logins) {
+  std::vector<std::string> passwords;
+  for (const Login& login : logins) passwords.push_back(login.password);
+  return passwords;
+}
+
+std::vector<Login> LoginsOf(const VaultSession& session) {
+  std::vector<Login> logins;
+  for (const EntryPtr& entry : session.Entries()) {
+    const EntryFields fields = session.FieldsOf(*entry);
+    logins.push_back(
+        {fields.siteName, fields.url, fields.userName, std::string(fields.password.View())});
+  }
+  return logins;
+}
+
+template <class Action>
+QString ErrorOf(Action&& action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    return QString::fromUtf8(error.what());
+  }
+  return QStringLiteral("<no error>");
+}
+
+void WriteVault(const std::string& path, const std::vector<Login>& logins) {
+  PasswordStore store;
+  for (const Login& login : logins) store.AddEntry(MakeEntry(login, store.Key()));
+  store.SetMasterPassword(kVaultPassword);
+  store.SavePasswordsTo(path);
+}
+
+// A vault whose last record lacks its last `cut` bytes.
+void WriteCutVault(const std::string& path, const std::vector<Login>& logins, int cut) {
+  PasswordStore store;
+  for (const Login& login : logins) store.AddEntry(MakeEntry(login, store.Key()));
+  SecureBytes stream;
+  WritePasswordStream(store.Entries(), store.Key(), stream);
+  stream.resize(stream.size() - static_cast<std::size_t>(cut));
+  platform::CreateDirectories(platform::DirectoryOf(path));
+  platform::AtomicFileWriter file(path);
+  EncryptStreamToFile(stream, file, kVaultPassword);
+  file.Commit();
+}
+
+// The vault read back with a fresh store; a failure comes back as one login naming it.
+std::vector<Login> ReadVault(const std::string& path) {
+  PasswordStore store;
+  store.SetMasterPassword(kVaultPassword);
+  try {
+    if (store.LoadPasswordsFrom(path) == LoadResult::FileMissing) {
+      return {{"<missing>", "", "", ""}};
+    }
+  } catch (const std::exception& error) {
+    return {{std::string("<unreadable: ") + error.what() + ">", "", "", ""}};
+  }
+  std::vector<Login> logins;
+  for (const EntryPtr& entry : store.Entries()) {
+    logins.push_back({entry->siteName, entry->url, entry->userName,
+                      std::string(entry->Password(store.Key()).View())});
+  }
+  return logins;
+}
+
+// What a save to `path` raises, from a store of its own.
+QString SaveErrorAt(const std::string& path) {
+  PasswordStore store;
+  store.SetMasterPassword(kVaultPassword);
+  return ErrorOf([&] { store.SavePasswordsTo(path); });
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool WriteAll(const QString& path, const QByteArray& content) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+         file.write(content) == content.size();
+}
+
+QString ClipboardText() { return QGuiApplication::clipboard()->text(); }
+
+bool ClipboardMarkedSecret() {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  return data != nullptr && data->data(QLatin1String(kSecretHint)) == "secret";
+}
+
+void SetClipboard(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+
+// Points HOME and the XDG folders at folders inside `home`; the runtime folder is private, as
+// the desktop makes it.
+[[nodiscard]] bool UseTemporaryHome(const QTemporaryDir& home) {
+  const auto path = [&home](const char* below) { return home.filePath(QLatin1String(below)); };
+  for (const char* folder : {"home", "config", "data", "runtime"}) {
+    if (!QDir().mkpath(path(folder))) return false;
+  }
+  if (!QFile::setPermissions(path("runtime"),
+                             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+    return false;
+  }
+  qputenv("HOME", path("home").toUtf8());
+  qputenv("XDG_CONFIG_HOME", path("config").toUtf8());
+  qputenv("XDG_DATA_HOME", path("data").toUtf8());
+  qputenv("XDG_RUNTIME_DIR", path("runtime").toUtf8());
+  return true;
+}
+
+// Failures that reached the application-wide handler; the session only sends those of its own
+// timers there.
+QStringList reportedFailures;
+
+enum class Obstacle { VaultExists, FolderIsFile, VaultIsDirectory };
+enum class Change { Add, Update, Delete };
+enum class Meanwhile { Nothing, OtherText, UserName, PasswordAndSpace, Cleared };
+
+}  // namespace
+
+// Takes the place of the desktop's web browser: records each address and what the clipboard
+// held at that moment.
+class UrlRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Call {
+    QUrl url;
+    QString clipboard;
+    bool secret = false;
+  };
+  QList<Call> calls;
+
+ public slots:
+  void open(const QUrl& url) { calls.append({url, ClipboardText(), ClipboardMarkedSecret()}); }
+};
+
+}  // namespace corvella
+
+Q_DECLARE_METATYPE(corvella::UnlockResult)
+Q_DECLARE_METATYPE(corvella::Obstacle)
+Q_DECLARE_METATYPE(corvella::Change)
+Q_DECLARE_METATYPE(corvella::Meanwhile)
+
+namespace corvella {
+
+class VaultSessionTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void cleanupTestCase();
+  void init();
+  void cleanup();
+
+  void createVault();
+  void createVaultRefused_data();
+  void createVaultRefused();
+
+  void unlock_data();
+  void unlock();
+
+  void lock();
+  void lockWaitsForEditing_data();
+  void lockWaitsForEditing();
+
+  void addEntry_data();
+  void addEntry();
+  void updateEntry();
+  void deleteEntry_data();
+  void deleteEntry();
+  void changeNotSaved_data();
+  void changeNotSaved();
+
+  void copyPassword_data();
+  void copyPassword();
+  void secondCopyKeepsCountdown_data();
+  void secondCopyKeepsCountdown();
+  void clearClipboard_data();
+  void clearClipboard();
+  void copyUserName_data();
+  void copyUserName();
+
+  void lockPeriod_data();
+  void lockPeriod();
+  void lockTimeout_data();
+  void lockTimeout();
+
+  void webAddress_data();
+  void webAddress();
+  void webPageCopyOption_data();
+  void webPageCopyOption();
+
+ private:
+  [[nodiscard]] bool StartUnlocked(const std::vector<Login>& logins);
+  bool MasterPasswordForgotten();
+
+  QString Path(const char* below) const { return home_->filePath(QLatin1String(below)); }
+  QString VaultFolder() const { return Path("data/Corvella"); }
+  QString VaultFile() const { return Path("data/Corvella/Passwords.dat"); }
+  std::string VaultPath() const { return Bytes(VaultFile()); }
+
+  std::unique_ptr<QTemporaryDir> home_;
+  std::unique_ptr<platform::Settings> settings_;
+  std::unique_ptr<VaultSession> session_;
+  UrlRecorder recorder_;
+};
+
+// Every scheme goes to the recorder, so that no address reaches a real browser and a missing
+// "http://" shows.
+static const char* const kSchemes[] = {"http", "https", "ftp", "file", ""};
+
+void VaultSessionTest::initTestCase() {
+  for (const char* scheme : kSchemes) {
+    QDesktopServices::setUrlHandler(QLatin1String(scheme), &recorder_, "open");
+  }
+  SetFailureHandler([](const QString& message) { reportedFailures << message; });
+}
+
+void VaultSessionTest::cleanupTestCase() {
+  SetFailureHandler({});
+  for (const char* scheme : kSchemes) QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+}
+
+void VaultSessionTest::init() {
+  home_ = std::make_unique<QTemporaryDir>();
+  QVERIFY(home_->isValid());
+  QVERIFY(UseTemporaryHome(*home_));
+  QCOMPARE(VaultSession::FilePath(), VaultPath());
+  settings_ = std::make_unique<platform::Settings>(Bytes(Path("config/Corvella/Corvella.conf")));
+  session_ = std::make_unique<VaultSession>(*settings_);
+  recorder_.calls.clear();
+  reportedFailures.clear();
+  QGuiApplication::clipboard()->clear();
+}
+
+void VaultSessionTest::cleanup() {
+  session_.reset();
+  settings_.reset();
+  home_.reset();
+  QGuiApplication::clipboard()->clear();
+  QCOMPARE(reportedFailures, QStringList());
+}
+
+bool VaultSessionTest::StartUnlocked(const std::vector<Login>& logins) {
+  WriteVault(VaultPath(), logins);
+  return session_->Unlock(kVaultPassword) == UnlockResult::Unlocked &&
+         session_->Entries().size() == logins.size();
+}
+
+// A session that still knew a master password would write the vault on the next change.
+bool VaultSessionTest::MasterPasswordForgotten() {
+  const QByteArray before = ReadAll(VaultFile());
+  const bool refused = ErrorOf([&] { session_->AddEntry(Fields(kNewLogin)); }) != "<no error>";
+  return refused && ReadAll(VaultFile()) == before;
+}
+
+void VaultSessionTest::createVault() {
+  QSignalSpy unlocked(session_.get(), &VaultSession::Unlocked);
+
+  session_->CreateVault(kVaultPassword);
+
+  QCOMPARE(unlocked.count(), 1);
+  QVERIFY(!session_->IsLocked());
+  QCOMPARE(ErrorOf([&] { session_->RequireUnlocked(); }), QStringLiteral("<no error>"));
+  QVERIFY(session_->Entries().empty());
+  QCOMPARE(Describe(ReadVault(VaultPath())), QStringList());
+
+  // The new master password keys the later saves.
+  session_->AddEntry(Fields(kNewLogin));
+  const std::vector<Login> saved = ReadVault(VaultPath());
+  QCOMPARE(Describe(saved), Describe({kNewLogin}));
+  QVERIFY(Passwords(saved) == Passwords({kNewLogin}));
+}
+
+void VaultSessionTest::createVaultRefused_data() {
+  QTest::addColumn<Obstacle>("obstacle");
+
+  QTest::newRow("password file exists") << Obstacle::VaultExists;
+  QTest::newRow("a file where the Corvella folder goes") << Obstacle::FolderIsFile;
+  QTest::newRow("a folder where the password file goes") << Obstacle::VaultIsDirectory;
+}
+
+void VaultSessionTest::createVaultRefused() {
+  QFETCH(Obstacle, obstacle);
+  switch (obstacle) {
+    case Obstacle::VaultExists:
+      WriteVault(VaultPath(), kLogins);
+      break;
+    case Obstacle::FolderIsFile:
+      QVERIFY(WriteAll(VaultFolder(), "not a folder"));
+      break;
+    case Obstacle::VaultIsDirectory:
+      QVERIFY(QDir().mkpath(VaultFile()));
+      break;
+  }
+  // A save over an existing file would succeed.
+  const QString saveError =
+      obstacle == Obstacle::VaultExists ? QString() : SaveErrorAt(VaultPath());
+  const QByteArray before = ReadAll(VaultFile());
+  QSignalSpy unlocked(session_.get(), &VaultSession::Unlocked);
+
+  const QString error = ErrorOf([&] { session_->CreateVault("another password"); });
+
+  if (obstacle == Obstacle::VaultExists) {
+    QVERIFY2(QRegularExpression(R"(^Assertion failure \(VaultSession, line \d+\)$)")
+                 .match(error)
+                 .hasMatch(),
+             qPrintable(error));
+  } else {
+    QVERIFY(saveError != "<no error>");
+    QCOMPARE(error, saveError);
+  }
+  QCOMPARE(unlocked.count(), 0);
+  QVERIFY(session_->IsLocked());
+  QCOMPARE(ErrorOf([&] { session_->RequireUnlocked(); }), QLatin1String(kUnlockFirst));
+  QCOMPARE(ReadAll(VaultFile()), before);
+
+  // Also once the way is clear, no save may use the refused password.
+  if (obstacle == Obstacle::FolderIsFile) QVERIFY(QFile::remove(VaultFolder()));
+  if (obstacle == Obstacle::VaultIsDirectory) QVERIFY(QDir(VaultFile()).removeRecursively());
+  QVERIFY(MasterPasswordForgotten());
+}
+
+void VaultSessionTest::unlock_data() {
+  QTest::addColumn<int>("written");  // entries of kLogins in the file; -1: no file
+  QTest::addColumn<int>("cut");      // bytes missing from the end of the last record
+  QTest::addColumn<QByteArray>("typed");
+  QTest::addColumn<UnlockResult>("result");
+
+  const QByteArray right(kVaultPassword.data(), static_cast<qsizetype>(kVaultPassword.size()));
+  QTest::newRow("right password") << 3 << 0 << right << UnlockResult::Unlocked;
+  QTest::newRow("right password, empty vault") << 0 << 0 << right << UnlockResult::Unlocked;
+  QTest::newRow("wrong password") << 3 << 0 << QByteArray("correct horse 8")
+                                  << UnlockResult::WrongPassword;
+  QTest::newRow("empty password") << 3 << 0 << QByteArray() << UnlockResult::WrongPassword;
+  QTest::newRow("no file") << -1 << 0 << right << UnlockResult::UnlockedWithoutFile;
+  // A damaged file is refused as a wrong password, and the records read before the damage are
+  // not kept.
+  QTest::newRow("end tag cut short") << 3 << 3 << right << UnlockResult::WrongPassword;
+  QTest::newRow("length cut short") << 3 << 5 << right << UnlockResult::WrongPassword;
+  QTest::newRow("user name cut short")
+      << 3 << kEndTagBytes + 2 << right << UnlockResult::WrongPassword;
+}
+
+void VaultSessionTest::unlock() {
+  QFETCH(int, written);
+  QFETCH(int, cut);
+  QFETCH(QByteArray, typed);
+  QFETCH(UnlockResult, result);
+  const std::vector<Login> logins(kLogins.begin(), kLogins.begin() + std::max(written, 0));
+  if (cut > 0) {
+    WriteCutVault(VaultPath(), logins, cut);
+  } else if (written >= 0) {
+    WriteVault(VaultPath(), logins);
+  }
+  QSignalSpy unlocked(session_.get(), &VaultSession::Unlocked);
+
+  QCOMPARE(session_->Unlock(std::string_view(typed.constData(), typed.size())), result);
+
+  const bool opened = result != UnlockResult::WrongPassword;
+  const std::vector<Login> expected =
+      result == UnlockResult::Unlocked ? logins : std::vector<Login>();
+  const std::vector<Login> loaded = LoginsOf(*session_);
+  QCOMPARE(Describe(loaded), Describe(expected));
+  QVERIFY(Passwords(loaded) == Passwords(expected));
+  QCOMPARE(unlocked.count(), opened ? 1 : 0);
+  QCOMPARE(session_->IsLocked(), !opened);
+  QCOMPARE(ErrorOf([&] { session_->RequireUnlocked(); }),
+           opened ? QStringLiteral("<no error>") : QLatin1String(kUnlockFirst));
+  if (!opened) QVERIFY(MasterPasswordForgotten());
+}
+
+void VaultSessionTest::lock() {
+  QSignalSpy locked(session_.get(), &VaultSession::Locked);
+  session_->Lock();
+  QCOMPARE(locked.count(), 0);
+
+  QVERIFY(StartUnlocked(kLogins));
+  const EntryPtr kept = session_->Entries().front();
+  session_->Lock();
+
+  QCOMPARE(locked.count(), 1);
+  QVERIFY(session_->IsLocked());
+  QVERIFY(session_->Entries().empty());
+  QCOMPARE(Text(kept->siteName), QString());
+  QCOMPARE(Text(kept->url), QString());
+  QCOMPARE(Text(kept->userName), QString());
+  QVERIFY(kept->encryptedPassword.empty());
+  QCOMPARE(ErrorOf([&] { session_->RequireUnlocked(); }), QLatin1String(kUnlockFirst));
+
+  session_->Lock();
+  session_->OnLockTimeout();
+  QCOMPARE(locked.count(), 1);
+
+  // Unlocking again reads the file afresh, once.
+  QCOMPARE(session_->Unlock(kVaultPassword), UnlockResult::Unlocked);
+  QCOMPARE(Describe(LoginsOf(*session_)), Describe(kLogins));
+  session_->Lock();
+  QCOMPARE(locked.count(), 2);
+  QVERIFY(MasterPasswordForgotten());
+}
+
+void VaultSessionTest::lockWaitsForEditing_data() {
+  QTest::addColumn<bool>("byTimer");
+
+  QTest::newRow("Lock") << false;
+  QTest::newRow("lock timer") << true;
+}
+
+void VaultSessionTest::lockWaitsForEditing() {
+  QFETCH(bool, byTimer);
+  QVERIFY(StartUnlocked(kLogins));
+  QSignalSpy locked(session_.get(), &VaultSession::Locked);
+  const auto lockRequest = [&] { byTimer ? session_->OnLockTimeout() : session_->Lock(); };
+
+  session_->SetEditing(true);
+  lockRequest();
+  QCOMPARE(locked.count(), 0);
+  QVERIFY(!session_->IsLocked());
+  QCOMPARE(Describe(LoginsOf(*session_)), Describe(kLogins));
+
+  session_->SetEditing(false);
+  lockRequest();
+  QCOMPARE(locked.count(), 1);
+  QVERIFY(session_->IsLocked());
+  QVERIFY(session_->Entries().empty());
+}
+
+void VaultSessionTest::addEntry_data() {
+  QTest::addColumn<int>("written");  // entries of kLogins in the file; -1: no file
+
+  QTest::newRow("after three entries") << 3;
+  QTest::newRow("to an empty vault") << 0;
+  QTest::newRow("creates a missing file") << -1;
+}
+
+void VaultSessionTest::addEntry() {
+  QFETCH(int, written);
+  std::vector<Login> logins(kLogins.begin(), kLogins.begin() + std::max(written, 0));
+  if (written >= 0) {
+    QVERIFY(StartUnlocked(logins));
+  } else {
+    QCOMPARE(session_->Unlock(kVaultPassword), UnlockResult::UnlockedWithoutFile);
+  }
+  std::vector<EntryPtr> added;
+  connect(session_.get(), &VaultSession::EntryAdded,
+          [&added](const EntryPtr& entry) { added.push_back(entry); });
+
+  const EntryPtr entry = session_->AddEntry(Fields(kNewLogin));
+
+  logins.push_back(kNewLogin);
+  QVERIFY(entry != nullptr);
+  QCOMPARE(session_->Entries().back(), entry);
+  QCOMPARE(added.size(), std::size_t{1});
+  QCOMPARE(added.front(), entry);
+  const std::vector<Login> held = LoginsOf(*session_);
+  QCOMPARE(Describe(held), Describe(logins));
+  QVERIFY(Passwords(held) == Passwords(logins));
+  const std::vector<Login> saved = ReadVault(VaultPath());
+  QCOMPARE(Describe(saved), Describe(logins));
+  QVERIFY(Passwords(saved) == Passwords(logins));
+}
+
+void VaultSessionTest::updateEntry() {
+  QVERIFY(StartUnlocked(kLogins));
+  const std::vector<EntryPtr> before = session_->Entries();
+  QSignalSpy changed(session_.get(), &VaultSession::EntriesChanged);
+
+  session_->UpdateEntry(*before[1], Fields(kNewLogin));
+
+  const std::vector<Login> expected = {kLogins[0], kNewLogin, kLogins[2]};
+  QCOMPARE(changed.count(), 1);
+  QVERIFY(session_->Entries() == before);
+  const std::vector<Login> held = LoginsOf(*session_);
+  QCOMPARE(Describe(held), Describe(expected));
+  QVERIFY(Passwords(held) == Passwords(expected));
+  const std::vector<Login> saved = ReadVault(VaultPath());
+  QCOMPARE(Describe(saved), Describe(expected));
+  QVERIFY(Passwords(saved) == Passwords(expected));
+}
+
+void VaultSessionTest::deleteEntry_data() {
+  QTest::addColumn<int>("index");  // of the entry deleted; -1: an equal copy of the first entry
+  QTest::addColumn<QList<int>>("left");
+
+  // Entries 0 and 2 are equal in every field.
+  QTest::newRow("first of two equal entries") << 0 << QList<int>{1, 2, 3};
+  QTest::newRow("second of two equal entries") << 2 << QList<int>{0, 1, 3};
+  QTest::newRow("last entry") << 3 << QList<int>{0, 1, 2};
+  QTest::newRow("an equal entry outside the list") << -1 << QList<int>{0, 1, 2, 3};
+}
+
+void VaultSessionTest::deleteEntry() {
+  QFETCH(int, index);
+  QFETCH(QList<int>, left);
+  const std::vector<Login> logins = {kLogins[0], kLogins[1], kLogins[0], kNewLogin};
+  QVERIFY(StartUnlocked(logins));
+  const std::vector<EntryPtr> before = session_->Entries();
+  const Entry outside = *before[0];
+  QSignalSpy changed(session_.get(), &VaultSession::EntriesChanged);
+
+  session_->DeleteEntry(index < 0 ? outside : *before[static_cast<std::size_t>(index)]);
+
+  std::vector<EntryPtr> expectedEntries;
+  std::vector<Login> expected;
+  for (const int i : left) {
+    expectedEntries.push_back(before[static_cast<std::size_t>(i)]);
+    expected.push_back(logins[static_cast<std::size_t>(i)]);
+  }
+  QCOMPARE(changed.count(), 1);
+  QVERIFY(session_->Entries() == expectedEntries);
+  const std::vector<Login> saved = ReadVault(VaultPath());
+  QCOMPARE(Describe(saved), Describe(expected));
+  QVERIFY(Passwords(saved) == Passwords(expected));
+}
+
+void VaultSessionTest::changeNotSaved_data() {
+  QTest::addColumn<Change>("change");
+
+  QTest::newRow("add") << Change::Add;
+  QTest::newRow("update") << Change::Update;
+  QTest::newRow("delete") << Change::Delete;
+}
+
+void VaultSessionTest::changeNotSaved() {
+  QFETCH(Change, change);
+  QVERIFY(StartUnlocked(kLogins));
+  QVERIFY(QFile::remove(VaultFile()));
+  QVERIFY(QDir().mkpath(VaultFile()));
+  const QString saveError = SaveErrorAt(VaultPath());
+  QVERIFY(saveError != "<no error>");
+  const std::vector<EntryPtr> before = session_->Entries();
+  int notices = 0;
+  connect(session_.get(), &VaultSession::EntryAdded, [&notices] { ++notices; });
+  connect(session_.get(), &VaultSession::EntriesChanged, [&notices] { ++notices; });
+
+  const QString error = ErrorOf([&] {
+    switch (change) {
+      case Change::Add:
+        session_->AddEntry(Fields(kNewLogin));
+        break;
+      case Change::Update:
+        session_->UpdateEntry(*before[1], Fields(kNewLogin));
+        break;
+      case Change::Delete:
+        session_->DeleteEntry(*before[1]);
+        break;
+    }
+  });
+  std::vector<Login> expected = kLogins;
+  if (change == Change::Add) expected.push_back(kNewLogin);
+  if (change == Change::Update) expected[1] = kNewLogin;
+  if (change == Change::Delete) expected.erase(expected.begin() + 1);
+
+  QCOMPARE(error, saveError);
+  const std::vector<Login> held = LoginsOf(*session_);
+  QCOMPARE(Describe(held), Describe(expected));
+  QVERIFY(Passwords(held) == Passwords(expected));
+  QVERIFY(!session_->IsLocked());
+  QCOMPARE(QDir(VaultFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+           QStringList{"Passwords.dat"});
+  // The windows must learn of the change that stays in memory.
+  QCOMPARE(notices, 1);
+}
+
+void VaultSessionTest::copyPassword_data() {
+  QTest::addColumn<QByteArray>("password");
+  QTest::addColumn<QString>("copied");
+
+  QTest::newRow("UTF-8") << QByteArray("pw \xC3\xBCn\xC3\xAF") << QStringLiteral(u"pw ünï");
+  QTest::newRow("Windows-1252 bytes") << QByteArray("caf\xE9 \x80") << QStringLiteral(u"café €");
+}
+
+void VaultSessionTest::copyPassword() {
+  QFETCH(QByteArray, password);
+  QFETCH(QString, copied);
+  QVERIFY(StartUnlocked({{"Site", "site.example", "user", password.toStdString()}}));
+  SetClipboard(kElsewhere);
+
+  session_->CopyPassword(*session_->Entries().front());
+
+  QVERIFY(ClipboardText() == copied);
+  QVERIFY(ClipboardMarkedSecret());
+  QVERIFY(session_->ClipboardCountdownRunning());
+  QVERIFY(session_->MsUntilClipboardClear() > VaultSession::kClearClipboardMs - 1000);
+}
+
+void VaultSessionTest::secondCopyKeepsCountdown_data() {
+  QTest::addColumn<int>("second");
+
+  QTest::newRow("same entry") << 0;
+  QTest::newRow("another entry") << 1;
+}
+
+void VaultSessionTest::secondCopyKeepsCountdown() {
+  QFETCH(int, second);
+  QVERIFY(StartUnlocked(kLogins));
+  const EntryPtr secondEntry = session_->Entries()[static_cast<std::size_t>(second)];
+  session_->CopyPassword(*session_->Entries().front());
+  QTest::qWait(300);
+  const int remaining = session_->MsUntilClipboardClear();
+
+  session_->CopyPassword(*secondEntry);
+
+  // Still the first countdown, not one started anew.
+  QVERIFY(session_->ClipboardCountdownRunning());
+  QVERIFY2(session_->MsUntilClipboardClear() <= remaining,
+           qPrintable(QString::number(session_->MsUntilClipboardClear())));
+  QVERIFY(ClipboardText() == Text(kLogins[static_cast<std::size_t>(second)].password));
+  QVERIFY(ClipboardMarkedSecret());
+  // The end of the countdown erases the password copied last.
+  session_->OnClearClipboardTimeout();
+  QVERIFY(ClipboardText().isEmpty());
+  QVERIFY(!session_->ClipboardCountdownRunning());
+}
+
+void VaultSessionTest::clearClipboard_data() {
+  QTest::addColumn<Meanwhile>("meanwhile");
+  QTest::addColumn<bool>("erased");
+
+  QTest::newRow("password still there") << Meanwhile::Nothing << true;
+  QTest::newRow("other text copied") << Meanwhile::OtherText << false;
+  QTest::newRow("user name copied") << Meanwhile::UserName << false;
+  QTest::newRow("password and a space") << Meanwhile::PasswordAndSpace << false;
+  QTest::newRow("clipboard cleared") << Meanwhile::Cleared << false;
+}
+
+void VaultSessionTest::clearClipboard() {
+  QFETCH(Meanwhile, meanwhile);
+  QFETCH(bool, erased);
+  QVERIFY(StartUnlocked(kLogins));
+  const Entry& entry = *session_->Entries().front();
+  session_->CopyPassword(entry);
+  switch (meanwhile) {
+    case Meanwhile::Nothing:
+      break;
+    case Meanwhile::OtherText:
+      SetClipboard(kElsewhere);
+      break;
+    case Meanwhile::UserName:
+      session_->CopyUserName(entry);
+      break;
+    case Meanwhile::PasswordAndSpace:
+      SetClipboard(Text(kLogins[0].password) + ' ');
+      break;
+    case Meanwhile::Cleared:
+      QGuiApplication::clipboard()->clear();
+      break;
+  }
+  const QString held = ClipboardText();
+
+  session_->OnClearClipboardTimeout();
+
+  QVERIFY(ClipboardText() == (erased ? QString() : held));
+  QVERIFY(!ClipboardMarkedSecret());
+  QCOMPARE(session_->ClipboardCountdownRunning(), !erased);
+}
+
+void VaultSessionTest::copyUserName_data() {
+  QTest::addColumn<QByteArray>("userName");
+  QTest::addColumn<QString>("copied");
+
+  QTest::newRow("UTF-8") << QByteArray("J\xC3\xB6rg") << QStringLiteral(u"Jörg");
+  QTest::newRow("Windows-1252 bytes") << QByteArray("Ren\xE9") << QStringLiteral(u"René");
+}
+
+void VaultSessionTest::copyUserName() {
+  QFETCH(QByteArray, userName);
+  QFETCH(QString, copied);
+  QVERIFY(StartUnlocked({{"Site", "site.example", userName.toStdString(), "pw"}}));
+
+  session_->CopyUserName(*session_->Entries().front());
+
+  QCOMPARE(ClipboardText(), copied);
+  QVERIFY(!ClipboardMarkedSecret());
+  QVERIFY(!session_->ClipboardCountdownRunning());
+}
+
+void VaultSessionTest::lockPeriod_data() {
+  QTest::addColumn<QList<int>>("minutes");  // SetLockPeriod calls in turn
+  QTest::addColumn<int>("periodMs");
+
+  QTest::newRow("the start period") << QList<int>{2} << 120'000;
+  QTest::newRow("a new period") << QList<int>{5} << 300'000;
+  QTest::newRow("the same period again") << QList<int>{5, 5} << 300'000;
+  QTest::newRow("back to the start period") << QList<int>{5, 2} << 120'000;
+}
+
+void VaultSessionTest::lockPeriod() {
+  QFETCH(QList<int>, minutes);
+  QFETCH(int, periodMs);
+  QCOMPARE(session_->LockPeriodMs(), VaultSession::kLockTimerStartMs);
+  QVERIFY(session_->MsUntilLock() >= 0);
+
+  for (const int period : minutes) session_->SetLockPeriod(period);
+  QCOMPARE(session_->LockPeriodMs(), periodMs);
+  QVERIFY(session_->MsUntilLock() >= 0);
+}
+
+void VaultSessionTest::lockTimeout_data() {
+  QTest::addColumn<QList<bool>>("autoLock");  // SetAutoLock calls in turn
+  QTest::addColumn<bool>("locks");
+
+  QTest::newRow("locking on") << QList<bool>{true} << true;
+  QTest::newRow("locking off") << QList<bool>{false} << false;
+  QTest::newRow("locking off, then on") << QList<bool>{false, true} << true;
+  QTest::newRow("locking on, then off") << QList<bool>{true, false} << false;
+}
+
+void VaultSessionTest::lockTimeout() {
+  QFETCH(QList<bool>, autoLock);
+  QFETCH(bool, locks);
+  QVERIFY(StartUnlocked(kLogins));
+  QSignalSpy locked(session_.get(), &VaultSession::Locked);
+  for (const bool enabled : autoLock) session_->SetAutoLock(enabled);
+
+  session_->OnLockTimeout();
+
+  QCOMPARE(locked.count(), locks ? 1 : 0);
+  QCOMPARE(session_->IsLocked(), locks);
+  QCOMPARE(session_->Entries().empty(), locks);
+}
+
+void VaultSessionTest::webAddress_data() {
+  QTest::addColumn<QByteArray>("address");
+  QTest::addColumn<QString>("opened");
+
+  QTest::newRow("no scheme") << QByteArray("example.com") << "http://example.com";
+  QTest::newRow("HTTP in capitals") << QByteArray("HTTP://x") << "http://x";
+  QTest::newRow("https") << QByteArray("https://x") << "https://x";
+  QTest::newRow("another scheme") << QByteArray("ftp://x") << "http://ftp://x";
+}
+
+void VaultSessionTest::webAddress() {
+  QFETCH(QByteArray, address);
+  QFETCH(QString, opened);
+  QVERIFY(StartUnlocked({{"Site", address.toStdString(), "user", "pw"}}));
+
+  session_->GoToWebPage(*session_->Entries().front());
+
+  QCOMPARE(recorder_.calls.size(), 1);
+  // Qt normalises the address ("http://ftp//x"); compare it as Qt reads the expected text.
+  QCOMPARE(recorder_.calls.front().url, QUrl(opened, QUrl::TolerantMode));
+}
+
+void VaultSessionTest::webPageCopyOption_data() {
+  QTest::addColumn<QByteArray>("setting");  // CopyToClipboard; null: not stored
+  QTest::addColumn<bool>("copies");
+
+  QTest::newRow("set to 1") << QByteArray("1") << true;
+  QTest::newRow("set to 0") << QByteArray("0") << false;
+  QTest::newRow("not stored") << QByteArray() << false;
+  QTest::newRow("set to true") << QByteArray("true") << false;
+}
+
+void VaultSessionTest::webPageCopyOption() {
+  QFETCH(QByteArray, setting);
+  QFETCH(bool, copies);
+  if (!setting.isNull()) settings_->WriteSetting("CopyToClipboard", setting.toStdString());
+  QVERIFY(StartUnlocked(kLogins));
+  SetClipboard(kElsewhere);
+
+  session_->GoToWebPage(*session_->Entries()[1]);
+
+  QCOMPARE(recorder_.calls.size(), 1);
+  const UrlRecorder::Call& call = recorder_.calls.front();
+  QCOMPARE(call.url.toString(), QStringLiteral("http://bank.example"));
+  // The password is on the clipboard by the time the browser opens.
+  QVERIFY(call.clipboard == (copies ? Text(kLogins[1].password) : QString(kElsewhere)));
+  QCOMPARE(call.secret, copies);
+  QCOMPARE(session_->ClipboardCountdownRunning(), copies);
+}
+
+}  // namespace corvella
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication application(argc, argv);
+  corvella::VaultSessionTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "VaultSessionTest.moc"
