@@ -45,9 +45,6 @@ namespace {
 
 using namespace test;
 
-const char* const kSecretHint = "x-kde-passwordManagerHint";
-// What other programs put on the clipboard in these tests.
-const char* const kElsewhere = "copied elsewhere";
 // The modification time a password file is given to show that nothing rewrote it.
 const QDateTime kStamp(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
 
@@ -92,14 +89,6 @@ QStringList Describe(const QList<SampleEntry>& written) {
   return lines;
 }
 
-QString ClipboardText() { return QGuiApplication::clipboard()->text(); }
-
-bool ClipboardMarkedSecret() {
-  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-  return data != nullptr && data->hasFormat(QLatin1String(kSecretHint)) &&
-         data->data(QLatin1String(kSecretHint)) == "secret";
-}
-
 // What Qt draws for a menu caption: "&&" is one "&", a single "&" marks the access key.
 QString Drawn(const QString& caption) {
   QString text;
@@ -117,23 +106,6 @@ enum class WebTrigger { ToolButton, DoubleClickRow, DoubleClickBelow };
 enum class TrayState { Unlocked, LockedAgain, NeverUnlocked };
 
 }  // namespace
-
-// Takes the place of the desktop's web browser: records each address and what the clipboard
-// held at that moment.
-class UrlRecorder : public QObject {
-  Q_OBJECT
-
- public:
-  struct Call {
-    QUrl url;
-    QString clipboard;
-    bool secret = false;
-  };
-  QList<Call> calls;
-
- public slots:
-  void open(const QUrl& url) { calls.append({url, ClipboardText(), ClipboardMarkedSecret()}); }
-};
 
 }  // namespace corvella
 

@@ -5,9 +5,6 @@
 // settings file, autostart folder and password file; a responder answers every message box and
 // records it as "Caption: text" (questions as "Caption (Yes, No): text").
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +17,7 @@
 #include "platform/Autostart.h"
 #include "platform/Settings.h"
 #include "store/PasswordStore.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/Application.h"
 #include "ui/FailureHandler.h"
 #include "ui/MainWindow.h"
@@ -27,28 +25,6 @@
 #include "ui/VaultSession.h"
 
 namespace corvella::test {
-
-// Test vaults only; none of these is ever printed.
-constexpr std::string_view kVaultPassword = "correct horse 7";
-constexpr std::string_view kProgramPath = "/opt/corvella/bin/corvella";
-
-inline std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
-
-inline QString Text(std::string_view bytes) {
-  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-inline QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-inline bool WriteAll(const QString& path, const QByteArray& content) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-         file.write(content) == content.size();
-}
 
 // The window whose ShowFailure is the application's failure handler.
 inline MainWindow* windowUnderTest = nullptr;
@@ -60,15 +36,7 @@ class MainWindowFixture {
   void SetUpHome() {
     home_ = std::make_unique<QTemporaryDir>();
     QVERIFY(home_->isValid());
-    for (const char* folder : {"home", "config", "data", "runtime"}) {
-      QVERIFY(QDir().mkpath(Path(folder)));
-    }
-    // Private, as the desktop makes it.
-    QFile::setPermissions(Path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("HOME", Path("home").toUtf8());
-    qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
-    qputenv("XDG_DATA_HOME", Path("data").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
+    QVERIFY(UseTemporaryHome(*home_));
     // A Passwords.dat beside the test program would take the place of the one in the data folder.
     QCOMPARE(VaultSession::FilePath(), VaultPath());
 

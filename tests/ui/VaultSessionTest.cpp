@@ -28,6 +28,7 @@
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
 #include "ui/FailureHandler.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/VaultSession.h"
 
 namespace corvella {
@@ -46,12 +47,9 @@ char* toString(UnlockResult result) {
 
 namespace {
 
-// Test vaults only.
-constexpr std::string_view kVaultPassword = "correct horse 7";
+using namespace test;
+
 const char* const kUnlockFirst = "Please unlock the program first by entering the master password";
-const char* const kSecretHint = "x-kde-passwordManagerHint";
-// What other programs put on the clipboard in these tests.
-const char* const kElsewhere = "copied elsewhere";
 
 // One login as stored bytes.
 struct Login {
@@ -72,11 +70,6 @@ const Login kNewLogin = {"Shop", "https://shop.example/cart", "carol", "new pw \
 // The last record of kLogins ends with the user name "bob" and the tag "End", each a 4-byte
 // length and its bytes.
 constexpr int kEndTagBytes = 4 + 3;
-
-QString Text(std::string_view bytes) {
-  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 
 EntryFields Fields(const Login& login) {
   return {login.site, login.url, login.user, SecureString(login.password)};
@@ -171,43 +164,7 @@ QString SaveErrorAt(const std::string& path) {
   return ErrorOf([&] { store.SavePasswordsTo(path); });
 }
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool WriteAll(const QString& path, const QByteArray& content) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-         file.write(content) == content.size();
-}
-
-QString ClipboardText() { return QGuiApplication::clipboard()->text(); }
-
-bool ClipboardMarkedSecret() {
-  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-  return data != nullptr && data->data(QLatin1String(kSecretHint)) == "secret";
-}
-
 void SetClipboard(const QString& text) { QGuiApplication::clipboard()->setText(text); }
-
-// Points HOME and the XDG folders at folders inside `home`; the runtime folder is private, as
-// the desktop makes it.
-[[nodiscard]] bool UseTemporaryHome(const QTemporaryDir& home) {
-  const auto path = [&home](const char* below) { return home.filePath(QLatin1String(below)); };
-  for (const char* folder : {"home", "config", "data", "runtime"}) {
-    if (!QDir().mkpath(path(folder))) return false;
-  }
-  if (!QFile::setPermissions(path("runtime"),
-                             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-    return false;
-  }
-  qputenv("HOME", path("home").toUtf8());
-  qputenv("XDG_CONFIG_HOME", path("config").toUtf8());
-  qputenv("XDG_DATA_HOME", path("data").toUtf8());
-  qputenv("XDG_RUNTIME_DIR", path("runtime").toUtf8());
-  return true;
-}
 
 // Failures that reached the application-wide handler; the session only sends those of its own
 // timers there.
@@ -218,23 +175,6 @@ enum class Change { Add, Update, Delete };
 enum class Meanwhile { Nothing, OtherText, UserName, PasswordAndSpace, Cleared };
 
 }  // namespace
-
-// Takes the place of the desktop's web browser: records each address and what the clipboard
-// held at that moment.
-class UrlRecorder : public QObject {
-  Q_OBJECT
-
- public:
-  struct Call {
-    QUrl url;
-    QString clipboard;
-    bool secret = false;
-  };
-  QList<Call> calls;
-
- public slots:
-  void open(const QUrl& url) { calls.append({url, ClipboardText(), ClipboardMarkedSecret()}); }
-};
 
 }  // namespace corvella
 
