@@ -5,17 +5,11 @@
 #include <QVariant>
 #include <utility>
 
-#include "core/Error.h"
 #include "Paths.h"
+#include "QtText.h"
+#include "core/Error.h"
 
 namespace corvella::platform {
-namespace {
-
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 std::string BoolToSetting(bool value) { return value ? "1" : "0"; }
 
@@ -29,7 +23,7 @@ Settings::Settings(std::string filePath) : filePath_(std::move(filePath)) {}
 
 std::string Settings::ReadSetting(std::string_view name) const {
   // A file that cannot be read reads as empty, like a missing one.
-  const QSettings settings(QString::fromStdString(filePath_), QSettings::IniFormat);
+  const QSettings settings(ToQString(filePath_), QSettings::IniFormat);
   const QString key = ToQString(name);
   if (!settings.contains(key)) return {};
   const QVariant value = settings.value(key);
@@ -40,7 +34,7 @@ std::string Settings::ReadSetting(std::string_view name) const {
 }
 
 void Settings::WriteSetting(std::string_view name, std::string_view data) {
-  QSettings settings(QString::fromStdString(filePath_), QSettings::IniFormat);
+  QSettings settings(ToQString(filePath_), QSettings::IniFormat);
   // A QString value is written as a plain `Name=value` line, quoted or escaped only where the
   // INI syntax needs it, so it reads back as the same string.
   settings.setValue(ToQString(name), ToQString(data));
