@@ -1,13 +1,10 @@
 // The options file: what stored INI values read as, what writing leaves in the file, failures.
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <optional>
 #include <string>
 
 #include "TestSupport.h"
@@ -18,20 +15,10 @@ using corvella::platform::DefaultSettingsPath;
 using corvella::platform::Settings;
 using corvella::platform::SettingToBool;
 using corvella::test::ErrorText;
+using corvella::test::ReadFile;
+using corvella::test::WriteFile;
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& content) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  QCOMPARE(file.write(content), content.size());
-}
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The value as parsed from the file on disk: a copy under a path that this process has not
 // read before, so that no settings cached in memory can answer.
@@ -48,7 +35,6 @@ class SettingsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
   void init();
 
   void ReadStoredValue_data();
@@ -65,21 +51,13 @@ class SettingsTest : public QObject {
   void DefaultPathFollowsXdgConfigHome();
 
  private:
-  QTemporaryDir configHome_;
-  std::optional<QTemporaryDir> dir_;
+  corvella::test::TestFolders folders_;
   QString path_;
 };
 
-void SettingsTest::initTestCase() {
-  // Anything that falls back to the default location stays in a temporary folder.
-  QVERIFY(configHome_.isValid());
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome_.path()));
-}
-
 void SettingsTest::init() {
-  dir_.emplace();
-  QVERIFY(dir_->isValid());
-  path_ = dir_->filePath("Corvella/Corvella.conf");
+  QVERIFY(folders_.SetUp());
+  path_ = folders_.FilePath("Corvella/Corvella.conf");
 }
 
 void SettingsTest::ReadStoredValue_data() {
@@ -213,7 +191,7 @@ void SettingsTest::ReadSeesChangeByAnotherTool() {
 
 void SettingsTest::WriteFailsWhenFolderIsBlocked() {
   // A file where the folder should be: the folder cannot be created, even by root.
-  const QString blocker = dir_->filePath("Corvella");
+  const QString blocker = folders_.FilePath("Corvella");
   WriteFile(blocker, "not a folder");
   Settings settings(path_.toStdString());
   QCOMPARE(ErrorText([&] { settings.WriteSetting("LockTime", "5"); }),
@@ -235,7 +213,7 @@ void SettingsTest::BoolSettings() {
 }
 
 void SettingsTest::DefaultPathFollowsXdgConfigHome() {
-  const QString expected = configHome_.path() + "/Corvella/Corvella.conf";
+  const QString expected = folders_.ConfigHome() + "/Corvella/Corvella.conf";
   QCOMPARE(QString::fromStdString(DefaultSettingsPath()), expected);
   Settings settings;
   QCOMPARE(QString::fromStdString(settings.FilePath()), expected);
