@@ -14,9 +14,6 @@
 namespace corvella {
 namespace {
 
-constexpr const char* kCopyToClipboard = "CopyToClipboard";
-constexpr const char* kLockProgram = "LockProgram";
-constexpr const char* kLockTime = "LockTime";
 constexpr int kDefaultTimeIndex = 5;  // "10"
 
 template <class Control>
@@ -72,10 +69,10 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
 }
 
 void OptionsPage::LoadSettings() {
-  CopyPasswordsBox->setChecked(platform::SettingToBool(settings_.ReadSetting(kCopyToClipboard)));
-  LockProgramBox->setChecked(platform::SettingToBool(settings_.ReadSetting(kLockProgram)));
+  CopyPasswordsBox->setChecked(settings_.ReadFlag(platform::Option::CopyToClipboard));
+  LockProgramBox->setChecked(settings_.ReadFlag(platform::Option::LockProgram));
   TimeBox->setCurrentIndex(kDefaultTimeIndex);
-  const int stored = TimeBox->findText(FromBytes(settings_.ReadSetting(kLockTime)),
+  const int stored = TimeBox->findText(FromBytes(settings_.Read(platform::Option::LockTime)),
                                        Qt::MatchExactly | Qt::MatchCaseSensitive);
   if (stored >= 0) TimeBox->setCurrentIndex(stored);
   emit LockPeriodChosen(SelectedMinutes());
@@ -89,16 +86,16 @@ void OptionsPage::RefreshLoadOnStartup() {
 bool OptionsPage::LockProgramEnabled() const { return LockProgramBox->isChecked(); }
 
 void OptionsPage::CopyPasswordsBoxClick(bool checked) {
-  settings_.WriteSetting(kCopyToClipboard, platform::BoolToSetting(checked));
+  settings_.WriteFlag(platform::Option::CopyToClipboard, checked);
 }
 
 void OptionsPage::LockProgramBoxClick(bool checked) {
-  settings_.WriteSetting(kLockProgram, platform::BoolToSetting(checked));
+  settings_.WriteFlag(platform::Option::LockProgram, checked);
 }
 
 void OptionsPage::TimeBoxChange(int) {
   emit LockPeriodChosen(SelectedMinutes());
-  settings_.WriteSetting(kLockTime, ToBytes(TimeBox->currentText()));
+  settings_.Write(platform::Option::LockTime, ToBytes(TimeBox->currentText()));
 }
 
 void OptionsPage::LoadOnStartupClick(bool checked) {

@@ -12,11 +12,14 @@
 
 using corvella::platform::BoolToSetting;
 using corvella::platform::DefaultSettingsPath;
+using corvella::platform::Option;
 using corvella::platform::Settings;
 using corvella::platform::SettingToBool;
 using corvella::test::ErrorText;
 using corvella::test::ReadFile;
 using corvella::test::WriteFile;
+
+Q_DECLARE_METATYPE(Option)
 
 namespace {
 
@@ -48,6 +51,8 @@ class SettingsTest : public QObject {
   void ReadSeesChangeByAnotherTool();
   void WriteFailsWhenFolderIsBlocked();
   void BoolSettings();
+  void OptionKeys_data();
+  void OptionKeys();
   void DefaultPathFollowsXdgConfigHome();
 
  private:
@@ -198,6 +203,8 @@ void SettingsTest::WriteFailsWhenFolderIsBlocked() {
            QStringLiteral("Failed to set data for 'LockTime'"));
   QCOMPARE(ErrorText([&] { settings.WriteSetting("CopyToClipboard", "1"); }),
            QStringLiteral("Failed to set data for 'CopyToClipboard'"));
+  QCOMPARE(ErrorText([&] { settings.WriteFlag(Option::LockProgram, true); }),
+           QStringLiteral("Failed to set data for 'LockProgram'"));
   // The failed value is not reported as stored, and the blocking file is untouched.
   QCOMPARE(settings.ReadSetting("LockTime"), std::string());
   QCOMPARE(ReadFile(blocker), QByteArray("not a folder"));
@@ -210,6 +217,51 @@ void SettingsTest::BoolSettings() {
   QVERIFY(!SettingToBool(BoolToSetting(false)));
   QVERIFY(!SettingToBool("1 "));
   QVERIFY(!SettingToBool(std::string_view("1\0", 2)));
+}
+
+void SettingsTest::OptionKeys_data() {
+  QTest::addColumn<Option>("option");
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<std::string>("defaultValue");
+  // The value names in the files that earlier runs wrote, and what a missing value stood for.
+  QTest::newRow("CopyToClipboard")
+      << Option::CopyToClipboard << "CopyToClipboard" << std::string("0");
+  QTest::newRow("LockProgram") << Option::LockProgram << "LockProgram" << std::string("0");
+  QTest::newRow("LockTime") << Option::LockTime << "LockTime" << std::string("10");
+}
+
+void SettingsTest::OptionKeys() {
+  QFETCH(Option, option);
+  QFETCH(QString, name);
+  QFETCH(std::string, defaultValue);
+  const QByteArray valueName = name.toUtf8();
+  Settings settings(path_.toStdString());
+
+  // No file, then a file without the value: the default, and reading creates nothing.
+  QCOMPARE(settings.Read(option), defaultValue);
+  QVERIFY(!QFileInfo::exists(path_));
+  WriteFile(path_, "[General]\nOther=1\n");
+  QCOMPARE(settings.Read(option), defaultValue);
+
+  // Stored under its value name and read back as stored; an empty value is not a missing one.
+  for (const std::string data : {"20", "", "01", "1"}) {
+    settings.Write(option, data);
+    QCOMPARE(ReadFromDisk(path_, valueName.constData()), data);
+    QCOMPARE(settings.Read(option), data);
+    QCOMPARE(settings.ReadFlag(option), data == "1");
+  }
+  settings.WriteFlag(option, false);
+  QCOMPARE(ReadFromDisk(path_, valueName.constData()), std::string("0"));
+  QVERIFY(!settings.ReadFlag(option));
+  settings.WriteFlag(option, true);
+  QCOMPARE(ReadFromDisk(path_, valueName.constData()), std::string("1"));
+  QVERIFY(settings.ReadFlag(option));
+  QCOMPARE(ReadFromDisk(path_, "Other"), std::string("1"));
+
+  // A refused value is named in the message.
+  WriteFile(path_, "[General]\n" + valueName + "=a, b\n");
+  QCOMPARE(ErrorText([&] { settings.Read(option); }), "Invalid data type for '" + name + "'");
+  QCOMPARE(ErrorText([&] { settings.ReadFlag(option); }), "Invalid data type for '" + name + "'");
 }
 
 void SettingsTest::DefaultPathFollowsXdgConfigHome() {
