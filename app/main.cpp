@@ -5,6 +5,7 @@
 
 #include "platform/Autostart.h"
 #include "platform/Paths.h"
+#include "platform/ProcessProtection.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "ui/Application.h"

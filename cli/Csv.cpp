@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "DocumentText.h"
 #include "core/Error.h"
-#include "store/TextCodec.h"
 
 namespace corvella::cli {
 namespace {
@@ -124,11 +124,7 @@ void AppendCsv(const std::vector<PlainEntry>& entries, SecureString& out) {
 }
 
 std::vector<PlainEntry> ParseCsv(std::string_view document) {
-  if (!IsValidUtf8(document)) throw Error("the document is not valid UTF-8");
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (document.starts_with(kByteOrderMark)) document.remove_prefix(kByteOrderMark.size());
-
-  Reader reader(document);
+  Reader reader(DocumentText(document));
   const auto header = reader.NextRow();
   if (!header) throw Error("the document has no header row");
   std::vector<Field> columns;

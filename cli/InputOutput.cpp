@@ -8,13 +8,10 @@
 #include <cstring>
 
 #include "core/Error.h"
+#include "platform/Files.h"
 
 namespace corvella::cli {
 namespace {
-
-[[noreturn]] void ThrowFileError(const char* what, const std::string& path, int error) {
-  throw Error(std::string(what) + " \"" + path + "\". " + std::strerror(error));
-}
 
 // Appends everything left in `fd`; returns 0 or the errno of a failed read.
 int AppendAll(int fd, SecureString& out) {
@@ -41,10 +38,10 @@ SecureString ReadDocument(const std::string& source) {
     return content;
   }
   const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) ThrowFileError("Cannot open file", source, errno);
+  if (fd < 0) platform::ThrowFileError("Cannot open file", source, errno);
   const int error = AppendAll(fd, content);
   ::close(fd);
-  if (error != 0) ThrowFileError("Cannot read file", source, error);
+  if (error != 0) platform::ThrowFileError("Cannot read file", source, error);
   return content;
 }
 

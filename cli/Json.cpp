@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "DocumentText.h"
 #include "core/Error.h"
 #include "store/TextCodec.h"
 
@@ -226,10 +227,7 @@ void AppendJson(const std::vector<PlainEntry>& entries, SecureString& out) {
 }
 
 std::vector<PlainEntry> ParseJson(std::string_view document) {
-  if (!IsValidUtf8(document)) throw Error("the document is not valid UTF-8");
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (document.starts_with(kByteOrderMark)) document.remove_prefix(kByteOrderMark.size());
-  return Parser(document).Document();
+  return Parser(DocumentText(document)).Document();
 }
 
 }  // namespace corvella::cli

@@ -10,7 +10,7 @@
 #include "Commands.h"
 #include "InputOutput.h"
 #include "core/Error.h"
-#include "platform/Paths.h"
+#include "platform/ProcessProtection.h"
 
 namespace {
 

@@ -9,8 +9,9 @@
 #include <QString>
 #include <utility>
 
-#include "core/Error.h"
 #include "Paths.h"
+#include "QtText.h"
+#include "core/Error.h"
 
 namespace corvella::platform {
 namespace {
@@ -21,8 +22,6 @@ std::string WithoutTrailingSlash(std::string path) {
   while (!path.empty() && path.back() == '/') path.pop_back();
   return path;
 }
-
-QString ToQString(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

@@ -14,12 +14,6 @@
 namespace corvella::platform {
 namespace {
 
-std::string SystemText(int error) { return std::strerror(error); }
-
-[[noreturn]] void ThrowFileError(const char* what, const std::string& path, int error) {
-  throw Error(std::string(what) + " \"" + path + "\". " + SystemText(error));
-}
-
 void SyncDirectory(const std::string& directory) {
   const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) ThrowFileError("Cannot open folder", directory, errno);
@@ -46,6 +40,10 @@ std::string DirectoryOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+void ThrowFileError(const char* what, const std::string& path, int error) {
+  throw Error(std::string(what) + " \"" + path + "\". " + std::strerror(error));
 }
 
 InputFile::InputFile(const std::string& path) : path_(path) {

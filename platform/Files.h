@@ -18,6 +18,10 @@ void CreateDirectories(const std::string& path);
 // Directory part of `path`, without a trailing separator.
 std::string DirectoryOf(const std::string& path);
 
+// Raises an Error that reads `<what> "<path>". <the system's text for the errno value>`, such as
+// `Cannot open file "/a/b". No such file or directory`.
+[[noreturn]] void ThrowFileError(const char* what, const std::string& path, int error);
+
 constexpr std::size_t kMaxReadSize = 8192;
 constexpr std::size_t kMaxWriteSize = 8192;
 

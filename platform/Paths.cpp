@@ -1,8 +1,6 @@
 #include "Paths.h"
 
 #include <pwd.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -49,11 +47,5 @@ const std::string& ProgramDir() {
 std::string UserDataDir() { return XdgDir("XDG_DATA_HOME", ".local/share"); }
 
 std::string UserConfigDir() { return XdgDir("XDG_CONFIG_HOME", ".config"); }
-
-void DisableCoreDumps() {
-  const rlimit none{0, 0};
-  ::setrlimit(RLIMIT_CORE, &none);
-  ::prctl(PR_SET_DUMPABLE, 0);
-}
 
 }  // namespace corvella::platform

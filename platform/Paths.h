@@ -17,7 +17,4 @@ std::string UserDataDir();
 // Per-user configuration folder ($XDG_CONFIG_HOME, else ~/.config), with a trailing '/'.
 std::string UserConfigDir();
 
-// Keeps secrets out of core files: no core dump, no ptrace attach by other processes.
-void DisableCoreDumps();
-
 }  // namespace corvella::platform

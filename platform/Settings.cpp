@@ -5,17 +5,11 @@
 #include <QVariant>
 #include <utility>
 
-#include "core/Error.h"
 #include "Paths.h"
+#include "QtText.h"
+#include "core/Error.h"
 
 namespace corvella::platform {
-namespace {
-
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 std::string BoolToSetting(bool value) { return value ? "1" : "0"; }
 
@@ -28,10 +22,14 @@ Settings::Settings() : Settings(DefaultSettingsPath()) {}
 Settings::Settings(std::string filePath) : filePath_(std::move(filePath)) {}
 
 std::string Settings::ReadSetting(std::string_view name) const {
+  return Stored(name).value_or(std::string());
+}
+
+std::optional<std::string> Settings::Stored(std::string_view name) const {
   // A file that cannot be read reads as empty, like a missing one.
-  const QSettings settings(QString::fromStdString(filePath_), QSettings::IniFormat);
+  const QSettings settings(ToQString(filePath_), QSettings::IniFormat);
   const QString key = ToQString(name);
-  if (!settings.contains(key)) return {};
+  if (!settings.contains(key)) return std::nullopt;
   const QVariant value = settings.value(key);
   if (value.typeId() != QMetaType::QString) {
     throw Error("Invalid data type for '" + std::string(name) + "'");
@@ -40,7 +38,7 @@ std::string Settings::ReadSetting(std::string_view name) const {
 }
 
 void Settings::WriteSetting(std::string_view name, std::string_view data) {
-  QSettings settings(QString::fromStdString(filePath_), QSettings::IniFormat);
+  QSettings settings(ToQString(filePath_), QSettings::IniFormat);
   // A QString value is written as a plain `Name=value` line, quoted or escaped only where the
   // INI syntax needs it, so it reads back as the same string.
   settings.setValue(ToQString(name), ToQString(data));
@@ -49,5 +47,18 @@ void Settings::WriteSetting(std::string_view name, std::string_view data) {
     throw Error("Failed to set data for '" + std::string(name) + "'");
   }
 }
+
+std::string Settings::Read(Option option) const {
+  const OptionKey key = KeyOf(option);
+  return Stored(key.name).value_or(std::string(key.defaultValue));
+}
+
+bool Settings::ReadFlag(Option option) const { return SettingToBool(Read(option)); }
+
+void Settings::Write(Option option, std::string_view data) {
+  WriteSetting(KeyOf(option).name, data);
+}
+
+void Settings::WriteFlag(Option option, bool value) { Write(option, BoolToSetting(value)); }
 
 }  // namespace corvella::platform

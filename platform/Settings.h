@@ -1,9 +1,32 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace corvella::platform {
+
+// The program's stored options.
+enum class Option { CopyToClipboard, LockProgram, LockTime };
+
+// An option's value name in the settings file, and what a missing value stands for.
+struct OptionKey {
+  std::string_view name;
+  std::string_view defaultValue;
+};
+
+// The one place where the value names and defaults are written down.
+constexpr OptionKey KeyOf(Option option) {
+  switch (option) {
+    case Option::CopyToClipboard:
+      return {"CopyToClipboard", "0"};
+    case Option::LockProgram:
+      return {"LockProgram", "0"};
+    case Option::LockTime:
+      return {"LockTime", "10"};
+  }
+  return {};
+}
 
 // "1" for true, "0" for false: the form in which flags are stored.
 std::string BoolToSetting(bool value);
@@ -29,9 +52,22 @@ class Settings {
   // and writes it to disk before returning; any failure is an error.
   void WriteSetting(std::string_view name, std::string_view data);
 
+  // The option's stored value, or its default when the file or the value is missing. An empty
+  // stored value is not missing. Errors as ReadSetting.
+  std::string Read(Option option) const;
+  // True exactly when the option reads "1" (SettingToBool).
+  bool ReadFlag(Option option) const;
+  // Stores the option's value; errors as WriteSetting.
+  void Write(Option option, std::string_view data);
+  // Stores a flag as "1" or "0".
+  void WriteFlag(Option option, bool value);
+
   const std::string& FilePath() const { return filePath_; }
 
  private:
+  // The stored value, or nothing when the file or the value is missing.
+  std::optional<std::string> Stored(std::string_view name) const;
+
   std::string filePath_;
 };
 

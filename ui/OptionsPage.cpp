@@ -15,10 +15,6 @@
 namespace corvella {
 namespace {
 
-constexpr const char* kCopyToClipboard = "CopyToClipboard";
-constexpr const char* kLockProgram = "LockProgram";
-constexpr const char* kLockTime = "LockTime";
-constexpr int kDefaultTimeIndex = 5;  // "10"
 
 template <class Control>
 Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
@@ -44,7 +40,7 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
   lockTimeBox_ = Place(new QComboBox(this), "lockTimeBox", 132, 86, 49, 21);
   lockTimeBox_->addItems({"1", "2", "3", "4", "5", "10", "20", "40", "60"});
   lockTimeBox_->setMaxVisibleItems(10);
-  lockTimeBox_->setCurrentIndex(kDefaultTimeIndex);
+  SelectDefaultLockTime();
   auto* lockTimeLabel = Place(new QLabel(tr("minutes of inactivity"), this), "lockTimeLabel", 188, 89, 96, 13);
   loadOnStartupBox_ = Place(new QCheckBox(tr("Load on computer startup"), this), "loadOnStartupBox", 16,
                         136, 345, 17);
@@ -76,15 +72,15 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
 
 void OptionsPage::LoadSettings() {
   // The boxes start ticked; one that a stored flag unticks stores "0" as the user's click would.
-  const bool copyPassword = platform::SettingToBool(settings_.ReadSetting(kCopyToClipboard));
+  const bool copyPassword = settings_.ReadFlag(platform::Option::CopyToClipboard);
   copyPasswordBox_->setChecked(copyPassword);
   if (!copyPassword) SetCopyPassword(false);
-  const bool lockProgram = platform::SettingToBool(settings_.ReadSetting(kLockProgram));
+  const bool lockProgram = settings_.ReadFlag(platform::Option::LockProgram);
   lockProgramBox_->setChecked(lockProgram);
   if (!lockProgram) SetLockProgram(false);
-  lockTimeBox_->setCurrentIndex(kDefaultTimeIndex);
-  const int stored = lockTimeBox_->findText(FromBytes(settings_.ReadSetting(kLockTime)),
-                                       Qt::MatchExactly | Qt::MatchCaseSensitive);
+  SelectDefaultLockTime();
+  const int stored = lockTimeBox_->findText(FromBytes(settings_.Read(platform::Option::LockTime)),
+                                            Qt::MatchExactly | Qt::MatchCaseSensitive);
   if (stored >= 0) lockTimeBox_->setCurrentIndex(stored);
   emit LockPeriodChosen(SelectedMinutes());
 }
@@ -95,17 +91,17 @@ void OptionsPage::RefreshLoadOnStartup() {
 }
 
 void OptionsPage::SetCopyPassword(bool enabled) {
-  settings_.WriteSetting(kCopyToClipboard, platform::BoolToSetting(enabled));
+  settings_.WriteFlag(platform::Option::CopyToClipboard, enabled);
 }
 
 void OptionsPage::SetLockProgram(bool enabled) {
   emit LockProgramChosen(enabled);
-  settings_.WriteSetting(kLockProgram, platform::BoolToSetting(enabled));
+  settings_.WriteFlag(platform::Option::LockProgram, enabled);
 }
 
 void OptionsPage::SetLockTime() {
   emit LockPeriodChosen(SelectedMinutes());
-  settings_.WriteSetting(kLockTime, ToBytes(lockTimeBox_->currentText()));
+  settings_.Write(platform::Option::LockTime, ToBytes(lockTimeBox_->currentText()));
 }
 
 void OptionsPage::SetLoadOnStartup(bool enabled) {
@@ -114,6 +110,11 @@ void OptionsPage::SetLoadOnStartup(bool enabled) {
   } else {
     autostart_.RemoveFromStartup();
   }
+}
+
+void OptionsPage::SelectDefaultLockTime() {
+  const std::string_view period = platform::KeyOf(platform::Option::LockTime).defaultValue;
+  lockTimeBox_->setCurrentIndex(lockTimeBox_->findText(FromBytes(period)));
 }
 
 int OptionsPage::SelectedMinutes() const {

@@ -38,6 +38,7 @@ class OptionsPage final : public QWidget {
   void SetLockProgram(bool enabled);
   void SetLockTime();
   void SetLoadOnStartup(bool enabled);
+  void SelectDefaultLockTime();
   int SelectedMinutes() const;
 
   platform::Settings& settings_;

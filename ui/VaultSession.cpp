@@ -129,7 +129,7 @@ void VaultSession::OnClearClipboardTimeout() {
 }
 
 void VaultSession::GoToWebPage(const Entry& entry) {
-  if (platform::SettingToBool(settings_.ReadSetting("CopyToClipboard"))) CopyPassword(entry);
+  if (settings_.ReadFlag(platform::Option::CopyToClipboard)) CopyPassword(entry);
   QString address = FromBytes(entry.url);
   if (!BeginsWithHttp(address)) address.prepend(QLatin1String("http://"));
   platform::OpenWebAddress(address);

@@ -262,6 +262,7 @@ class ImportTest(CliTestCase):
             ("csv", b"password,siteName\r\np1,s1\r\n\r\n\"\",\"\"\n",
              [dict(blank, password=b"p1", siteName=b"s1"), blank]),
             ("csv", b"\xef\xbb\xbfurl\n", []),
+            ("json", b'\xef\xbb\xbf[{"url": "u"}]', [dict(blank, url=b"u")]),
         ]
         # Five characters, six bytes: long enough. A CR before the LF is not part of it.
         password = "pässw"
@@ -283,6 +284,7 @@ class ImportTest(CliTestCase):
             ("cut short", "json", b'[{"siteName": "s"', "sixsix", ["line 1"]),
             ("lone surrogate", "json", b'[{"url": "\\ud83d"}]', "sixsix", ["surrogate"]),
             ("not UTF-8", "json", b'[{"url": "\xe9"}]', "sixsix", ["UTF-8"]),
+            ("CSV not UTF-8", "csv", b"url\r\n\xe9\r\n", "sixsix", ["UTF-8"]),
             ("unknown column", "csv", b"siteName,notes\r\n", "sixsix", ['unknown column "notes"']),
             ("field count", "csv", b"siteName,url\r\na,b\r\nc\r\n", "sixsix", ["line 3"]),
             ("stray quote", "csv", b'url\r\na"b\r\n', "sixsix", ["line 2"]),

@@ -5,9 +5,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
-#include <optional>
 #include <string>
 
 #include "TestSupport.h"
@@ -15,27 +13,13 @@
 
 using corvella::platform::Autostart;
 using corvella::test::ErrorText;
-
-namespace {
-
-void WriteFile(const QString& path, const QByteArray& content) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  QCOMPARE(file.write(content), content.size());
-}
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-}  // namespace
+using corvella::test::ReadFile;
+using corvella::test::WriteFile;
 
 class AutostartTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
   void init();
 
   void ExecValue_data();
@@ -58,20 +42,13 @@ class AutostartTest : public QObject {
   }
   QString EntryPath() const { return configDir_ + "/autostart/Corvella.desktop"; }
 
-  QTemporaryDir configHome_;
-  std::optional<QTemporaryDir> dir_;
+  corvella::test::TestFolders folders_;
   QString configDir_;
 };
 
-void AutostartTest::initTestCase() {
-  QVERIFY(configHome_.isValid());
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome_.path()));
-}
-
 void AutostartTest::init() {
-  dir_.emplace();
-  QVERIFY(dir_->isValid());
-  configDir_ = dir_->filePath("config");
+  QVERIFY(folders_.SetUp());
+  configDir_ = folders_.FilePath("config");
   QVERIFY(QDir().mkpath(configDir_));
 }
 
@@ -128,10 +105,10 @@ void AutostartTest::AddedEntryLaunchesProgram() {
   const QString gio = QStandardPaths::findExecutable("gio");
   if (gio.isEmpty()) QSKIP("gio is not installed");
 
-  const QString folder = dir_->filePath("odd \"dir\" $HOME `x` back\\slash it's; tab\there");
+  const QString folder = folders_.FilePath("odd \"dir\" $HOME `x` back\\slash it's; tab\there");
   QVERIFY(QDir().mkpath(folder));
   const QString program = folder + "/corvella";
-  const QString marker = dir_->filePath("launched");
+  const QString marker = folders_.FilePath("launched");
   WriteFile(program, "#!/bin/sh\nprintf '%s' \"$0\" > \"$CORVELLA_MARKER\"\n");
   QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
@@ -252,7 +229,7 @@ void AutostartTest::ConfigDirWithOrWithoutSlash() {
 void AutostartTest::DefaultFollowsXdgConfigHome() {
   Autostart autostart;
   QCOMPARE(QString::fromStdString(autostart.EntryPath()),
-           configHome_.path() + "/autostart/Corvella.desktop");
+           folders_.ConfigHome() + "/autostart/Corvella.desktop");
   autostart.AddToStartup();
   // The running program's own path, quoted.
   const QByteArray exec =

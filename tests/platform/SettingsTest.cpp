@@ -1,13 +1,10 @@
 // The options file: what stored INI values read as, what writing leaves in the file, failures.
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <optional>
 #include <string>
 
 #include "TestSupport.h"
@@ -15,23 +12,16 @@
 
 using corvella::platform::BoolToSetting;
 using corvella::platform::DefaultSettingsPath;
+using corvella::platform::Option;
 using corvella::platform::Settings;
 using corvella::platform::SettingToBool;
 using corvella::test::ErrorText;
+using corvella::test::ReadFile;
+using corvella::test::WriteFile;
+
+Q_DECLARE_METATYPE(Option)
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& content) {
-  QDir().mkpath(QFileInfo(path).absolutePath());
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  QCOMPARE(file.write(content), content.size());
-}
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The value as parsed from the file on disk: a copy under a path that this process has not
 // read before, so that no settings cached in memory can answer.
@@ -48,7 +38,6 @@ class SettingsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
   void init();
 
   void ReadStoredValue_data();
@@ -62,24 +51,18 @@ class SettingsTest : public QObject {
   void ReadSeesChangeByAnotherTool();
   void WriteFailsWhenFolderIsBlocked();
   void BoolSettings();
+  void OptionKeys_data();
+  void OptionKeys();
   void DefaultPathFollowsXdgConfigHome();
 
  private:
-  QTemporaryDir configHome_;
-  std::optional<QTemporaryDir> dir_;
+  corvella::test::TestFolders folders_;
   QString path_;
 };
 
-void SettingsTest::initTestCase() {
-  // Anything that falls back to the default location stays in a temporary folder.
-  QVERIFY(configHome_.isValid());
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome_.path()));
-}
-
 void SettingsTest::init() {
-  dir_.emplace();
-  QVERIFY(dir_->isValid());
-  path_ = dir_->filePath("Corvella/Corvella.conf");
+  QVERIFY(folders_.SetUp());
+  path_ = folders_.FilePath("Corvella/Corvella.conf");
 }
 
 void SettingsTest::ReadStoredValue_data() {
@@ -213,13 +196,15 @@ void SettingsTest::ReadSeesChangeByAnotherTool() {
 
 void SettingsTest::WriteFailsWhenFolderIsBlocked() {
   // A file where the folder should be: the folder cannot be created, even by root.
-  const QString blocker = dir_->filePath("Corvella");
+  const QString blocker = folders_.FilePath("Corvella");
   WriteFile(blocker, "not a folder");
   Settings settings(path_.toStdString());
   QCOMPARE(ErrorText([&] { settings.WriteSetting("LockTime", "5"); }),
            QStringLiteral("Failed to set data for 'LockTime'"));
   QCOMPARE(ErrorText([&] { settings.WriteSetting("CopyToClipboard", "1"); }),
            QStringLiteral("Failed to set data for 'CopyToClipboard'"));
+  QCOMPARE(ErrorText([&] { settings.WriteFlag(Option::LockProgram, true); }),
+           QStringLiteral("Failed to set data for 'LockProgram'"));
   // The failed value is not reported as stored, and the blocking file is untouched.
   QCOMPARE(settings.ReadSetting("LockTime"), std::string());
   QCOMPARE(ReadFile(blocker), QByteArray("not a folder"));
@@ -234,8 +219,53 @@ void SettingsTest::BoolSettings() {
   QVERIFY(!SettingToBool(std::string_view("1\0", 2)));
 }
 
+void SettingsTest::OptionKeys_data() {
+  QTest::addColumn<Option>("option");
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<std::string>("defaultValue");
+  // The value names in the files that earlier runs wrote, and what a missing value stood for.
+  QTest::newRow("CopyToClipboard")
+      << Option::CopyToClipboard << "CopyToClipboard" << std::string("0");
+  QTest::newRow("LockProgram") << Option::LockProgram << "LockProgram" << std::string("0");
+  QTest::newRow("LockTime") << Option::LockTime << "LockTime" << std::string("10");
+}
+
+void SettingsTest::OptionKeys() {
+  QFETCH(Option, option);
+  QFETCH(QString, name);
+  QFETCH(std::string, defaultValue);
+  const QByteArray valueName = name.toUtf8();
+  Settings settings(path_.toStdString());
+
+  // No file, then a file without the value: the default, and reading creates nothing.
+  QCOMPARE(settings.Read(option), defaultValue);
+  QVERIFY(!QFileInfo::exists(path_));
+  WriteFile(path_, "[General]\nOther=1\n");
+  QCOMPARE(settings.Read(option), defaultValue);
+
+  // Stored under its value name and read back as stored; an empty value is not a missing one.
+  for (const std::string data : {"20", "", "01", "1"}) {
+    settings.Write(option, data);
+    QCOMPARE(ReadFromDisk(path_, valueName.constData()), data);
+    QCOMPARE(settings.Read(option), data);
+    QCOMPARE(settings.ReadFlag(option), data == "1");
+  }
+  settings.WriteFlag(option, false);
+  QCOMPARE(ReadFromDisk(path_, valueName.constData()), std::string("0"));
+  QVERIFY(!settings.ReadFlag(option));
+  settings.WriteFlag(option, true);
+  QCOMPARE(ReadFromDisk(path_, valueName.constData()), std::string("1"));
+  QVERIFY(settings.ReadFlag(option));
+  QCOMPARE(ReadFromDisk(path_, "Other"), std::string("1"));
+
+  // A refused value is named in the message.
+  WriteFile(path_, "[General]\n" + valueName + "=a, b\n");
+  QCOMPARE(ErrorText([&] { settings.Read(option); }), "Invalid data type for '" + name + "'");
+  QCOMPARE(ErrorText([&] { settings.ReadFlag(option); }), "Invalid data type for '" + name + "'");
+}
+
 void SettingsTest::DefaultPathFollowsXdgConfigHome() {
-  const QString expected = configHome_.path() + "/Corvella/Corvella.conf";
+  const QString expected = folders_.ConfigHome() + "/Corvella/Corvella.conf";
   QCOMPARE(QString::fromStdString(DefaultSettingsPath()), expected);
   Settings settings;
   QCOMPARE(QString::fromStdString(settings.FilePath()), expected);

@@ -1,0 +1,15 @@
+#include "DocumentText.h"
+
+#include "core/Error.h"
+#include "store/TextCodec.h"
+
+namespace corvella::cli {
+
+std::string_view DocumentText(std::string_view document) {
+  if (!IsValidUtf8(document)) throw Error("the document is not valid UTF-8");
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (document.starts_with(kByteOrderMark)) document.remove_prefix(kByteOrderMark.size());
+  return document;
+}
+
+}  // namespace corvella::cli
