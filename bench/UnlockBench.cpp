@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -29,8 +30,8 @@
 #include "store/PasswordStore.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
-#include "ui/VaultSession.h"
 #include "ui/MessageDialog.h"
+#include "ui/VaultSession.h"
 
 namespace {
 
@@ -84,10 +85,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::filesystem::path home = pattern;
-  struct RemoveOnExit {
-    std::filesystem::path path;
-    ~RemoveOnExit() { std::filesystem::remove_all(path); }
-  } cleanup{home};
+  const auto cleanup = qScopeGuard([&home] { std::filesystem::remove_all(home); });
   for (const char* folder : {"data", "config", "runtime"}) {
     std::filesystem::create_directory(home / folder);
   }

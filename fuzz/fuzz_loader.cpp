@@ -20,8 +20,8 @@
 
 #include "FuzzSupport.h"
 #include "platform/Files.h"
-#include "store/Errors.h"
 #include "store/CipherFraming.h"
+#include "store/Errors.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
 #include "store/SessionKey.h"

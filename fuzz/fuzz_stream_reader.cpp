@@ -19,7 +19,8 @@ const SessionKey key;
 
 std::vector<EntryPtr> Read(std::span<const unsigned char> stream) {
   std::vector<EntryPtr> entries;
-  ReadPasswordStream(stream, key, [&entries](EntryPtr entry) { entries.push_back(std::move(entry)); });
+  ReadPasswordStream(stream, key,
+                     [&entries](EntryPtr entry) { entries.push_back(std::move(entry)); });
   return entries;
 }
 

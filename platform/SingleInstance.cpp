@@ -161,9 +161,7 @@ class Connection : public QObject {
 }  // namespace
 
 SingleInstance::SingleInstance(QObject* parent)
-    : QObject(parent),
-      baseName_(BaseNameFor(CanonicalProgramPath())),
-      directory_(RuntimeDir()) {}
+    : QObject(parent), baseName_(BaseNameFor(CanonicalProgramPath())), directory_(RuntimeDir()) {}
 
 SingleInstance::~SingleInstance() {
   // Remove the socket before releasing the lock: afterwards its path may belong to a copy that
@@ -227,8 +225,8 @@ SingleInstance::LockResult SingleInstance::TryLock() {
     return LockResult::kUnavailable;
   };
   while (true) {
-    Descriptor lock(::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
-                           S_IRUSR | S_IWUSR));
+    Descriptor lock(
+        ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (lock.Get() < 0) return unavailable();
     if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
       return errno == EWOULDBLOCK ? LockResult::kHeld : unavailable();

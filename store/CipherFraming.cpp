@@ -36,7 +36,8 @@ template <class T>
 WipeOnExit(T&) -> WipeOnExit<T>;
 
 std::uint32_t StreamLength(std::uint64_t size) {
-  if (size > std::numeric_limits<std::uint32_t>::max()) throw Error("The password file is too large");
+  if (size > std::numeric_limits<std::uint32_t>::max())
+    throw Error("The password file is too large");
   return static_cast<std::uint32_t>(size);
 }
 

@@ -59,8 +59,7 @@ template <std::size_t N>
 std::array<unsigned char, N> Digest(const EVP_MD* md, std::span<const unsigned char> message) {
   std::array<unsigned char, N> digest{};
   unsigned int length = 0;
-  Check(EVP_Digest(message.data(), message.size(), digest.data(), &length, md, nullptr),
-        "digest");
+  Check(EVP_Digest(message.data(), message.size(), digest.data(), &length, md, nullptr), "digest");
   return digest;
 }
 
@@ -86,7 +85,8 @@ constexpr std::array<signed char, 256> MakeBase64Table() {
   std::array<signed char, 256> table{};
   for (auto& value : table) value = kBase64Invalid;
   const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
+  for (int i = 0; i < 64; ++i)
+    table[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
   table['='] = kBase64Pad;
   return table;
 }
@@ -105,7 +105,8 @@ Key128 Md5(std::span<const unsigned char> message) { return Digest<16>(Get().md5
 std::string Base64Encode(std::span<const unsigned char> bytes) {
   std::string text(4 * ((bytes.size() + 2) / 3), '\0');
   if (!bytes.empty()) {
-    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(), ToInt(bytes.size()));
+    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(),
+                    ToInt(bytes.size()));
   }
   return text;
 }
@@ -121,7 +122,9 @@ SecureBytes Base64Decode(std::string_view text) {
       if (digits[i] == kBase64Invalid) throw Error("Invalid Base64 text");
     }
     if (digits[0] == kBase64Pad || digits[1] == kBase64Pad) throw Error("Invalid Base64 text");
-    const auto value = [&](int i) { return digits[i] == kBase64Pad ? 0u : static_cast<unsigned>(digits[i]); };
+    const auto value = [&](int i) {
+      return digits[i] == kBase64Pad ? 0u : static_cast<unsigned>(digits[i]);
+    };
     const unsigned triple = value(0) << 18 | value(1) << 12 | value(2) << 6 | value(3);
     bytes.push_back(static_cast<unsigned char>(triple >> 16));
     if (digits[2] == kBase64Pad) continue;
@@ -164,8 +167,7 @@ Aes Aes::Cfb8(const Key128& key, Direction direction) {
 
 void Aes::Restart(const Block& iv) {
   // Sets the register only; the key schedule stays.
-  Check(EVP_CipherInit_ex2(context_->ctx, nullptr, nullptr, iv.data(), -1, nullptr),
-        "cipher init");
+  Check(EVP_CipherInit_ex2(context_->ctx, nullptr, nullptr, iv.data(), -1, nullptr), "cipher init");
 }
 
 void Aes::Apply(std::span<unsigned char> data) { Apply(data, data); }
@@ -184,8 +186,8 @@ std::unique_ptr<Aes::Context> Aes::Init(const void* cipher, const unsigned char*
                                         const unsigned char* iv, Direction direction) {
   auto context = std::make_unique<Aes::Context>();
   if (context->ctx == nullptr) ThrowLibraryError("cipher context");
-  Check(EVP_CipherInit_ex2(context->ctx, static_cast<const EVP_CIPHER*>(cipher), key, iv, direction == Direction::Encrypt ? 1 : 0,
-                           nullptr),
+  Check(EVP_CipherInit_ex2(context->ctx, static_cast<const EVP_CIPHER*>(cipher), key, iv,
+                           direction == Direction::Encrypt ? 1 : 0, nullptr),
         "cipher init");
   Check(EVP_CIPHER_CTX_set_padding(context->ctx, 0), "cipher padding");
   return context;

@@ -70,7 +70,8 @@ LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
   try {
     ReadPasswordStream(stream, sessionKey_, [this](EntryPtr entry) { AddEntry(std::move(entry)); });
   } catch (...) {
-    for (auto it = entries_.begin() + static_cast<std::ptrdiff_t>(before); it != entries_.end(); ++it) {
+    for (auto it = entries_.begin() + static_cast<std::ptrdiff_t>(before); it != entries_.end();
+         ++it) {
       (*it)->Wipe();
     }
     entries_.resize(before);

@@ -70,9 +70,9 @@ std::span<const unsigned char> StreamReader::ReadBytes(std::size_t count) {
 
 std::string_view StreamReader::NextString() {
   const auto prefix = ReadBytes(4);
-  const auto length = static_cast<std::int32_t>(
-      std::uint32_t{prefix[0]} | std::uint32_t{prefix[1]} << 8 | std::uint32_t{prefix[2]} << 16 |
-      std::uint32_t{prefix[3]} << 24);
+  const auto length =
+      static_cast<std::int32_t>(std::uint32_t{prefix[0]} | std::uint32_t{prefix[1]} << 8 |
+                                std::uint32_t{prefix[2]} << 16 | std::uint32_t{prefix[3]} << 24);
   if (length < 0) throw StreamReadError();
   const auto bytes = ReadBytes(static_cast<std::size_t>(length));
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};

@@ -70,7 +70,8 @@ std::string DisplayText(std::string_view bytes) {
   if (IsValidUtf8(bytes)) return std::string(bytes);
   std::string text;
   text.reserve(bytes.size() * 3);  // the longest decoding: three UTF-8 bytes per byte
-  for (const char byte : bytes) AppendUtf8(text, Windows1252ToCodePoint(static_cast<unsigned char>(byte)));
+  for (const char byte : bytes)
+    AppendUtf8(text, Windows1252ToCodePoint(static_cast<unsigned char>(byte)));
   return text;
 }
 

@@ -86,8 +86,9 @@ void CreatePasswordPanel::SubmitPassword() {
   if (first != repeatEdit_->text()) {
     RejectAndClear(tr("The passwords you enter don't match. Please enter the password again."));
   } else if (first.toUtf8().size() < static_cast<qsizetype>(kMinimumMasterPasswordLength)) {
-    RejectAndClear(tr("The password you entered is too short. Please enter a password that is "
-                      "at least 6 characters long"));
+    RejectAndClear(
+        tr("The password you entered is too short. Please enter a password that is "
+           "at least 6 characters long"));
   } else {
     emit PasswordChosen(first);
   }

@@ -68,8 +68,8 @@ EntryEditor::EntryEditor() : QDialog(nullptr) {
   cancelButton_ = new QPushButton(tr("Cancel"), this);
   cancelButton_->setObjectName(QStringLiteral("cancelButton"));
 
-  const QList<QWidget*> tabOrder = {siteNameEdit_, userNameEdit_,    urlEdit_, passwordEdit_,
-                                    generateButton_,      hidePasswordBox_, okButton_, cancelButton_};
+  const QList<QWidget*> tabOrder = {siteNameEdit_,   userNameEdit_,    urlEdit_,  passwordEdit_,
+                                    generateButton_, hidePasswordBox_, okButton_, cancelButton_};
   for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
   connect(hidePasswordBox_, &QCheckBox::toggled, this, &EntryEditor::SetPasswordHidden);
@@ -96,8 +96,8 @@ void EntryEditor::ShowFields(const EntryFields& fields) {
 }
 
 EntryFields EntryEditor::Fields() const {
-  return {ToBytes(siteNameEdit_->text()), ToBytes(urlEdit_->text()),
-          ToBytes(userNameEdit_->text()), ToSecretBytes(passwordEdit_->text())};
+  return {ToBytes(siteNameEdit_->text()), ToBytes(urlEdit_->text()), ToBytes(userNameEdit_->text()),
+          ToSecretBytes(passwordEdit_->text())};
 }
 
 void EntryEditor::showEvent(QShowEvent* event) {
@@ -142,7 +142,7 @@ void EntryEditor::LayOutControls() {
   generateButton_->setGeometry(24, 152 + drop, 89, 25);
   // Wider only where the desktop font needs more room than the design's 97 pixels.
   hidePasswordBox_->setGeometry(128, 157 + drop, std::max(97, hidePasswordBox_->sizeHint().width()),
-                               17);
+                                17);
   okButton_->setGeometry(271 + grow, 170 + drop, 75, 25);
   cancelButton_->setGeometry(359 + grow, 170 + drop, 75, 25);
 }
@@ -152,7 +152,7 @@ void EntryEditor::SetPasswordHidden(bool hidden) {
   if (!hidden) {
     // Shown, the password is still no text for input methods to learn or complete.
     passwordEdit_->setInputMethodHints(passwordEdit_->inputMethodHints() | Qt::ImhSensitiveData |
-                                      Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
+                                       Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
   }
 }
 

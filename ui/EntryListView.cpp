@@ -58,8 +58,7 @@ void EntryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   const bool selected = option.state & QStyle::State_Selected;
   const QPalette& palette = option.palette;
   const QColor background = palette.color(selected ? QPalette::Highlight : QPalette::Base);
-  const QColor foreground =
-      palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+  const QColor foreground = palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
   const QRect& r = option.rect;
   painter->save();
   painter->fillRect(r, background);
@@ -95,7 +94,7 @@ void EntryListView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 QItemSelectionModel::SelectionFlags EntryListView::selectionCommand(const QModelIndex& index,
-                                                                 const QEvent* event) const {
+                                                                    const QEvent* event) const {
   if (!index.isValid() && event != nullptr &&
       (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
        event->type() == QEvent::MouseMove)) {

@@ -69,7 +69,8 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
   connect(entryList_, &EntryListView::DoubleClicked, this, Guarded(this, &MainWindow::GoToWebPage));
   entryMenu_ = new QMenu(this);
   entryMenu_->setObjectName(QStringLiteral("entryMenu"));
-  entryMenu_->addAction(tr("Copy user name"), this, Guarded(this, &MainWindow::CopySelectedUserName))
+  entryMenu_
+      ->addAction(tr("Copy user name"), this, Guarded(this, &MainWindow::CopySelectedUserName))
       ->setObjectName(QStringLiteral("copyUserNameAction"));
   entryMenu_->addAction(tr("Copy password"), this, Guarded(this, &MainWindow::CopySelectedPassword))
       ->setObjectName(QStringLiteral("copyPasswordAction"));
@@ -101,9 +102,8 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
     optionsPage_->LoadSettings();
   } catch (const std::exception& error) {
     // Shown once the message loop runs; the options not yet loaded keep their first states.
-    QTimer::singleShot(0, this, [message = QString::fromUtf8(error.what())] {
-      ReportFailure(message);
-    });
+    QTimer::singleShot(0, this,
+                       [message = QString::fromUtf8(error.what())] { ReportFailure(message); });
   }
 }
 

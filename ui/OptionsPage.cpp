@@ -1,20 +1,19 @@
 #include "OptionsPage.h"
 
 #include <QCheckBox>
-#include <algorithm>
-#include <initializer_list>
 #include <QComboBox>
 #include <QLabel>
+#include <algorithm>
+#include <initializer_list>
 
-#include "platform/Autostart.h"
 #include "core/Error.h"
+#include "platform/Autostart.h"
 #include "platform/Settings.h"
 #include "ui/FailureHandler.h"
 #include "ui/Text.h"
 
 namespace corvella {
 namespace {
-
 
 template <class Control>
 Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
@@ -33,22 +32,25 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
                                             "entry or using Go to Web Page "),
                                          this),
                            "copyPasswordBox", 16, 16, 537, 17);
-  auto* clipboardNote = Place(new QLabel(tr("(Password automatically erased after 30 seconds)"), this),
-                       "clipboardNote", 40, 40, 385, 13);
-  lockProgramBox_ = Place(new QCheckBox(tr("Lock program after "), this), "lockProgramBox", 16, 88,
-                         113, 17);
+  auto* clipboardNote =
+      Place(new QLabel(tr("(Password automatically erased after 30 seconds)"), this),
+            "clipboardNote", 40, 40, 385, 13);
+  lockProgramBox_ =
+      Place(new QCheckBox(tr("Lock program after "), this), "lockProgramBox", 16, 88, 113, 17);
   lockTimeBox_ = Place(new QComboBox(this), "lockTimeBox", 132, 86, 49, 21);
   lockTimeBox_->addItems({"1", "2", "3", "4", "5", "10", "20", "40", "60"});
   lockTimeBox_->setMaxVisibleItems(10);
   SelectDefaultLockTime();
-  auto* lockTimeLabel = Place(new QLabel(tr("minutes of inactivity"), this), "lockTimeLabel", 188, 89, 96, 13);
-  loadOnStartupBox_ = Place(new QCheckBox(tr("Load on computer startup"), this), "loadOnStartupBox", 16,
-                        136, 345, 17);
+  auto* lockTimeLabel =
+      Place(new QLabel(tr("minutes of inactivity"), this), "lockTimeLabel", 188, 89, 96, 13);
+  loadOnStartupBox_ = Place(new QCheckBox(tr("Load on computer startup"), this), "loadOnStartupBox",
+                            16, 136, 345, 17);
   // The design's pixel sizes assume a small 8-point face: controls grow to their text at the
   // desktop's font, and the lock line "[box] Lock program after [10] minutes of inactivity" keeps
   // its pieces side by side, centred on the drop-down list.
-  for (QWidget* control : std::initializer_list<QWidget*>{copyPasswordBox_, clipboardNote, lockProgramBox_,
-                                                          lockTimeBox_, lockTimeLabel, loadOnStartupBox_}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{copyPasswordBox_, clipboardNote, lockProgramBox_,
+                                       lockTimeBox_, lockTimeLabel, loadOnStartupBox_}) {
     control->resize(std::max(control->width(), control->sizeHint().width()),
                     std::max(control->height(), control->sizeHint().height()));
   }
@@ -63,7 +65,8 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
   lockProgramBox_->setChecked(true);
 
   // Only the user's changes write: clicked and activated, never toggled.
-  connect(copyPasswordBox_, &QCheckBox::clicked, this, Guarded(this, &OptionsPage::SetCopyPassword));
+  connect(copyPasswordBox_, &QCheckBox::clicked, this,
+          Guarded(this, &OptionsPage::SetCopyPassword));
   connect(lockProgramBox_, &QCheckBox::clicked, this, Guarded(this, &OptionsPage::SetLockProgram));
   connect(lockTimeBox_, &QComboBox::activated, this, Guarded(this, &OptionsPage::SetLockTime));
   connect(loadOnStartupBox_, &QCheckBox::clicked, this,

@@ -244,8 +244,7 @@ void SingleInstanceTest::LeftLockFileIsTakenOver_data() {
   QTest::newRow("garbage") << QByteArray("garbage\n") << qint64{60};
   QTest::newRow("naming a live process")
       << QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
-             QFile::encodeName(QFileInfo(QCoreApplication::applicationFilePath()).fileName()) +
-             '\n'
+             QFile::encodeName(QFileInfo(QCoreApplication::applicationFilePath()).fileName()) + '\n'
       << qint64{60};
   QTest::newRow("left a moment ago") << QByteArray() << qint64{0};
 }

@@ -20,8 +20,8 @@
 #include "TempDir.h"
 #include "core/Error.h"
 #include "platform/Files.h"
-#include "store/Errors.h"
 #include "store/CipherFraming.h"
+#include "store/Errors.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
 #include "store/SessionKey.h"
@@ -66,8 +66,8 @@ void AddAll(PasswordStore& store, const std::vector<Plain>& entries) {
 std::vector<Plain> Snapshot(const PasswordStore& store) {
   std::vector<Plain> result;
   for (const EntryPtr& entry : store.Entries()) {
-    result.push_back(
-        {entry->siteName, entry->url, entry->userName, std::string(entry->Password(store.Key()).View())});
+    result.push_back({entry->siteName, entry->url, entry->userName,
+                      std::string(entry->Password(store.Key()).View())});
   }
   return result;
 }

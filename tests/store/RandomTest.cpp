@@ -76,7 +76,6 @@ TEST(WipeString, AdvancesTheStateOncePerByteAndEmpties) {
   }
 }
 
-
 struct UniformCase {
   std::uint32_t range;
   std::vector<std::uint32_t> draws;  // the last one is accepted

@@ -28,17 +28,17 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Autostart.h"
 #include "core/Error.h"
+#include "platform/Autostart.h"
 #include "platform/Settings.h"
 #include "store/PasswordStore.h"
 #include "store/SessionKey.h"
 #include "tests/ui/MainWindowTestSupport.h"
 #include "ui/Application.h"
+#include "ui/EntryEditor.h"
 #include "ui/EntryListView.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageDialog.h"
-#include "ui/EntryEditor.h"
 
 namespace corvella {
 namespace {
@@ -1117,7 +1117,8 @@ void EntryCommandsTest::shortcutMenu() {
   }
 
   QCOMPARE(menuName, QStringLiteral("entryMenu"));
-  QCOMPARE(menuItems, (QStringList{"copyUserNameAction=Copy user name", "copyPasswordAction=Copy password"}));
+  QCOMPARE(menuItems,
+           (QStringList{"copyUserNameAction=Copy user name", "copyPasswordAction=Copy password"}));
   // The row under the pointer is selected before the menu shows.
   QCOMPARE(selectedWhileOpen, selectedAfter);
   QCOMPARE(SelectedRow(), selectedAfter);

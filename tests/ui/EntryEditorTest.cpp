@@ -18,8 +18,8 @@
 #include <memory>
 
 #include "ui/Application.h"
-#include "ui/MessageDialog.h"
 #include "ui/EntryEditor.h"
+#include "ui/MessageDialog.h"
 
 using corvella::EntryEditor;
 using corvella::EntryFields;
@@ -178,8 +178,9 @@ void EntryEditorTest::startsWithTheDesignLayout() {
     }
     widget = widget->nextInFocusChain();
   } while (widget != Field(form, "siteNameEdit"));
-  QCOMPARE(tabOrder, QStringList({"siteNameEdit", "userNameEdit", "urlEdit", "passwordEdit",
-                                  "generateButton", "hidePasswordBox", "okButton", "cancelButton"}));
+  QCOMPARE(tabOrder,
+           QStringList({"siteNameEdit", "userNameEdit", "urlEdit", "passwordEdit", "generateButton",
+                        "hidePasswordBox", "okButton", "cancelButton"}));
 
   form.show();
   QCOMPARE(form.focusWidget(), Field(form, "siteNameEdit"));

@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Autostart.h"
 #include "core/Error.h"
+#include "platform/Autostart.h"
 #include "platform/Files.h"
 #include "platform/Settings.h"
 #include "store/CipherFraming.h"
@@ -31,8 +31,8 @@
 #include "store/SessionKey.h"
 #include "tests/ui/MainWindowTestSupport.h"
 #include "ui/Application.h"
-#include "ui/EntryListView.h"
 #include "ui/EntryEditor.h"
+#include "ui/EntryListView.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageDialog.h"
 
@@ -389,12 +389,11 @@ void MainWindowTest::createRefusedWhenFileAppeared() {
 
   const QStringList messages = TakeMessages();
   QCOMPARE(messages.size(), 1);
-  QVERIFY2(
-      QRegularExpression(
-          QStringLiteral(R"(^Information: Assertion failure \(VaultSession, line \d+\)$)"))
-          .match(messages.first())
-          .hasMatch(),
-      qPrintable(messages.first()));
+  QVERIFY2(QRegularExpression(
+               QStringLiteral(R"(^Information: Assertion failure \(VaultSession, line \d+\)$)"))
+               .match(messages.first())
+               .hasMatch(),
+           qPrintable(messages.first()));
   QCOMPARE(ReadAll(QString::fromStdString(VaultPath())), theirs);
   QCOMPARE(QDir(Path("data/Corvella")).entryList(QDir::Files | QDir::Hidden),
            QStringList{QStringLiteral("Passwords.dat")});
@@ -638,8 +637,8 @@ void MainWindowTest::refusedWhileLocked_data() {
 
   QTest::newRow("Ctrl+N in the unlock field") << "Ctrl+N" << false << false;
   QTest::newRow("Ctrl+N in the list") << "Ctrl+N" << false << true;
-  for (const char* button : {"newPasswordActionButton", "webPageActionButton",
-                             "editActionButton", "deleteActionButton"}) {
+  for (const char* button : {"newPasswordActionButton", "webPageActionButton", "editActionButton",
+                             "deleteActionButton"}) {
     QTest::newRow(button) << button << false << true;
   }
   QTest::newRow("Ctrl+N, creating") << "Ctrl+N" << true << false;

@@ -451,7 +451,8 @@ void SidePanelButtonTest::Group() {
   if (route != Route::ReleaseInside) {
     MoveHeld(button, outside);
     // Outside while following: up again, or still down.
-    QCOMPARE(button->ButtonState(), wasDown ? SidePanelButton::State::Down : SidePanelButton::State::Up);
+    QCOMPARE(button->ButtonState(),
+             wasDown ? SidePanelButton::State::Down : SidePanelButton::State::Up);
     const QString mismatch =
         FrameMismatch(Grab(button), wasDown ? Look::Sunken : Look::None, kPanelGray);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));

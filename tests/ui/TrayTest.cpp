@@ -16,10 +16,10 @@
 #include "ui/TrayMenu.h"
 #include "ui/controls/TrayIcon.h"
 
+using corvella::Entry;
 using corvella::EntryPtr;
 using corvella::MenuCaption;
 using corvella::RebuildTrayMenu;
-using corvella::Entry;
 using corvella::TrayIcon;
 
 namespace {
@@ -185,8 +185,7 @@ class TrayTest : public QObject {
     actions[1]->trigger();
     actions[0]->trigger();
     actions[2]->trigger();
-    QCOMPARE(chosen,
-             (std::vector<Entry*>{entries[1].get(), entries[0].get(), entries[2].get()}));
+    QCOMPARE(chosen, (std::vector<Entry*>{entries[1].get(), entries[0].get(), entries[2].get()}));
     QVERIFY(entries[1]->Password(testKey).View() == "second");
     QCOMPARE(exits, 0);
     actions[4]->trigger();

@@ -27,8 +27,8 @@
 #include "store/CipherFraming.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
-#include "ui/FailureHandler.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/FailureHandler.h"
 #include "ui/VaultSession.h"
 
 namespace corvella {

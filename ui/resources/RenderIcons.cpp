@@ -66,8 +66,7 @@ int main(int argc, char** argv) {
       "#include \"ui/IconImages.h\"\n\n"
       "namespace corvella {\n"
       "namespace {\n\n" +
-      arrays +
-      "\nconst IconImage kImages[] = {\n" + table +
+      arrays + "\nconst IconImage kImages[] = {\n" + table +
       "};\n\n"
       "}  // namespace\n\n"
       "std::span<const IconImage> IconImages() { return kImages; }\n\n"
