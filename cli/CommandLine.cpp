@@ -54,38 +54,38 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
       return arguments[++i];
     };
     if (name == "--file") {
-      if (options.File) throw UsageError("--file is given twice");
-      options.File = value();
-      if (options.File->empty()) throw UsageError("--file needs a path");
+      if (options.file) throw UsageError("--file is given twice");
+      options.file = value();
+      if (options.file->empty()) throw UsageError("--file needs a path");
     } else if (name == "--format") {
-      if (options.DocumentFormat) throw UsageError("--format is given twice");
-      options.DocumentFormat = FormatNamed(value());
+      if (options.documentFormat) throw UsageError("--format is given twice");
+      options.documentFormat = FormatNamed(value());
     } else if (name == "--password-stdin") {
       if (equals != std::string::npos) throw UsageError("--password-stdin takes no value");
-      options.PasswordFromStdin = true;
+      options.passwordFromStdin = true;
     } else {
       throw UsageError("unknown option " + name);
     }
   }
 
   if (!command) throw UsageError("no command given");
-  options.Command = *command;
-  switch (options.Command) {
+  options.command = *command;
+  switch (options.command) {
     case CommandKind::List:
-      if (options.DocumentFormat) throw UsageError("list takes no --format");
+      if (options.documentFormat) throw UsageError("list takes no --format");
       if (!positional.empty()) throw UsageError("list takes no arguments");
       break;
     case CommandKind::Export:
       if (!positional.empty()) throw UsageError("export takes no arguments");
-      if (!options.DocumentFormat) options.DocumentFormat = Format::Json;
+      if (!options.documentFormat) options.documentFormat = Format::Json;
       break;
     case CommandKind::Import:
-      if (!options.DocumentFormat) throw UsageError("import needs --format json or --format csv");
+      if (!options.documentFormat) throw UsageError("import needs --format json or --format csv");
       if (positional.size() != 1)
         throw UsageError("import needs one SOURCE (a file, or - for standard input)");
-      if (!options.File)
+      if (!options.file)
         throw UsageError("import needs --file with the path of the new password file");
-      options.Source = positional.front();
+      options.source = positional.front();
       break;
     case CommandKind::Help:
       break;

@@ -11,12 +11,12 @@ enum class CommandKind { Help, List, Export, Import };
 enum class Format { Json, Csv };
 
 struct Options {
-  CommandKind Command = CommandKind::Help;
-  std::optional<std::string> File;
-  std::optional<Format> DocumentFormat;
-  bool PasswordFromStdin = false;
+  CommandKind command = CommandKind::Help;
+  std::optional<std::string> file;
+  std::optional<Format> documentFormat;
+  bool passwordFromStdin = false;
   // The document to import: a path, or "-" for standard input.
-  std::string Source;
+  std::string source;
 };
 
 // Wrong use of the command line; the message names the problem in one line.

@@ -52,7 +52,7 @@ void CheckReadable(const std::string& path) {
 }
 
 SecureString ExistingMasterPassword(const Options& options) {
-  return options.PasswordFromStdin ? ReadPasswordFromStdin() : AskPassword(kPrompt);
+  return options.passwordFromStdin ? ReadPasswordFromStdin() : AskPassword(kPrompt);
 }
 
 SecureString NewMasterPassword(const Options& options) {
@@ -61,7 +61,7 @@ SecureString NewMasterPassword(const Options& options) {
     throw Error("The password you entered is too short. Please enter a password that is at least " +
                 std::to_string(kMinimumMasterPasswordLength) + " characters long");
   }
-  if (!options.PasswordFromStdin && AskPassword(kRepeatPrompt) != password) {
+  if (!options.passwordFromStdin && AskPassword(kRepeatPrompt) != password) {
     throw Error("The passwords you enter don't match.");
   }
   return password;
@@ -120,7 +120,7 @@ SecureString Export(const Options& options, const std::string& path) {
     plain[Field::Password] = SecureDisplayText(entry->Password(store.Key()).View());
   }
   SecureString out;
-  if (options.DocumentFormat == Format::Csv) {
+  if (options.documentFormat == Format::Csv) {
     AppendCsv(entries, out);
   } else {
     AppendJson(entries, out);
@@ -129,10 +129,10 @@ SecureString Export(const Options& options, const std::string& path) {
 }
 
 std::vector<PlainEntry> ReadImportDocument(const Options& options) {
-  const std::string name = options.Source == "-" ? "standard input" : options.Source;
-  const SecureString document = ReadDocument(options.Source);
+  const std::string name = options.source == "-" ? "standard input" : options.source;
+  const SecureString document = ReadDocument(options.source);
   try {
-    return options.DocumentFormat == Format::Csv ? ParseCsv(document.View())
+    return options.documentFormat == Format::Csv ? ParseCsv(document.View())
                                                  : ParseJson(document.View());
   } catch (const Error& error) {
     throw Error("Cannot import " + name + ": " + error.what());
@@ -169,9 +169,9 @@ SecureString Import(const Options& options, const std::string& path) {
   if (PathExists(path)) throw Error("The file " + path + " already exists");
   // With the password on standard input, the document may follow it there.
   SecureString password;
-  if (options.PasswordFromStdin) password = NewMasterPassword(options);
+  if (options.passwordFromStdin) password = NewMasterPassword(options);
   const std::vector<PlainEntry> entries = ReadImportDocument(options);
-  if (!options.PasswordFromStdin) password = NewMasterPassword(options);
+  if (!options.passwordFromStdin) password = NewMasterPassword(options);
 
   PasswordStore store;
   for (const PlainEntry& plain : entries) {
@@ -192,13 +192,13 @@ SecureString Import(const Options& options, const std::string& path) {
 }  // namespace
 
 SecureString RunCommand(const Options& options) {
-  switch (options.Command) {
+  switch (options.command) {
     case CommandKind::List:
-      return List(options, options.File.value_or(GetPasswordFileName()));
+      return List(options, options.file.value_or(GetPasswordFileName()));
     case CommandKind::Export:
-      return Export(options, options.File.value_or(GetPasswordFileName()));
+      return Export(options, options.file.value_or(GetPasswordFileName()));
     case CommandKind::Import:
-      return Import(options, *options.File);
+      return Import(options, *options.file);
     case CommandKind::Help:
       break;
   }

@@ -117,7 +117,7 @@ void AppendCsv(const std::vector<PlainEntry>& entries, SecureString& out) {
   }
   for (const PlainEntry& entry : entries) {
     for (std::size_t f = 0; f < kFieldCount; ++f) {
-      AppendField(entry.Fields[f].View(), out);
+      AppendField(entry.fields[f].View(), out);
       out += f + 1 < kFieldCount ? "," : "\r\n";
     }
   }

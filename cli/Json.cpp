@@ -218,7 +218,7 @@ void AppendJson(const std::vector<PlainEntry>& entries, SecureString& out) {
       out += "    ";
       AppendString(kFieldNames[f], out);
       out += ": ";
-      AppendString(entries[i].Fields[f].View(), out);
+      AppendString(entries[i].fields[f].View(), out);
       out += f + 1 < kFieldCount ? ",\n" : "\n";
     }
     out += i + 1 < entries.size() ? "  },\n" : "  }\n";

@@ -18,11 +18,11 @@ constexpr std::array<std::string_view, kFieldCount> kFieldNames = {"siteName", "
 
 // One entry as UTF-8 text, outside the store: what an export writes and an import reads.
 struct PlainEntry {
-  std::array<SecureString, kFieldCount> Fields;
+  std::array<SecureString, kFieldCount> fields;
 
-  SecureString& operator[](Field field) { return Fields[static_cast<std::size_t>(field)]; }
+  SecureString& operator[](Field field) { return fields[static_cast<std::size_t>(field)]; }
   const SecureString& operator[](Field field) const {
-    return Fields[static_cast<std::size_t>(field)];
+    return fields[static_cast<std::size_t>(field)];
   }
 };
 

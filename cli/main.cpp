@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
   corvella::platform::DisableCoreDumps();
   try {
     const Options options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (options.Command == CommandKind::Help) {
+    if (options.command == CommandKind::Help) {
       WriteAll(STDOUT_FILENO, UsageText(), "standard output");
       return 0;
     }

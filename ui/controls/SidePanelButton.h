@@ -15,8 +15,8 @@ namespace corvella {
 // Put the buttons of a panel into an exclusive QButtonGroup so that exactly one stays selected.
 class SidePanelButton : public QAbstractButton {
   Q_OBJECT
-  Q_PROPERTY(QColor Color READ Color WRITE SetColor)
-  Q_PROPERTY(QPixmap Glyph READ Glyph WRITE SetGlyph)
+  Q_PROPERTY(QColor color READ Color WRITE SetColor)
+  Q_PROPERTY(QPixmap glyph READ Glyph WRITE SetGlyph)
 
  public:
   enum class State { Up, Disabled, Pressed, Down };
