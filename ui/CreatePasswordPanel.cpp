@@ -21,8 +21,7 @@ const char* const kIntroduction =
     "<p style=\"margin:0; font-size:10pt\">Enter the master password you wish to use to access "
     "Corvella. </p>"
     "<p style=\"margin:0; font-size:10pt\">Make sure you remember it, as otherwise you will not be "
-    "able to access the program </p>"
-    "<p style=\"margin:0; font-size:10pt\">or your passwords!</p>";
+    "able to access the program or your passwords!</p>";
 
 }  // namespace
 

@@ -160,7 +160,7 @@ void EntryEditor::FillGeneratedPassword() {
   if (!passwordEdit_->text().isEmpty() &&
       ShowMessage(MessageKind::Confirm,
                   tr("Are you sure you want to replace the existing password?"),
-                  MessageButtons::YesNo) == MessageAnswer::No) {
+                  MessageButtons::YesNo) != MessageAnswer::Yes) {
     return;
   }
   SecureString generated = GeneratePassword();

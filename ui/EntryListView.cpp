@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QIcon>
+#include <QMouseEvent>
 #include <QPainter>
 
 #include "ui/Icons.h"
@@ -43,14 +44,20 @@ EntryPtr EntryListModel::EntryAt(int row) const {
   return rows_[static_cast<std::size_t>(row)].entry;
 }
 
-EntryRowDelegate::EntryRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {
-  // The key is rendered at 16 x 16 on white, then stretched to 17 x 17.
-  QPixmap key(16, 16);
-  key.fill(Qt::white);
-  QPainter painter(&key);
-  ToolImage("key").paint(&painter, key.rect());
-  painter.end();
-  glyph_ = key;
+EntryRowDelegate::EntryRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+const QPixmap& EntryRowDelegate::Glyph(qreal devicePixelRatio) const {
+  // The key is rendered at 16 x 16 on white in the screen's pixels, then stretched to 17 x 17.
+  if (glyph_.isNull() || glyph_.devicePixelRatio() != devicePixelRatio) {
+    QPixmap key(QSize(16, 16) * devicePixelRatio);
+    key.setDevicePixelRatio(devicePixelRatio);
+    key.fill(Qt::white);
+    QPainter painter(&key);
+    ToolImage("key").paint(&painter, QRect(0, 0, 16, 16));
+    painter.end();
+    glyph_ = key;
+  }
+  return glyph_;
 }
 
 void EntryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -62,11 +69,12 @@ void EntryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   const QRect& r = option.rect;
   painter->save();
   painter->fillRect(r, background);
-  painter->drawPixmap(QRect(1, r.top() + 1, 17, 17), glyph_);
+  painter->drawPixmap(QRect(1, r.top() + 1, 17, 17), Glyph(painter->device()->devicePixelRatioF()));
   painter->setPen(foreground);
   painter->setFont(option.font);
   const QFontMetrics metrics(option.font);
-  painter->drawText(QPoint(19, r.top() + 2 + metrics.ascent()), index.data().toString());
+  const QString text = metrics.elidedText(index.data().toString(), Qt::ElideRight, r.right() - 19);
+  painter->drawText(QPoint(19, r.top() + 2 + metrics.ascent()), text);
   if (option.state & QStyle::State_HasFocus) {
     painter->setPen(QPen(foreground, 1, Qt::DotLine));
     painter->drawRect(r.adjusted(0, 0, -1, -1));
@@ -85,12 +93,15 @@ EntryListView::EntryListView(QWidget* parent)
   setItemDelegate(new EntryRowDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
+  // Rows are as wide as the list and cut long names, so there is nothing to scroll sideways.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
 void EntryListView::mouseDoubleClickEvent(QMouseEvent* event) {
   QListView::mouseDoubleClickEvent(event);
-  emit DoubleClicked();
+  // Only on a row: the empty space below the last one opens nothing.
+  if (indexAt(event->position().toPoint()).isValid()) emit DoubleClicked();
 }
 
 QItemSelectionModel::SelectionFlags EntryListView::selectionCommand(const QModelIndex& index,

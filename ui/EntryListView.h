@@ -34,7 +34,8 @@ class EntryListModel final : public QAbstractListModel {
   std::vector<Row> rows_;
 };
 
-// Draws a row: the key glyph on a white square, then the text at x 19.
+// Draws a row: the key glyph on a white square, then the text at x 19, cut with an ellipsis where
+// it would not fit.
 class EntryRowDelegate final : public QStyledItemDelegate {
  public:
   explicit EntryRowDelegate(QObject* parent);
@@ -42,8 +43,11 @@ class EntryRowDelegate final : public QStyledItemDelegate {
              const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+  // The key as drawn on a screen of this device pixel ratio, in its pixels.
+  const QPixmap& Glyph(qreal devicePixelRatio) const;
+
  private:
-  QPixmap glyph_;
+  mutable QPixmap glyph_;
 };
 
 // The list of entries by site name: single selection, 18-pixel rows, no sorting.
@@ -63,7 +67,7 @@ class EntryListView final : public QListView {
   EntryPtr EntryAt(int row) const { return model_->EntryAt(row); }
 
  signals:
-  // Anywhere in the list, also below the last row.
+  // A row was double-clicked; it is the selected one then.
   void DoubleClicked();
 
  protected:

@@ -78,6 +78,10 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
   pages_->addWidget(entryList_);
   pages_->addWidget(optionsPage_);
   setFixedSize(kClientWidth, kClientHeight);
+  // A window of fixed size has nothing to maximise.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
 
   connect(optionsPage_, &OptionsPage::LockPeriodChosen, &session_, &VaultSession::SetLockPeriod);
   connect(optionsPage_, &OptionsPage::LockProgramChosen, &session_, &VaultSession::SetAutoLock);

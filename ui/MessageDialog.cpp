@@ -75,6 +75,8 @@ MessageAnswer ShowMessage(MessageKind kind, const QString& text, MessageButtons 
   if (const MessageResponder responder = Responder()) return responder(kind, text, buttons);
 
   MessageBox box;
+  box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                     Qt::WindowCloseButtonHint);
   box.setWindowTitle(MessageCaption(kind));
   box.setIcon(IconOf(kind));
   box.setTextFormat(Qt::PlainText);

@@ -33,7 +33,7 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
                                          this),
                            "copyPasswordBox", 16, 16, 537, 17);
   auto* clipboardNote =
-      Place(new QLabel(tr("(Password automatically erased after 30 seconds)"), this),
+      Place(new QLabel(tr("(Password automatically erased after 10 seconds)"), this),
             "clipboardNote", 40, 40, 385, 13);
   lockProgramBox_ =
       Place(new QCheckBox(tr("Lock program after "), this), "lockProgramBox", 16, 88, 113, 17);

@@ -8,6 +8,9 @@
 namespace corvella {
 namespace {
 
+// In average character widths.
+constexpr int kMaxItemTextWidth = 48;
+
 bool IsFreeKey(QChar key, const QString& takenKeys) {
   return QLatin1String(kAccessKeys).contains(key) && !takenKeys.contains(key);
 }
@@ -53,7 +56,11 @@ void RebuildTrayMenu(QMenu& menu, const std::vector<EntryPtr>& entries,
   bool hasItems = false;
   for (const EntryPtr& entry : entries) {
     if (entry == nullptr) continue;
-    QAction* item = menu.addAction(MenuCaption(FromBytes(entry->siteName), takenKeys));
+    // A long name is cut in the middle so that the menu stays narrow.
+    const QString name =
+        menu.fontMetrics().elidedText(FromBytes(entry->siteName), Qt::ElideMiddle,
+                                      kMaxItemTextWidth * menu.fontMetrics().averageCharWidth());
+    QAction* item = menu.addAction(MenuCaption(name, takenKeys));
     QObject::connect(item, &QAction::triggered, item, [onEntry, entry] {
       if (onEntry) onEntry(entry);
     });

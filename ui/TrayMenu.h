@@ -19,9 +19,10 @@ inline constexpr char kAccessKeys[] = "1234567890ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 QString MenuCaption(const QString& text, QString& takenKeys);
 
 // Refills the notification-area menu: one item per entry in list order, captioned with the site
-// name, then a separator (hidden while there are no entries) and "Exit". The old items are
-// removed and freed once control returns to the event loop. Each item keeps its own reference
-// to its entry, so an entry wiped by a lock while the menu is open is still handed to onEntry.
+// name (a long one cut in the middle), then a separator (hidden while there are no entries) and
+// "Exit". The old items are removed and freed once control returns to the event loop. Each item
+// keeps its own reference to its entry, so an entry wiped by a lock while the menu is open is still
+// handed to onEntry.
 void RebuildTrayMenu(QMenu& menu, const std::vector<EntryPtr>& entries,
                      const std::function<void(const EntryPtr&)>& onEntry,
                      const std::function<void()>& onExit);

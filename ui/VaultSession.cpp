@@ -6,6 +6,7 @@
 #include "platform/Shell.h"
 #include "store/Errors.h"
 #include "store/MasterPassword.h"
+#include "store/TextCodec.h"
 #include "ui/FailureHandler.h"
 #include "ui/Text.h"
 
@@ -129,6 +130,9 @@ void VaultSession::OnClearClipboardTimeout() {
 }
 
 void VaultSession::GoToWebPage(const Entry& entry) {
+  if (entry.url.empty()) {
+    throw Error("The entry \"" + DisplayText(entry.siteName) + "\" has no web address");
+  }
   if (settings_.ReadFlag(platform::Option::CopyToClipboard)) CopyPassword(entry);
   QString address = FromBytes(entry.url);
   if (!BeginsWithHttp(address)) address.prepend(QLatin1String("http://"));

@@ -79,7 +79,7 @@ class VaultSession final : public QObject {
   void OnClearClipboardTimeout();
 
   // Opens the entry's address, "http://" in front unless it begins with "http"; with the option
-  // "CopyToClipboard" set the password is copied first.
+  // "CopyToClipboard" set the password is copied first. An entry without an address is refused.
   void GoToWebPage(const Entry& entry);
 
   // Every lock period the session locks itself while locking is switched on.

@@ -307,7 +307,7 @@ void EntryEditorTest::generateAsksBeforeReplacing_data() {
   QTest::newRow("empty field") << QString() << MessageAnswer::No << false << true;
   QTest::newRow("No keeps it") << "old-fake-pw" << MessageAnswer::No << true << false;
   QTest::newRow("Yes replaces it") << "old-fake-pw" << MessageAnswer::Yes << true << true;
-  QTest::newRow("closed box replaces it") << "old-fake-pw" << MessageAnswer::Cancel << true << true;
+  QTest::newRow("closed box keeps it") << "old-fake-pw" << MessageAnswer::Cancel << true << false;
 }
 
 void EntryEditorTest::generateAsksBeforeReplacing() {

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,6 +173,8 @@ class MainWindowTest : public QObject, public MainWindowFixture {
   void pageSwitchShowsAutostartEntry_data();
   void pageSwitchShowsAutostartEntry();
   void loadOnStartupClicks();
+
+  void longListFitsTheWindow();
 
  private:
   // The form and the controls the tests drive.
@@ -910,6 +913,29 @@ void MainWindowTest::loadOnStartupClicks() {
   QVERIFY(!ui_.startupBox->isChecked());
   QVERIFY(!QFile::exists(AutostartEntry()));
   QCOMPARE(window_->focusWidget(), ui_.startupBox);
+}
+
+// ---- The look ----
+
+void MainWindowTest::longListFitsTheWindow() {
+  QStringList sites;
+  for (int i = 0; i < 300; ++i) sites << QStringLiteral("Site %1").arg(i);
+  sites[1] = "Begin " + QString(500, u'x') + " End";
+  WriteVault(VaultPath(), sites, kVaultPassword);
+  QVERIFY(StartForm());
+  QVERIFY(UnlockWith(kVaultPassword));
+  QCOMPARE(ListRows().size(), 300);
+  // Nothing to scroll sideways; the long name is cut where the row ends.
+  QVERIFY(!ui_.list->horizontalScrollBar()->isVisible());
+  QCOMPARE(ui_.list->horizontalScrollBar()->maximum(), 0);
+  // A window of fixed size offers no maximise button.
+  QVERIFY(!(window_->windowFlags() & Qt::WindowMaximizeButtonHint));
+  // The key is drawn in the screen's own pixels, also at twice the density.
+  auto* delegate = dynamic_cast<EntryRowDelegate*>(ui_.list->itemDelegate());
+  QVERIFY(delegate != nullptr);
+  QCOMPARE(delegate->Glyph(2.0).size(), QSize(32, 32));
+  QCOMPARE(delegate->Glyph(2.0).devicePixelRatio(), 2.0);
+  QCOMPARE(delegate->Glyph(1.0).size(), QSize(16, 16));
 }
 
 }  // namespace corvella

@@ -171,6 +171,21 @@ class TrayTest : public QObject {
     QCOMPARE(Describe(menu), items);
   }
 
+  // A long site name would make the menu as wide as the screen: it is cut in the middle, its
+  // ends kept.
+  void LongSiteNameIsCut() {
+    const QByteArray name = "Begin " + QByteArray(2000, 'x') + " End";
+    QMenu menu;
+    RebuildTrayMenu(menu, {MakeEntry(name)}, {}, {});
+    const QString shown = Describe(menu).first();
+    QVERIFY(shown.startsWith(QStringLiteral("&Begin ")));
+    QVERIFY(shown.endsWith(QStringLiteral(" End")));
+    QVERIFY(shown.contains(QChar(0x2026)));
+    QVERIFY(menu.fontMetrics().horizontalAdvance(shown) <=
+            60 * menu.fontMetrics().averageCharWidth());
+    QVERIFY(menu.sizeHint().width() < 1000);
+  }
+
   void ItemsReachTheirOwnEntries() {
     const std::vector<EntryPtr> entries = {MakeEntry("Mail", "first"), MakeEntry("Mail", "second"),
                                            MakeEntry("Bank")};
