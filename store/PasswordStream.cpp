@@ -91,7 +91,8 @@ void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey&
 void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
                         const std::function<void(EntryPtr)>& add) {
   StreamReader reader(stream);
-  if (stream.size() < kStreamMarker.size()) throw InvalidPasswordError();
+  // No password makes a stream shorter than the marker: the file itself is cut short.
+  if (stream.size() < kStreamMarker.size()) throw StreamReadError();
   const auto marker = reader.ReadBytes(kStreamMarker.size());
   if (!std::equal(marker.begin(), marker.end(), kStreamMarker.begin())) {
     throw InvalidPasswordError();

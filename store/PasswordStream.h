@@ -46,7 +46,8 @@ void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey&
                          SecureBytes& stream);
 
 // Reads every record, handing each entry to `add` as soon as it is complete. Raises
-// InvalidPasswordError without the marker and StreamReadError for a damaged record. A single
+// InvalidPasswordError without the marker, and StreamReadError for a stream shorter than the
+// marker or a damaged record. A single
 // stray byte after the last record is ignored.
 // Each password is encrypted under `key` as soon as it is read.
 void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,

@@ -251,7 +251,14 @@ void MainWindow::CreateVault(const QString& password) {
 }
 
 void MainWindow::Unlock(const QString& password) {
-  const UnlockResult result = session_.Unlock(ToSecretBytes(password).View());
+  UnlockResult result;
+  try {
+    result = session_.Unlock(ToSecretBytes(password).View());
+  } catch (const std::exception& error) {
+    // The file, not the password, is at fault: an error of its own, not a refusal.
+    ShowMessage(MessageKind::Error, QString::fromUtf8(error.what()));
+    return;
+  }
   if (result == UnlockResult::WrongPassword) {
     ShowMessage(MessageKind::Error, tr("Invalid master password"));
   } else if (result == UnlockResult::UnlockedWithoutFile) {

@@ -56,12 +56,21 @@ void VaultSession::CreateVault(std::string_view password) {
 }
 
 UnlockResult VaultSession::Unlock(std::string_view typed) {
+  const std::string path = FilePath();
   LoadResult result;
   try {
-    result = OpenWithTypedPassword(store_, typed, FilePath());
-  } catch (const std::exception&) {
+    result = OpenWithTypedPassword(store_, typed, path);
+  } catch (const InvalidPasswordError&) {
     store_.WipeMasterPassword();
     return UnlockResult::WrongPassword;
+  } catch (const StreamReadError&) {
+    store_.WipeMasterPassword();
+    throw Error("The password file " + path +
+                " is damaged and cannot be read.\n\nRestore the file from backup and restart the "
+                "program.");
+  } catch (...) {
+    store_.WipeMasterPassword();
+    throw;
   }
   locked_ = false;
   emit Unlocked();

@@ -52,7 +52,8 @@ class VaultSession final : public QObject {
   // existing file is never overwritten; when the save fails the session stays locked.
   void CreateVault(std::string_view password);
   // Opens the password file with the typed master password (UTF-8). A missing file unlocks an
-  // empty vault, which the first change creates.
+  // empty vault, which the first change creates. A file that cannot be read or is damaged is an
+  // Error naming the file; only a wrong password is WrongPassword.
   UnlockResult Unlock(std::string_view typed);
   // Wipes the entries and the master password; nothing while locked or while an entry is being
   // edited.

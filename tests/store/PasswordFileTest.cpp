@@ -551,8 +551,9 @@ std::vector<StreamCase> StreamCases() {
        marker + one + std::string("\xFF\xFF\xFF\x7F", 4) + "End",
        Expect::Damaged,
        {}},
-      {"EmptyFile", "", Expect::WrongPassword, {}},
-      {"ShorterThanMarker", "QV", Expect::WrongPassword, {}},
+      // Shorter than the marker under any password: damaged, not a wrong password.
+      {"EmptyFile", "", Expect::Damaged, {}},
+      {"ShorterThanMarker", "QV", Expect::Damaged, {}},
       {"WrongMarker", "QVY" + one, Expect::WrongPassword, {}},
   };
 }

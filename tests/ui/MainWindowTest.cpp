@@ -121,7 +121,7 @@ QByteArrayList Snapshot(const QString& settingsPath, const QString& autostartDir
 }
 
 enum class Submit { OkButton, EnterInFirst, EnterInSecond };
-enum class Vault { WithEntries, Damaged, Windows1252, DeletedAfterShow };
+enum class Vault { WithEntries, Damaged, Empty, Windows1252, DeletedAfterShow };
 enum class LockState { Unlocked, Locked, Creating, EditorOpen };
 enum class LockTrigger { Button, Timer };
 
@@ -471,8 +471,17 @@ void MainWindowTest::unlock_data() {
                                   << kInvalidMasterPassword << QStringList() << QByteArray();
   QTest::newRow("empty field") << Vault::WithEntries << "" << Submit::OkButton
                                << kInvalidMasterPassword << QStringList() << QByteArray();
-  QTest::newRow("record cut short") << Vault::Damaged << right << Submit::EnterInFirst
-                                    << kInvalidMasterPassword << QStringList() << QByteArray();
+  const QString damaged = QStringLiteral(
+      "Error: The password file {path} is damaged and cannot be read.\n\nRestore the file from "
+      "backup and restart the program.");
+  // The file, not the password, is at fault: a message of its own, whatever was typed.
+  QTest::newRow("record cut short") << Vault::Damaged << right << Submit::EnterInFirst << damaged
+                                    << QStringList() << QByteArray();
+  QTest::newRow("record cut short, wrong password")
+      << Vault::Damaged << right.chopped(1) << Submit::EnterInFirst << kInvalidMasterPassword
+      << QStringList() << QByteArray();
+  QTest::newRow("empty file") << Vault::Empty << right << Submit::EnterInFirst << damaged
+                              << QStringList() << QByteArray();
   QTest::newRow("file made on Windows")
       << Vault::Windows1252 << QStringLiteral("Pässwort-1") << Submit::EnterInFirst << "" << sites
       << QByteArray("P\xe4sswort-1");
@@ -502,6 +511,9 @@ void MainWindowTest::unlock() {
       break;
     case Vault::Windows1252:
       WriteVault(VaultPath(), sites, "P\xe4sswort-1");
+      break;
+    case Vault::Empty:
+      QVERIFY(WriteAll(QString::fromStdString(VaultPath()), QByteArray()));
       break;
   }
   QVERIFY(StartForm());

@@ -367,21 +367,25 @@ void VaultSessionTest::unlock_data() {
   QTest::addColumn<int>("written");  // entries of kLogins in the file; -1: no file
   QTest::addColumn<int>("cut");      // bytes missing from the end of the last record
   QTest::addColumn<QByteArray>("typed");
-  QTest::addColumn<UnlockResult>("result");
+  QTest::addColumn<UnlockResult>("result");  // or, for a damaged file, an Error naming it
+  QTest::addColumn<bool>("damaged");
 
   const QByteArray right(kVaultPassword.data(), static_cast<qsizetype>(kVaultPassword.size()));
-  QTest::newRow("right password") << 3 << 0 << right << UnlockResult::Unlocked;
-  QTest::newRow("right password, empty vault") << 0 << 0 << right << UnlockResult::Unlocked;
-  QTest::newRow("wrong password") << 3 << 0 << QByteArray("correct horse 8")
-                                  << UnlockResult::WrongPassword;
-  QTest::newRow("empty password") << 3 << 0 << QByteArray() << UnlockResult::WrongPassword;
-  QTest::newRow("no file") << -1 << 0 << right << UnlockResult::UnlockedWithoutFile;
-  // A damaged file is refused as a wrong password, and the records read before the damage are
-  // not kept.
-  QTest::newRow("end tag cut short") << 3 << 3 << right << UnlockResult::WrongPassword;
-  QTest::newRow("length cut short") << 3 << 5 << right << UnlockResult::WrongPassword;
-  QTest::newRow("user name cut short")
-      << 3 << kEndTagBytes + 2 << right << UnlockResult::WrongPassword;
+  const auto row = [](const char* name, int written, int cut, const QByteArray& typed,
+                      UnlockResult result, bool damaged) {
+    QTest::newRow(name) << written << cut << typed << result << damaged;
+  };
+  row("right password", 3, 0, right, UnlockResult::Unlocked, false);
+  row("right password, empty vault", 0, 0, right, UnlockResult::Unlocked, false);
+  row("wrong password", 3, 0, "correct horse 8", UnlockResult::WrongPassword, false);
+  row("empty password", 3, 0, QByteArray(), UnlockResult::WrongPassword, false);
+  row("no file", -1, 0, right, UnlockResult::UnlockedWithoutFile, false);
+  // A damaged file is its own failure, not a wrong password, and the records read before the
+  // damage are not kept.
+  row("end tag cut short", 3, 3, right, UnlockResult::WrongPassword, true);
+  row("length cut short", 3, 5, right, UnlockResult::WrongPassword, true);
+  row("user name cut short", 3, kEndTagBytes + 2, right, UnlockResult::WrongPassword, true);
+  row("damaged file, wrong password", 3, 3, "correct horse 8", UnlockResult::WrongPassword, false);
 }
 
 void VaultSessionTest::unlock() {
@@ -389,6 +393,7 @@ void VaultSessionTest::unlock() {
   QFETCH(int, cut);
   QFETCH(QByteArray, typed);
   QFETCH(UnlockResult, result);
+  QFETCH(bool, damaged);
   const std::vector<Login> logins(kLogins.begin(), kLogins.begin() + std::max(written, 0));
   if (cut > 0) {
     WriteCutVault(VaultPath(), logins, cut);
@@ -397,7 +402,14 @@ void VaultSessionTest::unlock() {
   }
   QSignalSpy unlocked(session_.get(), &VaultSession::Unlocked);
 
-  QCOMPARE(session_->Unlock(std::string_view(typed.constData(), typed.size())), result);
+  const std::string_view typedBytes(typed.constData(), static_cast<std::size_t>(typed.size()));
+  if (damaged) {
+    const QString error = ErrorOf([&] { session_->Unlock(typedBytes); });
+    QVERIFY2(error.startsWith("The password file " + VaultFile() + " is damaged"),
+             qPrintable(error));
+  } else {
+    QCOMPARE(session_->Unlock(typedBytes), result);
+  }
 
   const bool opened = result != UnlockResult::WrongPassword;
   const std::vector<Login> expected =
