@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
     platform::SingleInstance instance;
     if (!instance.TryBecomePrimary()) return 0;
     platform::Settings settings;
+    settings.SetNoticeHandler(
+        [](const std::string& notice) { ReportFailureLater(QString::fromStdString(notice)); });
     platform::Autostart autostart;
     VaultSession session(settings);
     MainWindow window(session, settings, autostart);

@@ -43,17 +43,40 @@ void Settings::WriteSetting(std::string_view name, std::string_view data) {
   // INI syntax needs it, so it reads back as the same string.
   settings.setValue(ToQString(name), ToQString(data));
   settings.sync();
-  if (settings.status() != QSettings::NoError) {
-    throw Error("Failed to set data for '" + std::string(name) + "'");
+  switch (settings.status()) {
+    case QSettings::NoError:
+      return;
+    case QSettings::FormatError:
+      // Written all the same: Qt rewrote the file without the lines it could not read.
+      Notify("The settings file " + filePath_ + " had lines that could not be read; they were " +
+             "removed when '" + std::string(name) + "' was saved.");
+      return;
+    case QSettings::AccessError:
+      break;
+  }
+  throw Error("Failed to set data for '" + std::string(name) + "' in the settings file " +
+              filePath_);
+}
+
+void Settings::Notify(const std::string& notice) const {
+  if (noticeHandler_) noticeHandler_(notice);
+}
+
+std::string Settings::Read(Option option) {
+  const OptionKey key = KeyOf(option);
+  try {
+    return Stored(key.name).value_or(std::string(key.defaultValue));
+  } catch (const Error&) {
+    // Stored back as the default, so that it is told of once.
+    const std::string value(key.defaultValue);
+    WriteSetting(key.name, value);
+    Notify("The settings file " + filePath_ + " held an invalid value for '" +
+           std::string(key.name) + "'; it was reset to \"" + value + "\".");
+    return value;
   }
 }
 
-std::string Settings::Read(Option option) const {
-  const OptionKey key = KeyOf(option);
-  return Stored(key.name).value_or(std::string(key.defaultValue));
-}
-
-bool Settings::ReadFlag(Option option) const { return SettingToBool(Read(option)); }
+bool Settings::ReadFlag(Option option) { return SettingToBool(Read(option)); }
 
 void Settings::Write(Option option, std::string_view data) {
   WriteSetting(KeyOf(option).name, data);

@@ -1,5 +1,6 @@
 #include "ui/FailureHandler.h"
 
+#include <QTimer>
 #include <utility>
 
 #include "ui/MessageDialog.h"
@@ -23,6 +24,10 @@ void ReportFailure(const QString& message) {
   } else {
     ShowMessage(MessageKind::Information, message);
   }
+}
+
+void ReportFailureLater(const QString& message) {
+  QTimer::singleShot(0, [message] { ReportFailure(message); });
 }
 
 }  // namespace corvella

@@ -13,6 +13,9 @@ using FailureHandler = std::function<void(const QString& message)>;
 // An empty handler restores the default, an "Information" box with the message.
 void SetFailureHandler(FailureHandler handler);
 void ReportFailure(const QString& message);
+// The same once the message loop runs, for a problem met in the middle of other work that goes
+// on.
+void ReportFailureLater(const QString& message);
 
 // Runs `action`; an exception it throws goes to the failure handler.
 template <class Action>

@@ -44,6 +44,8 @@ class SettingsTest : public QObject {
   void ReadStoredValue();
   void ReadNonString_data();
   void ReadNonString();
+  void InvalidOptionIsResetAndToldOfOnce();
+  void UnreadableLinesAreToldOfAndTheValueSaved();
   void WriteRoundTrip_data();
   void WriteRoundTrip();
   void WriteLeavesPlainLines();
@@ -139,6 +141,36 @@ void SettingsTest::ReadNonString() {
   QCOMPARE(settings.ReadSetting("CopyToClipboard"), std::string("1"));
 }
 
+void SettingsTest::InvalidOptionIsResetAndToldOfOnce() {
+  WriteFile(path_, "[General]\nCopyToClipboard=a, b\nLockTime=20\n");
+  Settings settings(path_.toStdString());
+  QStringList notices;
+  settings.SetNoticeHandler(
+      [&notices](const std::string& notice) { notices << QString::fromStdString(notice); });
+  for (int read = 0; read < 3; ++read) QVERIFY(!settings.ReadFlag(Option::CopyToClipboard));
+  QCOMPARE(notices, QStringList{"The settings file " + path_ +
+                                " held an invalid value for 'CopyToClipboard'; it was reset to "
+                                "\"0\"."});
+  QCOMPARE(ReadFromDisk(path_, "CopyToClipboard"), std::string("0"));
+  QCOMPARE(settings.Read(Option::LockTime), std::string("20"));
+}
+
+void SettingsTest::UnreadableLinesAreToldOfAndTheValueSaved() {
+  // Read for the first time by this write: Qt finds the line it cannot read.
+  WriteFile(path_, "[General]\nLockTime=20\nsome text that is no setting\n");
+  Settings settings(path_.toStdString());
+  QStringList notices;
+  settings.SetNoticeHandler(
+      [&notices](const std::string& notice) { notices << QString::fromStdString(notice); });
+  settings.WriteSetting("CopyToClipboard", "1");
+  QCOMPARE(notices, QStringList{"The settings file " + path_ +
+                                " had lines that could not be read; they were removed when "
+                                "'CopyToClipboard' was saved."});
+  QCOMPARE(settings.ReadSetting("CopyToClipboard"), std::string("1"));
+  QCOMPARE(settings.ReadSetting("LockTime"), std::string("20"));
+  QVERIFY(!ReadFile(path_).contains("some text"));
+}
+
 void SettingsTest::WriteRoundTrip_data() {
   QTest::addColumn<std::string>("data");
   QTest::newRow("10") << std::string("10");
@@ -200,11 +232,11 @@ void SettingsTest::WriteFailsWhenFolderIsBlocked() {
   WriteFile(blocker, "not a folder");
   Settings settings(path_.toStdString());
   QCOMPARE(ErrorText([&] { settings.WriteSetting("LockTime", "5"); }),
-           QStringLiteral("Failed to set data for 'LockTime'"));
+           "Failed to set data for 'LockTime' in the settings file " + path_);
   QCOMPARE(ErrorText([&] { settings.WriteSetting("CopyToClipboard", "1"); }),
-           QStringLiteral("Failed to set data for 'CopyToClipboard'"));
+           "Failed to set data for 'CopyToClipboard' in the settings file " + path_);
   QCOMPARE(ErrorText([&] { settings.WriteFlag(Option::LockProgram, true); }),
-           QStringLiteral("Failed to set data for 'LockProgram'"));
+           "Failed to set data for 'LockProgram' in the settings file " + path_);
   // The failed value is not reported as stored, and the blocking file is untouched.
   QCOMPARE(settings.ReadSetting("LockTime"), std::string());
   QCOMPARE(ReadFile(blocker), QByteArray("not a folder"));
@@ -258,10 +290,10 @@ void SettingsTest::OptionKeys() {
   QVERIFY(settings.ReadFlag(option));
   QCOMPARE(ReadFromDisk(path_, "Other"), std::string("1"));
 
-  // A refused value is named in the message.
+  // A value that is not a plain string reads as the default, which is stored in its place.
   WriteFile(path_, "[General]\n" + valueName + "=a, b\n");
-  QCOMPARE(ErrorText([&] { settings.Read(option); }), "Invalid data type for '" + name + "'");
-  QCOMPARE(ErrorText([&] { settings.ReadFlag(option); }), "Invalid data type for '" + name + "'");
+  QCOMPARE(settings.Read(option), defaultValue);
+  QCOMPARE(ReadFromDisk(path_, valueName.constData()), defaultValue);
 }
 
 void SettingsTest::DefaultPathFollowsXdgConfigHome() {

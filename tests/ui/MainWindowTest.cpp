@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -169,6 +171,7 @@ class MainWindowTest : public QObject, public MainWindowFixture {
   void storedLockTime();
   void optionsThatFailToLoad_data();
   void optionsThatFailToLoad();
+  void webPageWithInvalidOption();
   void pickLockTime();
   void pageSwitchShowsAutostartEntry_data();
   void pageSwitchShowsAutostartEntry();
@@ -766,23 +769,34 @@ void MainWindowTest::storedLockTime() {
 
 void MainWindowTest::optionsThatFailToLoad_data() {
   QTest::addColumn<QByteArray>("lines");  // null: the settings folder is a file
-  QTest::addColumn<QString>("message");
+  QTest::addColumn<QString>("message");   // "{file}" stands for the settings file
   QTest::addColumn<bool>("copyTicked");
   QTest::addColumn<bool>("lockTicked");
+  QTest::addColumn<QString>("lockTime");
+  QTest::addColumn<QByteArray>("storedAfter");  // empty: not checked
 
-  // Loading stops at the failing value: later options keep their first states and the lock
-  // timer its first period.
+  // A value of the wrong type is told of once, naming the file and the value, and reset to its
+  // default; the other options load as stored.
+  const auto invalid = [](const char* name, const char* value) {
+    return QStringLiteral(
+               "Information: The settings file {file} held an invalid value for '%1'; "
+               "it was reset to \"%2\".")
+        .arg(QLatin1String(name), QLatin1String(value));
+  };
   QTest::newRow("CopyToClipboard a list")
-      << QByteArray("CopyToClipboard=0, 1\nLockProgram=0\nLockTime=1\n")
-      << "Information: Invalid data type for 'CopyToClipboard'" << true << true;
+      << QByteArray("CopyToClipboard=0, 1\nLockProgram=1\nLockTime=1\n")
+      << invalid("CopyToClipboard", "0") << false << true << "1" << QByteArray("CopyToClipboard=0");
   QTest::newRow("LockProgram a list")
-      << QByteArray("CopyToClipboard=1\nLockProgram=a, b\n")
-      << "Information: Invalid data type for 'LockProgram'" << true << true;
+      << QByteArray("CopyToClipboard=1\nLockProgram=a, b\n") << invalid("LockProgram", "0") << true
+      << false << "10" << QByteArray("LockProgram=0");
   QTest::newRow("LockTime a list")
       << QByteArray("CopyToClipboard=1\nLockProgram=0\nLockTime=1, 2\n")
-      << "Information: Invalid data type for 'LockTime'" << true << false;
+      << invalid("LockTime", "10") << true << false << "10" << QByteArray("LockTime=10");
+  // Loading stops at a value it cannot write: later options keep their first states.
   QTest::newRow("settings cannot be written")
-      << QByteArray() << "Information: Failed to set data for 'CopyToClipboard'" << false << true;
+      << QByteArray()
+      << "Information: Failed to set data for 'CopyToClipboard' in the settings file {file}"
+      << false << true << "10" << QByteArray();
 }
 
 void MainWindowTest::optionsThatFailToLoad() {
@@ -790,6 +804,8 @@ void MainWindowTest::optionsThatFailToLoad() {
   QFETCH(QString, message);
   QFETCH(bool, copyTicked);
   QFETCH(bool, lockTicked);
+  QFETCH(QString, lockTime);
+  QFETCH(QByteArray, storedAfter);
 
   if (lines.isNull()) {
     QVERIFY(WriteAll(Path("config/Corvella"), "not a folder"));
@@ -798,13 +814,36 @@ void MainWindowTest::optionsThatFailToLoad() {
   }
   WriteVault(VaultPath(), {"One"}, kVaultPassword);
   QVERIFY(StartForm());
+  message.replace(QStringLiteral("{file}"), SettingsPath());
   QCOMPARE(TakeMessages(), QStringList{message});
   QCOMPARE(ui_.copyBox->isChecked(), copyTicked);
   QCOMPARE(ui_.lockBox->isChecked(), lockTicked);
-  QCOMPARE(ui_.timeBox->currentText(), QStringLiteral("10"));
-  QCOMPARE(session_->LockPeriodMs(), VaultSession::kLockTimerStartMs);
-  QVERIFY(session_->MsUntilLock() >= 0);
+  QCOMPARE(ui_.timeBox->currentText(), lockTime);
+  QCOMPARE(session_->LockPeriodMs(),
+           lines.isNull() ? VaultSession::kLockTimerStartMs : lockTime.toInt() * 60'000);
   QCOMPARE(window_->focusWidget(), ui_.unlockField);
+  if (!storedAfter.isEmpty()) QVERIFY(ReadAll(SettingsPath()).contains(storedAfter + "\n"));
+}
+
+void MainWindowTest::webPageWithInvalidOption() {
+  WriteVault(VaultPath(), {"One"}, kVaultPassword);
+  QVERIFY(StartForm());
+  QVERIFY(UnlockWith(kVaultPassword));
+  // Another tool writes a list where a flag belongs: told of once, and the page opens each time.
+  QVERIFY(WriteSettings("CopyToClipboard=a, b\nLockProgram=1\n"));
+  ui_.list->setCurrentIndex(ui_.list->model()->index(0, 0));
+  QList<QUrl> opened;
+  UrlRecorder recorder;
+  QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
+  const auto unset =
+      qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); });
+  ClickNamed(QStringLiteral("webPageActionButton"));
+  ClickNamed(QStringLiteral("webPageActionButton"));
+  QCOMPARE(recorder.calls.size(), 2);
+  QCOMPARE(TakeMessages(),
+           QStringList{QStringLiteral("Information: The settings file %1 held an invalid value for "
+                                      "'CopyToClipboard'; it was reset to \"0\".")
+                           .arg(SettingsPath())});
 }
 
 void MainWindowTest::pickLockTime() {

@@ -41,6 +41,8 @@ class MainWindowFixture {
     QCOMPARE(VaultSession::FilePath(), VaultPath());
 
     settings_ = std::make_unique<platform::Settings>(Bytes(SettingsPath()));
+    settings_->SetNoticeHandler(
+        [](const std::string& notice) { ReportFailureLater(QString::fromStdString(notice)); });
     autostart_ =
         std::make_unique<platform::Autostart>(Bytes(Path("config")), std::string(kProgramPath));
     responder_ = std::make_unique<MessageDialogResponder>(
