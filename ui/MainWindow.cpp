@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QIcon>
 #include <QMenu>
 #include <QScopeGuard>
@@ -50,7 +51,7 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
                        platform::Autostart& autostart)
     : session_(session) {
   setObjectName(QStringLiteral("mainWindow"));
-  setWindowTitle(QStringLiteral("Corvella 1.0"));
+  ShowUnsavedChanges(false);
   setWindowIcon(WindowIcon());
 
   BuildToolBar();
@@ -89,6 +90,9 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
   connect(&session_, &VaultSession::Locked, this, &MainWindow::OnLocked);
   connect(&session_, &VaultSession::EntryAdded, entryList_, &EntryListView::AddRow);
   connect(&session_, &VaultSession::EntriesChanged, this, &MainWindow::RefreshList);
+  connect(&session_, &VaultSession::UnsavedChangesChanged, this, &MainWindow::ShowUnsavedChanges);
+  connect(&session_, &VaultSession::LockWaitsForUnsavedChanges, this,
+          Guarded(this, &MainWindow::LockWhenSettled));
 
   trayMenu_ = new QMenu(this);
   trayMenu_->setObjectName(QStringLiteral("trayMenu"));
@@ -294,7 +298,7 @@ void MainWindow::RunEditor(EntryEditor& editor, const std::function<void()>& aft
 void MainWindow::AddNewEntry() {
   session_.RequireUnlocked();
   EntryEditor editor;
-  RunEditor(editor, [&] { session_.AddEntry(editor.Fields()); });
+  RunEditor(editor, [&] { ApplyChange([&] { session_.AddEntry(editor.Fields()); }); });
 }
 
 void MainWindow::EditSelectedEntry() {
@@ -307,7 +311,7 @@ void MainWindow::EditSelectedEntry() {
   EntryEditor editor;
   editor.setWindowTitle(tr("Edit Password"));
   editor.ShowFields(session_.FieldsOf(*entry));
-  RunEditor(editor, [&] { session_.UpdateEntry(*entry, editor.Fields()); });
+  RunEditor(editor, [&] { ApplyChange([&] { session_.UpdateEntry(*entry, editor.Fields()); }); });
 }
 
 void MainWindow::DeleteSelectedEntry() {
@@ -323,7 +327,61 @@ void MainWindow::DeleteSelectedEntry() {
   if (ShowMessage(MessageKind::Confirm, question, MessageButtons::YesNo) != MessageAnswer::Yes) {
     return;
   }
-  session_.DeleteEntry(*entry);
+  ApplyChange([&] { session_.DeleteEntry(*entry); });
+}
+
+void MainWindow::ApplyChange(const std::function<void()>& change) {
+  try {
+    change();
+  } catch (const ChangeNotSavedError& error) {
+    ShowMessage(MessageKind::Error, QString::fromUtf8(error.what()));
+  }
+}
+
+void MainWindow::ShowUnsavedChanges(bool unsaved) {
+  setWindowTitle(unsaved ? tr("Corvella 1.0 (changes not saved)") : QStringLiteral("Corvella 1.0"));
+}
+
+bool MainWindow::SettleUnsavedChanges() {
+  while (session_.HasUnsavedChanges()) {
+    QString reason;
+    try {
+      session_.SaveChanges();
+      break;
+    } catch (const ChangeNotSavedError& error) {
+      reason = QString::fromStdString(error.Reason());
+    }
+    const QString question =
+        tr("Your changes could not be saved to the password file.\n\n%1\n\nRetry saving them, "
+           "discard them, or cancel?")
+            .arg(reason);
+    switch (ShowMessage(MessageKind::Warning, question, MessageButtons::RetryDiscardCancel)) {
+      case MessageAnswer::Retry:
+        continue;
+      case MessageAnswer::Discard:
+        session_.DiscardChanges();
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+void MainWindow::LockWhenSettled() {
+  // The lock timer may end again while the question is open.
+  if (settling_) return;
+  settling_ = true;
+  const auto settled = qScopeGuard([this] { settling_ = false; });
+  if (SettleUnsavedChanges()) session_.Lock();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (settling_ || !SettleUnsavedChanges()) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 void MainWindow::GoToWebPage() {
@@ -376,7 +434,7 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::Exit() { close(); }
 
-void MainWindow::LockNow() { session_.Lock(); }
+void MainWindow::LockNow() { LockWhenSettled(); }
 
 void MainWindow::ShowPasswordsPage() { pages_->setCurrentIndex(0); }
 

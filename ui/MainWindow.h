@@ -46,6 +46,9 @@ class MainWindow final : public QMainWindow {
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // Exit, the title bar's close and the tray's Exit: unsaved changes are saved or given up
+  // first, as the person chooses.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildToolBar();
@@ -74,12 +77,20 @@ class MainWindow final : public QMainWindow {
   void OnUnlocked();
   void OnLocked();
   void RefreshList();
+  void ShowUnsavedChanges(bool unsaved);
+  // Runs an entry change; one that could not be saved is an error box saying so.
+  void ApplyChange(const std::function<void()>& change);
+  // Saves the changes a failed save left, asking Retry / Discard / Cancel while that fails.
+  // False when the person cancels.
+  bool SettleUnsavedChanges();
+  void LockWhenSettled();
   void FocusUnlockField();
   // Runs the entry editor, and `afterOk` after OK, with the session held unlocked meanwhile.
   void RunEditor(EntryEditor& editor, const std::function<void()>& afterOk);
 
   VaultSession& session_;
   bool firstActivation_ = true;
+  bool settling_ = false;
 
   QStackedWidget* pages_ = nullptr;
   EntryListView* entryList_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <utility>
+#include <vector>
 
 namespace corvella {
 namespace {
@@ -82,31 +83,36 @@ MessageAnswer ShowMessage(MessageKind kind, const QString& text, MessageButtons 
   box.setTextFormat(Qt::PlainText);
   box.setText(text);
 
-  QPushButton* ok = nullptr;
-  QPushButton* yes = nullptr;
-  QPushButton* no = nullptr;
-  if (buttons == MessageButtons::Ok) {
-    ok = box.addButton(QMessageBox::Ok);
-    ok->setText(QStringLiteral("OK"));
-    box.setDefaultButton(ok);
-    box.setEscapeButton(ok);
-  } else {
-    yes = box.addButton(QMessageBox::Yes);
-    yes->setText(QStringLiteral("&Yes"));
-    no = box.addButton(QMessageBox::No);
-    no->setText(QStringLiteral("&No"));
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
+  // Each button with the answer it gives; the first is the default.
+  std::vector<std::pair<QPushButton*, MessageAnswer>> answers;
+  const auto add = [&](QMessageBox::StandardButton button, const char* caption,
+                       MessageAnswer answer) {
+    QPushButton* pushButton = box.addButton(button);
+    pushButton->setText(QLatin1String(caption));
+    answers.emplace_back(pushButton, answer);
+    return pushButton;
+  };
+  switch (buttons) {
+    case MessageButtons::Ok:
+      box.setEscapeButton(add(QMessageBox::Ok, "OK", MessageAnswer::Ok));
+      break;
+    case MessageButtons::YesNo:
+      add(QMessageBox::Yes, "&Yes", MessageAnswer::Yes);
+      box.setEscapeButton(add(QMessageBox::No, "&No", MessageAnswer::No));
+      break;
+    case MessageButtons::RetryDiscardCancel:
+      add(QMessageBox::Retry, "&Retry", MessageAnswer::Retry);
+      add(QMessageBox::Discard, "&Discard", MessageAnswer::Discard);
+      box.setEscapeButton(add(QMessageBox::Cancel, "Cancel", MessageAnswer::Cancel));
+      break;
   }
+  box.setDefaultButton(answers.front().first);
 
   box.exec();
 
   if (box.ClosedFromTitleBar()) return MessageAnswer::Cancel;
-  const QAbstractButton* clicked = box.clickedButton();
-  if (clicked != nullptr) {
-    if (clicked == ok) return MessageAnswer::Ok;
-    if (clicked == yes) return MessageAnswer::Yes;
-    if (clicked == no) return MessageAnswer::No;
+  for (const auto& [button, answer] : answers) {
+    if (box.clickedButton() == button) return answer;
   }
   return MessageAnswer::Cancel;  // rejected without a button, e.g. by the window system
 }

@@ -14,18 +14,18 @@ enum class MessageKind { Warning, Error, Information, Confirm, ApplicationError 
 // The caption of a box of this kind.
 QString MessageCaption(MessageKind kind);
 
-// "OK"; or "&Yes" and "&No".
-enum class MessageButtons { Ok, YesNo };
+// "OK"; "&Yes" and "&No"; or "&Retry", "&Discard" and "Cancel".
+enum class MessageButtons { Ok, YesNo, RetryDiscardCancel };
 
 // The button pressed; Cancel when the box was closed from its title bar.
-enum class MessageAnswer { Ok, Yes, No, Cancel };
+enum class MessageAnswer { Ok, Yes, No, Retry, Discard, Cancel };
 
 using MessageResponder =
     std::function<MessageAnswer(MessageKind kind, const QString& text, MessageButtons buttons)>;
 
 // Shows a modal message box without a parent, centred on the primary screen, and returns the
-// button pressed. The text is plain text, never rich text. The default button is OK when present,
-// else Yes; Escape presses No when present, else OK.
+// button pressed. The text is plain text, never rich text. The default button is OK, Yes or
+// Retry; Escape presses OK, No or Cancel.
 MessageAnswer ShowMessage(MessageKind kind, const QString& text,
                           MessageButtons buttons = MessageButtons::Ok);
 

@@ -19,6 +19,12 @@ const char* const kUnlockFirst = "Please unlock the program first by entering th
 
 }  // namespace
 
+ChangeNotSavedError::ChangeNotSavedError(const std::string& reason)
+    : Error("The change was not saved.\n\n" + reason +
+            "\n\nIt stays in the program and is saved with the next change, or when you lock "
+            "the program or exit."),
+      reason_(reason) {}
+
 VaultSession::VaultSession(platform::Settings& settings, QObject* parent)
     : QObject(parent), settings_(settings) {
   lockTimer_.setInterval(kLockTimerStartMs);
@@ -79,7 +85,7 @@ UnlockResult VaultSession::Unlock(std::string_view typed) {
 }
 
 void VaultSession::Lock() {
-  if (locked_ || editing_) return;
+  if (locked_ || editing_ || unsaved_) return;
   store_.WipeEntries();
   store_.WipeMasterPassword();
   locked_ = true;
@@ -98,24 +104,49 @@ void VaultSession::SetFields(Entry& entry, const EntryFields& fields) const {
 }
 
 EntryPtr VaultSession::AddEntry(const EntryFields& fields) {
+  RequireUnlocked();
   auto entry = std::make_shared<Entry>();
   SetFields(*entry, fields);
   store_.AddEntry(entry);
   emit EntryAdded(entry);
-  store_.SavePasswords();
+  Save();
   return entry;
 }
 
 void VaultSession::UpdateEntry(Entry& entry, const EntryFields& fields) {
+  RequireUnlocked();
   SetFields(entry, fields);
   emit EntriesChanged();
-  store_.SavePasswords();
+  Save();
 }
 
 void VaultSession::DeleteEntry(const Entry& entry) {
+  RequireUnlocked();
   store_.RemoveEntry(&entry);
   emit EntriesChanged();
-  store_.SavePasswords();
+  Save();
+}
+
+void VaultSession::Save() {
+  try {
+    store_.SavePasswords();
+  } catch (const std::exception& error) {
+    SetUnsaved(true);
+    throw ChangeNotSavedError(error.what());
+  }
+  SetUnsaved(false);
+}
+
+void VaultSession::SaveChanges() {
+  if (unsaved_) Save();
+}
+
+void VaultSession::DiscardChanges() { SetUnsaved(false); }
+
+void VaultSession::SetUnsaved(bool unsaved) {
+  if (unsaved == unsaved_) return;
+  unsaved_ = unsaved;
+  emit UnsavedChangesChanged(unsaved);
 }
 
 void VaultSession::CopyUserName(const Entry& entry) {
@@ -154,7 +185,16 @@ void VaultSession::SetLockPeriod(int minutes) {
 }
 
 void VaultSession::OnLockTimeout() {
-  if (autoLock_) Lock();
+  if (!autoLock_ || locked_) return;
+  if (unsaved_) {
+    try {
+      Save();
+    } catch (const ChangeNotSavedError&) {
+      emit LockWaitsForUnsavedChanges();
+      return;
+    }
+  }
+  Lock();
 }
 
 }  // namespace corvella

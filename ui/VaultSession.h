@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Error.h"
 #include "store/PasswordStore.h"
 #include "store/SecureMemory.h"
 
@@ -26,6 +27,17 @@ struct EntryFields {
 };
 
 enum class UnlockResult { Unlocked, UnlockedWithoutFile, WrongPassword };
+
+// A change that is made in the program but could not be written to the password file.
+class ChangeNotSavedError : public Error {
+ public:
+  explicit ChangeNotSavedError(const std::string& reason);
+  // Why the save failed, as the failing layer said it.
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string reason_;
+};
 
 // The open vault, apart from any window: the lock state, the master password and the entries
 // with their saves, the clipboard countdown and the lock timer. Windows call it and follow its
@@ -55,8 +67,8 @@ class VaultSession final : public QObject {
   // empty vault, which the first change creates. A file that cannot be read or is damaged is an
   // Error naming the file; only a wrong password is WrongPassword.
   UnlockResult Unlock(std::string_view typed);
-  // Wipes the entries and the master password; nothing while locked or while an entry is being
-  // edited.
+  // Wipes the entries and the master password; nothing while locked, while an entry is being
+  // edited, or while changes wait to be saved (see HasUnsavedChanges).
   void Lock();
 
   // While an entry editor is open (or a question about an entry waits) the session does not
@@ -66,10 +78,17 @@ class VaultSession final : public QObject {
   // In list order.
   const std::vector<EntryPtr>& Entries() const { return store_.Entries(); }
   EntryFields FieldsOf(const Entry& entry) const;
-  // Each change is saved at once; a failed save raises its error after the change was made.
+  // Each change is saved at once. A failed save raises ChangeNotSavedError after the change was
+  // made; the change stays, and HasUnsavedChanges tells that the file lacks it.
   EntryPtr AddEntry(const EntryFields& fields);
   void UpdateEntry(Entry& entry, const EntryFields& fields);
   void DeleteEntry(const Entry& entry);
+
+  bool HasUnsavedChanges() const { return unsaved_; }
+  // Writes the changes that a failed save left; raises ChangeNotSavedError again on failure.
+  void SaveChanges();
+  // Gives up the changes that could not be saved: the next lock drops them.
+  void DiscardChanges();
 
   void CopyUserName(const Entry& entry);
   // Puts the password on the clipboard, marked secret, and erases it 10 seconds after the
@@ -97,14 +116,21 @@ class VaultSession final : public QObject {
   void EntryAdded(const EntryPtr& entry);
   // Entries were changed or removed; lists are filled anew.
   void EntriesChanged();
+  void UnsavedChangesChanged(bool unsaved);
+  // The lock period ended with changes that could not be saved: whoever shows the session asks
+  // what to do with them, then locks.
+  void LockWaitsForUnsavedChanges();
 
  private:
   void SetFields(Entry& entry, const EntryFields& fields) const;
+  void Save();
+  void SetUnsaved(bool unsaved);
 
   platform::Settings& settings_;
   PasswordStore store_;
   bool locked_ = true;
   bool editing_ = false;
+  bool unsaved_ = false;
   bool autoLock_ = true;
   QTimer lockTimer_;
   QTimer clearClipboardTimer_;

@@ -75,6 +75,13 @@ EntryPtr MakeEntry(const SampleEntry& fields, const SessionKey& key) {
   return entry;
 }
 
+// The error box of a change that could not be saved for `reason`.
+QString NotSaved(const QString& reason) {
+  return "Error: The change was not saved.\n\n" + reason +
+         "\n\nIt stays in the program and is saved with the next change, or when you lock the "
+         "program or exit.";
+}
+
 // Site, address and user name; passwords are compared without printing them.
 QString Describe(const Entry& entry) {
   return Text(entry.siteName) + " | " + Text(entry.url) + " | " + Text(entry.userName);
@@ -104,6 +111,7 @@ enum class EditorCommand { NewPassword, Edit };
 enum class EditEnd { Ok, Cancel, SaveFails };
 enum class WebTrigger { ToolButton, DoubleClickRow, DoubleClickBelow };
 enum class TrayState { Unlocked, LockedAgain, NeverUnlocked };
+enum class Leave { LockButton, LockTimer, Exit };
 
 }  // namespace
 
@@ -115,6 +123,7 @@ Q_DECLARE_METATYPE(corvella::EditorCommand)
 Q_DECLARE_METATYPE(corvella::EditEnd)
 Q_DECLARE_METATYPE(corvella::WebTrigger)
 Q_DECLARE_METATYPE(corvella::TrayState)
+Q_DECLARE_METATYPE(corvella::Leave)
 
 namespace corvella {
 
@@ -141,6 +150,8 @@ class EntryCommandsTest : public QObject, public MainWindowFixture {
   void deleteEntry_data();
   void deleteEntry();
   void lockWhileDeleteQuestionOpen();
+  void unsavedChanges_data();
+  void unsavedChanges();
 
   void webAddress_data();
   void webAddress();
@@ -532,7 +543,9 @@ void EntryCommandsTest::newPassword() {
     case EditEnd::SaveFails: {
       const QString error = SaveError();
       QVERIFY2(error.contains(VaultFile()), qPrintable(error));
-      QCOMPARE(TakeMessages(), QStringList{"Information: " + error});
+      QCOMPARE(TakeMessages(), QStringList{NotSaved(error)});
+      QVERIFY(session_->HasUnsavedChanges());
+      QCOMPARE(window_->windowTitle(), QStringLiteral("Corvella 1.0 (changes not saved)"));
       // The entry stays in memory and in the list.
       QCOMPARE(Rows(), (QStringList{"One", "Two", site}));
       QCOMPARE(entries.size(), std::size_t{3});
@@ -689,7 +702,8 @@ void EntryCommandsTest::edit() {
       break;
     }
     case EditEnd::SaveFails:
-      QCOMPARE(TakeMessages(), QStringList{"Information: " + SaveError()});
+      QCOMPARE(TakeMessages(), QStringList{NotSaved(SaveError())});
+      QVERIFY(session_->HasUnsavedChanges());
       // The editor closed with OK before the save: the change stays and the rows follow it.
       QCOMPARE(Rows(), (QStringList{"One", "Second", "Three"}));
       QCOMPARE(Describe(edited), QStringLiteral("Second | https://site1.example/ | new user"));
@@ -832,7 +846,8 @@ void EntryCommandsTest::lockWhileDeleteQuestionOpen() {
   QCOMPARE(TakeMessages(),
            (QStringList{"Confirm (Yes, No): Are you sure you want to delete the password entry "
                         "\"Two\"?",
-                        "Information: No master password set"}));
+                        "Information: Please unlock the program first by entering the master "
+                        "password"}));
   QVERIFY(session_->IsLocked());
   QCOMPARE(Rows(), QStringList());
   QVERIFY(session_->Entries().empty());
@@ -842,6 +857,95 @@ void EntryCommandsTest::lockWhileDeleteQuestionOpen() {
   answer_ = {};
   QVERIFY(UnlockWith(kVaultPassword));
   QCOMPARE(Rows(), (QStringList{"One", "Two"}));
+}
+
+// ---- Changes that could not be saved ----
+
+void EntryCommandsTest::unsavedChanges_data() {
+  QTest::addColumn<Leave>("leave");
+  // The answers to the Retry / Discard / Cancel question, in turn; "fix" clears the way for the
+  // save just before it answers Retry.
+  QTest::addColumn<QStringList>("answers");
+  QTest::addColumn<bool>("left");  // locked, or the window closed
+
+  const auto row = [](const char* name, Leave leave, const QStringList& answers, bool left) {
+    QTest::newRow(name) << leave << answers << left;
+  };
+  row("Lock, Cancel", Leave::LockButton, {"cancel"}, false);
+  row("Lock, Discard", Leave::LockButton, {"discard"}, true);
+  row("Lock, Retry once the way is clear", Leave::LockButton, {"fix"}, true);
+  row("Lock, Retry still failing, Cancel", Leave::LockButton, {"retry", "cancel"}, false);
+  row("lock timer, Cancel", Leave::LockTimer, {"cancel"}, false);
+  row("lock timer, Retry once the way is clear", Leave::LockTimer, {"fix"}, true);
+  row("Exit, Cancel", Leave::Exit, {"cancel"}, false);
+  row("Exit, Discard", Leave::Exit, {"discard"}, true);
+  row("Exit, Retry once the way is clear", Leave::Exit, {"fix"}, true);
+}
+
+void EntryCommandsTest::unsavedChanges() {
+  QFETCH(Leave, leave);
+  QFETCH(QStringList, answers);
+  QFETCH(bool, left);
+
+  QVERIFY(WriteAll(SettingsPath(), "[General]\nCopyToClipboard=0\nLockProgram=1\n"));
+  QVERIFY(StartUnlocked(NumberedEntries({"One", "Two"})));
+  // A folder where the password file was: no save can put a file there.
+  QVERIFY(QFile::remove(VaultFile()));
+  QVERIFY(QDir().mkdir(VaultFile()));
+  const QString error = SaveError();
+  Select(0);
+  answer_ = [] { return MessageAnswer::Yes; };
+  ClickTool("deleteActionButton");
+  QCOMPARE(TakeMessages(),
+           (QStringList{"Confirm (Yes, No): Are you sure you want to delete the password entry "
+                        "\"One\"?",
+                        NotSaved(error)}));
+  QVERIFY(session_->HasUnsavedChanges());
+  QCOMPARE(window_->windowTitle(), QStringLiteral("Corvella 1.0 (changes not saved)"));
+
+  QStringList pending = answers;
+  answer_ = [&] {
+    const QString answer = pending.isEmpty() ? QStringLiteral("cancel") : pending.takeFirst();
+    if (answer == QLatin1String("fix")) {
+      QDir(VaultFile()).removeRecursively();
+      return MessageAnswer::Retry;
+    }
+    if (answer == QLatin1String("retry")) return MessageAnswer::Retry;
+    return answer == QLatin1String("discard") ? MessageAnswer::Discard : MessageAnswer::Cancel;
+  };
+  bool closed = false;
+  switch (leave) {
+    case Leave::LockButton:
+      ClickTool("lockActionButton");
+      break;
+    case Leave::LockTimer:
+      session_->OnLockTimeout();
+      break;
+    case Leave::Exit:
+      closed = window_->close();
+      break;
+  }
+
+  const QString question = QStringLiteral(
+                               "Warning (Retry, Discard, Cancel): Your changes could not be saved "
+                               "to the password file.\n\n%1\n\nRetry saving them, discard them, "
+                               "or cancel?")
+                               .arg(error);
+  QCOMPARE(TakeMessages(), QStringList(answers.size(), question));
+  const bool fixed = answers.contains(QStringLiteral("fix"));
+  if (leave == Leave::Exit) {
+    QCOMPARE(closed, left);
+    QCOMPARE(window_->isVisible(), !left);
+    QVERIFY(!session_->IsLocked());
+  } else {
+    QCOMPARE(session_->IsLocked(), left);
+    QCOMPARE(Rows(), left ? QStringList() : QStringList{"Two"});
+  }
+  // Saved when the way was cleared, kept while cancelled, gone only when discarded.
+  QCOMPARE(session_->HasUnsavedChanges(), !left);
+  QCOMPARE(window_->windowTitle(), left ? QStringLiteral("Corvella 1.0")
+                                        : QStringLiteral("Corvella 1.0 (changes not saved)"));
+  if (fixed) QCOMPARE(ReadVault(), Describe(NumberedEntries({"One", "Two"}).mid(1)));
 }
 
 // ---- Go to Web Page ----

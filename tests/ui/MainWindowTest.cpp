@@ -980,6 +980,7 @@ void MainWindowTest::longListFitsTheWindow() {
   QVERIFY(!ui_.list->horizontalScrollBar()->isVisible());
   QCOMPARE(ui_.list->horizontalScrollBar()->maximum(), 0);
   // A window of fixed size offers no maximise button.
+  QVERIFY(window_->windowFlags() & Qt::CustomizeWindowHint);
   QVERIFY(!(window_->windowFlags() & Qt::WindowMaximizeButtonHint));
   // The key is drawn in the screen's own pixels, also at twice the density.
   auto* delegate = dynamic_cast<EntryRowDelegate*>(ui_.list->itemDelegate());

@@ -3,7 +3,8 @@
 // The main window under the program's own application object, so that refusals and failures
 // take the real path to the window's handler. Each test runs in a temporary home with its own
 // settings file, autostart folder and password file; a responder answers every message box and
-// records it as "Caption: text" (questions as "Caption (Yes, No): text").
+// records it as "Caption: text" (questions as "Caption (Yes, No): text" or "Caption (Retry,
+// Discard, Cancel): text").
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -51,8 +52,13 @@ class MainWindowFixture {
             messages_ << MessageCaption(kind) + QStringLiteral(": ") + text;
             return MessageAnswer::Ok;
           }
-          messages_ << MessageCaption(kind) + QStringLiteral(" (Yes, No): ") + text;
-          return answer_ ? answer_() : MessageAnswer::No;
+          const bool yesNo = buttons == MessageButtons::YesNo;
+          messages_ << MessageCaption(kind) +
+                           (yesNo ? QStringLiteral(" (Yes, No): ")
+                                  : QStringLiteral(" (Retry, Discard, Cancel): ")) +
+                           text;
+          if (answer_) return answer_();
+          return yesNo ? MessageAnswer::No : MessageAnswer::Cancel;
         });
     messages_.clear();
     answer_ = {};
@@ -116,7 +122,7 @@ class MainWindowFixture {
   std::unique_ptr<MainWindow> window_;
   QLineEdit* unlockField_ = nullptr;
   QStringList messages_;
-  // Answers Yes/No questions; without it they are answered No.
+  // Answers questions; without it they are answered No or Cancel.
   std::function<MessageAnswer()> answer_;
 };
 

@@ -41,7 +41,19 @@ void DropOffscreenSizeHintWarning(QtMsgType type, const QMessageLogContext& cont
   if (previousHandler != nullptr) previousHandler(type, context, message);
 }
 
-enum class Action { Return, Escape, KeyY, KeyN, AltY, AltN, ClickNo, Close, Reject };
+enum class Action {
+  Return,
+  Escape,
+  KeyY,
+  KeyN,
+  AltY,
+  AltN,
+  ClickNo,
+  ClickDiscard,
+  AltR,
+  Close,
+  Reject
+};
 
 // Runs `act` on the message box as soon as it is the active modal window. If none appears in time
 // the open boxes are rejected, so that a broken ShowMessage fails the test instead of hanging it.
@@ -94,6 +106,16 @@ void Act(QMessageBox* box, Action action) {
         box->reject();
       }
       break;
+    case Action::ClickDiscard:
+      if (QPushButton* discard = ButtonWithText(box, QStringLiteral("&Discard"))) {
+        QTest::mouseClick(discard, Qt::LeftButton);
+      } else {
+        box->reject();
+      }
+      break;
+    case Action::AltR:
+      QTest::keyClick(box, Qt::Key_R, Qt::AltModifier);
+      break;
     case Action::Close:
       box->close();  // the same close event as the title-bar button
       break;
@@ -115,6 +137,7 @@ struct Seen {
   QString defaultButton;
   QString escapeButton;
   QPoint centre;
+  bool maximisable = true;
 };
 
 Seen Inspect(QMessageBox* box) {
@@ -133,6 +156,10 @@ Seen Inspect(QMessageBox* box) {
   if (box->defaultButton() != nullptr) seen.defaultButton = box->defaultButton()->text();
   if (box->escapeButton() != nullptr) seen.escapeButton = box->escapeButton()->text();
   seen.centre = box->frameGeometry().center();
+  // Without CustomizeWindowHint the window manager picks the buttons, a maximise button among
+  // them.
+  seen.maximisable = !(box->windowFlags() & Qt::CustomizeWindowHint) ||
+                     (box->windowFlags() & Qt::WindowMaximizeButtonHint);
   return seen;
 }
 
@@ -183,6 +210,10 @@ void MessageDialogTest::Appearance_data() {
   QTest::newRow("confirm, ok") << MessageKind::Confirm << MessageButtons::Ok << "Confirm"
                                << QMessageBox::Question << ok << "OK"
                                << "OK";
+  QTest::newRow("warning, retry/discard/cancel")
+      << MessageKind::Warning << MessageButtons::RetryDiscardCancel << "Warning"
+      << QMessageBox::Warning << QStringList{"&Discard", "&Retry", "Cancel"} << "&Retry"
+      << "Cancel";
 }
 
 void MessageDialogTest::Appearance() {
@@ -209,6 +240,8 @@ void MessageDialogTest::Appearance() {
   QCOMPARE(seen.text, text);
   QCOMPARE(seen.labelFormat, Qt::PlainText);
   QVERIFY(!seen.hasParent);
+  // A box of fixed size asks for no maximise button.
+  QVERIFY(!seen.maximisable);
   QVERIFY(seen.applicationModal);
   QCOMPARE(seen.buttons, buttonTexts);
   QCOMPARE(seen.defaultButton, defaultButton);
@@ -244,6 +277,12 @@ void MessageDialogTest::Answers_data() {
   QTest::newRow("yes/no: close") << MessageButtons::YesNo << Action::Close << MessageAnswer::Cancel;
   QTest::newRow("yes/no: reject") << MessageButtons::YesNo << Action::Reject
                                   << MessageAnswer::Cancel;
+  const auto retry = MessageButtons::RetryDiscardCancel;
+  QTest::newRow("retry: Return") << retry << Action::Return << MessageAnswer::Retry;
+  QTest::newRow("retry: Alt+R") << retry << Action::AltR << MessageAnswer::Retry;
+  QTest::newRow("retry: click Discard") << retry << Action::ClickDiscard << MessageAnswer::Discard;
+  QTest::newRow("retry: Escape") << retry << Action::Escape << MessageAnswer::Cancel;
+  QTest::newRow("retry: close") << retry << Action::Close << MessageAnswer::Cancel;
 }
 
 void MessageDialogTest::Answers() {

@@ -212,6 +212,7 @@ class VaultSessionTest : public QObject {
   void deleteEntry();
   void changeNotSaved_data();
   void changeNotSaved();
+  void discardedChangesGoWithTheLock();
 
   void copyPassword_data();
   void copyPassword();
@@ -606,7 +607,10 @@ void VaultSessionTest::changeNotSaved() {
   if (change == Change::Update) expected[1] = kNewLogin;
   if (change == Change::Delete) expected.erase(expected.begin() + 1);
 
-  QCOMPARE(error, saveError);
+  QCOMPARE(error, "The change was not saved.\n\n" + saveError +
+                      "\n\nIt stays in the program and is saved with the next change, or when "
+                      "you lock the program or exit.");
+  QVERIFY(session_->HasUnsavedChanges());
   const std::vector<Login> held = LoginsOf(*session_);
   QCOMPARE(Describe(held), Describe(expected));
   QVERIFY(Passwords(held) == Passwords(expected));
@@ -615,6 +619,44 @@ void VaultSessionTest::changeNotSaved() {
            QStringList{"Passwords.dat"});
   // The windows must learn of the change that stays in memory.
   QCOMPARE(notices, 1);
+
+  // The session does not lock over unsaved changes; saving them again once the way is clear
+  // puts them in the file, and then it locks.
+  session_->Lock();
+  session_->OnLockTimeout();
+  QVERIFY(!session_->IsLocked());
+  QVERIFY(ErrorOf([&] { session_->SaveChanges(); }).startsWith("The change was not saved."));
+  QVERIFY(QDir(VaultFile()).removeRecursively());
+  session_->SaveChanges();
+  QVERIFY(!session_->HasUnsavedChanges());
+  const std::vector<Login> saved = ReadVault(VaultPath());
+  QCOMPARE(Describe(saved), Describe(expected));
+  QVERIFY(Passwords(saved) == Passwords(expected));
+  session_->Lock();
+  QVERIFY(session_->IsLocked());
+}
+
+void VaultSessionTest::discardedChangesGoWithTheLock() {
+  QVERIFY(StartUnlocked(kLogins));
+  QVERIFY(QFile::remove(VaultFile()));
+  QVERIFY(QDir().mkdir(VaultFile()));
+  QSignalSpy unsaved(session_.get(), &VaultSession::UnsavedChangesChanged);
+  QSignalSpy waits(session_.get(), &VaultSession::LockWaitsForUnsavedChanges);
+  QVERIFY(ErrorOf([&] { session_->AddEntry(Fields(kNewLogin)); }) != "<no error>");
+  QCOMPARE(unsaved.count(), 1);
+  // The lock timer cannot save them either: it leaves the question to the window.
+  session_->OnLockTimeout();
+  QCOMPARE(waits.count(), 1);
+  QVERIFY(!session_->IsLocked());
+
+  session_->DiscardChanges();
+  QVERIFY(!session_->HasUnsavedChanges());
+  QCOMPARE(unsaved.count(), 2);
+  session_->Lock();
+  QVERIFY(session_->IsLocked());
+  // A change while locked is refused, not held as unsaved.
+  QCOMPARE(ErrorOf([&] { session_->AddEntry(Fields(kNewLogin)); }), QLatin1String(kUnlockFirst));
+  QVERIFY(!session_->HasUnsavedChanges());
 }
 
 void VaultSessionTest::copyPassword_data() {
