@@ -124,6 +124,11 @@ std::string UsageText() {
          "keys or columns are empty. Texts are UTF-8; stored texts that are not are read as\n"
          "Windows-1252.\n"
          "\n"
+         "Limits: a document is at most 64 MiB, a master password at most 64 KiB and a\n"
+         "password file at most 4 GiB. Password files and documents given by path must be\n"
+         "regular files (not FIFOs, devices or folders); a document on standard input (-) may\n"
+         "come through a pipe.\n"
+         "\n"
          "The tool never changes an existing password file. Exit status: 0 on success, 1 on\n"
          "failure, 2 on wrong use.\n";
 }

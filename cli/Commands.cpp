@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,7 +50,11 @@ void CheckReadable(const std::string& path) {
   if (::stat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
     throw Error("Password file " + path + " not found");
   }
-  platform::InputFile probe(path);
+  const platform::InputFile probe(path);
+  // The file is as long as its stream, whose length the format holds in 32 bits.
+  if (probe.Size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw Error("The password file " + path + " is too large (more than 4 GiB)");
+  }
 }
 
 SecureString ExistingMasterPassword(const Options& options) {

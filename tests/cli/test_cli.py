@@ -225,6 +225,84 @@ class FailureTest(CliTestCase):
             self.assertFails(result)
 
 
+class BoundedInputTest(CliTestCase):
+    """Endless or special input ends in an error naming it, never in a hang or exhausted memory."""
+
+    def setUp(self):
+        super().setUp()
+        self.vault = self.path("vault.dat")
+        self.write_vault(self.vault, ENTRIES[:1])
+        self.source = self.path("source.json")
+        with open(self.source, "wb") as f:
+            f.write(b"[]")
+        self.target = self.path("new.dat")
+
+    def import_from(self, source, **kwargs):
+        return self.cli("import", "--format", "json", source, "--file", self.target, **kwargs)
+
+    def test_only_regular_files_are_read(self):
+        fifo, folder, device = self.path("fifo"), self.path("folder"), self.path("device")
+        os.mkfifo(fifo)
+        os.mkdir(folder)
+        os.symlink("/dev/zero", device)
+        cases = [
+            ("list", fifo, "a FIFO"), ("export", fifo, "a FIFO"), ("list", device, "a device"),
+            ("export", folder, "a folder"),
+            ("import", fifo, "a FIFO"), ("import", device, "a device"),
+            ("import", folder, "a folder"),
+        ]
+        for command, path, kind in cases:
+            with self.subTest(command=command, path=path):
+                if command == "import":
+                    result = self.import_from(path, password="sixsix")
+                else:
+                    result = self.cli(command, "--file", path)
+                self.assertFails(result, '"%s"' % path, kind, "not a regular file")
+                self.assertFalse(os.path.lexists(self.target))
+
+    def test_endless_or_oversized_input_is_too_large(self):
+        # Sparse files: their size counts, their bytes are never written.
+        big_document, big_vault = self.path("big.json"), self.path("big.dat")
+        with open(big_document, "wb") as f:
+            f.truncate(64 * 2**20 + 1)
+        with open(big_vault, "wb") as f:
+            f.truncate(2**32)
+        endless = subprocess.Popen(["/bin/sh", "-c", 'printf "sixsix\\n"; exec cat /dev/zero'],
+                                   stdout=subprocess.PIPE)
+        self.addCleanup(endless.wait)
+        self.addCleanup(endless.stdout.close)
+        cases = [
+            ("password line", ("list", "--file", self.vault, "--password-stdin"), "/dev/zero",
+             ["master password", "64 KiB"]),
+            ("document on standard input",
+             ("import", "--format", "json", "-", "--file", self.target, "--password-stdin"),
+             endless.stdout, ["standard input", "64 MiB"]),
+            ("document file", ("import", "--format", "json", big_document, "--file", self.target,
+                               "--password-stdin"), None, ['"%s"' % big_document, "64 MiB"]),
+            ("password file", ("list", "--file", big_vault, "--password-stdin"), None,
+             [big_vault, "too large"]),
+        ]
+        for name, args, stdin, fragments in cases:
+            with self.subTest(name):
+                if stdin == "/dev/zero":
+                    stdin = open("/dev/zero", "rb")
+                    self.addCleanup(stdin.close)
+                result = subprocess.run((CLI,) + args, stdin=stdin,
+                                        input=None if stdin else b"sixsix\n",
+                                        capture_output=True, env=self.env, timeout=60)
+                self.assertFails(result, *fragments)
+                self.assertFalse(os.path.lexists(self.target))
+
+    def test_document_of_the_largest_size_is_read(self):
+        document = self.path("largest.json")
+        with open(document, "wb") as f:
+            f.write(b"[]")
+            f.truncate(64 * 2**20)
+        result = self.import_from(document, password="sixsix")
+        # Read whole: the zeros after the array are what the parser rejects.
+        self.assertFails(result, "unexpected text after the array")
+
+
 class ImportTest(CliTestCase):
     TEXT_ENTRIES = shown_entries(ENTRIES)
 
