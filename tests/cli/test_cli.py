@@ -60,6 +60,14 @@ def shown_entries(entries):
     return [{f: shown(stored(e.get(f, ""))) for f in FIELDS} for e in entries]
 
 
+def listed(text):
+    """A field as `list` shows it: tab, LF, CR and backslash as two-character escapes, every
+    other C0 control, DEL and C1 control as \\xHH."""
+    named = {"\t": "\\t", "\n": "\\n", "\r": "\\r", "\\": "\\\\"}
+    return "".join(named.get(c) or ("\\x%02x" % ord(c) if ord(c) < 0x20 or 0x7F <= ord(c) <= 0x9F
+                                    else c) for c in text)
+
+
 def csv_bytes(rows):
     out = io.StringIO()
     csv.writer(out, lineterminator="\r\n").writerows(rows)
@@ -141,15 +149,17 @@ class ExportTest(CliTestCase):
         parsed = csv.reader(io.StringIO(result.stdout.decode("utf-8"), newline=""), strict=True)
         self.assertEqual(list(parsed), rows)
 
-    def test_list_shows_site_user_and_address(self):
+    def test_list_shows_site_user_and_address_with_controls_escaped(self):
         result = self.cli("list", "--file", self.vault)
         self.assertSucceeds(result)
-
-        def column(text):
-            return re.sub(r"[\t\r\n]", " ", text)
-        lines = ["\t".join(column(e[f]) for f in ("siteName", "userName", "url")) + "\n"
+        lines = ["\t".join(listed(e[f]) for f in ("siteName", "userName", "url")) + "\n"
                  for e in shown_entries(ENTRIES)]
-        self.assertEqual(result.stdout.decode("utf-8"), "".join(lines))
+        text = result.stdout.decode("utf-8")
+        self.assertEqual(text, "".join(lines))
+        # Nothing reaches the terminal that could act on it: ESC, DEL, C1 (from a Windows file).
+        self.assertIsNone(re.search("[\x00-\x08\x0b-\x1f\x7f-\x9f]", text))
+        self.assertIn("\\x1b[31m\\x7f", text)
+        self.assertIn("\\x81\\x90", text)
 
     def test_empty_vault(self):
         self.write_vault(self.path("empty.dat"), [])
