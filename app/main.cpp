@@ -16,13 +16,12 @@
 
 int main(int argc, char** argv) {
   using namespace corvella;
-#ifdef NDEBUG
-  platform::DisableCoreDumps();
-#endif
   platform::ProgramDir();
 
   Application application(argc, argv);
   try {
+    // In every build: a core file would hold whatever the program has decrypted.
+    platform::DisableCoreDumps();
     platform::SingleInstance instance;
     if (!instance.TryBecomePrimary()) return 0;
     platform::Settings settings;

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,7 +50,11 @@ void CheckReadable(const std::string& path) {
   if (::stat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
     throw Error("Password file " + path + " not found");
   }
-  platform::InputFile probe(path);
+  const platform::InputFile probe(path);
+  // The file is as long as its stream, whose length the format holds in 32 bits.
+  if (probe.Size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw Error("The password file " + path + " is too large (more than 4 GiB)");
+  }
 }
 
 SecureString ExistingMasterPassword(const Options& options) {
@@ -83,13 +89,37 @@ void OpenStore(PasswordStore& store, const Options& options, const std::string& 
   }
 }
 
-// Tabs and line breaks would split the line or the columns.
+// A field of a list line. Control characters (C0, DEL, C1) would act on the terminal, and tabs
+// and line breaks would split the line or its columns: they are shown as escapes, and so is the
+// backslash, so that every escape reads back to one character.
 SecureString ListField(std::string_view bytes) {
-  SecureString text = SecureDisplayText(bytes);
-  for (char& c : text) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  constexpr std::string_view kHexDigits = "0123456789abcdef";
+  constexpr std::string_view kEscapedChars = "\t\n\r\\";
+  constexpr std::string_view kEscapeLetters = "tnr\\";
+  const SecureString text = SecureDisplayText(bytes);
+  SecureString shown;
+  shown.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    unsigned code = static_cast<unsigned char>(text[i]);
+    const unsigned next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (code == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      code = next;  // U+0080..U+009F in UTF-8
+      ++i;
+    } else if (code >= 0x20 && code != 0x7F && code != '\\') {
+      shown += text[i];
+      continue;
+    }
+    if (const auto escape = kEscapedChars.find(static_cast<char>(code));
+        escape != std::string_view::npos) {
+      shown += '\\';
+      shown += kEscapeLetters[escape];
+    } else {
+      shown += "\\x";
+      shown += kHexDigits[code >> 4];
+      shown += kHexDigits[code & 0x0F];
+    }
   }
-  return text;
+  return shown;
 }
 
 SecureString List(const Options& options, const std::string& path) {

@@ -1,11 +1,11 @@
 #include "InputOutput.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "core/Error.h"
 #include "platform/Files.h"
@@ -13,18 +13,23 @@
 namespace corvella::cli {
 namespace {
 
-// Appends everything left in `fd`; returns 0 or the errno of a failed read.
-int AppendAll(int fd, SecureString& out) {
+std::string MiB(std::size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
+// Appends what is left in `fd`, but no more than `limit` + 1 bytes; returns 0 or the errno of a
+// failed read.
+int AppendAtMost(int fd, std::size_t limit, SecureString& out) {
   constexpr std::size_t kChunk = 65536;
-  for (;;) {
+  while (out.size() <= limit) {
     const std::size_t size = out.size();
-    if (out.capacity() - size < kChunk) out.reserve(size + std::max(size, kChunk));
-    out.resize(size + kChunk);
-    const ssize_t got = ::read(fd, out.data() + size, kChunk);
+    const std::size_t chunk = std::min(kChunk, limit + 1 - size);
+    if (out.capacity() - size < chunk) out.reserve(size + std::max(size, chunk));
+    out.resize(size + chunk);
+    const ssize_t got = ::read(fd, out.data() + size, chunk);
     out.resize(size + static_cast<std::size_t>(got > 0 ? got : 0));
     if (got == 0) return 0;
     if (got < 0 && errno != EINTR) return errno;
   }
+  return 0;
 }
 
 }  // namespace
@@ -32,16 +37,25 @@ int AppendAll(int fd, SecureString& out) {
 SecureString ReadDocument(const std::string& source) {
   SecureString content;
   if (source == "-") {
-    if (const int error = AppendAll(STDIN_FILENO, content); error != 0) {
+    if (const int error = AppendAtMost(STDIN_FILENO, kMaxDocumentSize, content); error != 0) {
       throw Error(std::string("Cannot read standard input. ") + std::strerror(error));
+    }
+    if (content.size() > kMaxDocumentSize) {
+      throw Error("The document on standard input is larger than " + MiB(kMaxDocumentSize));
     }
     return content;
   }
-  const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) platform::ThrowFileError("Cannot open file", source, errno);
-  const int error = AppendAll(fd, content);
-  ::close(fd);
-  if (error != 0) platform::ThrowFileError("Cannot read file", source, error);
+  // The vault reader refuses what is not a regular file, without blocking on a FIFO.
+  platform::InputFile file(source);
+  if (file.Size() > kMaxDocumentSize) {
+    throw Error("The document \"" + source + "\" is larger than " + MiB(kMaxDocumentSize));
+  }
+  content.resize(static_cast<std::size_t>(file.Size()));
+  for (std::size_t done = 0; done < content.size();) {
+    const auto piece = file.Read(std::min(platform::kMaxReadSize, content.size() - done));
+    std::copy(piece.begin(), piece.end(), content.begin() + static_cast<std::ptrdiff_t>(done));
+    done += piece.size();
+  }
   return content;
 }
 
@@ -57,6 +71,10 @@ bool ReadLine(int fd, SecureString& line) {
     if (got == 0) return any;
     any = true;
     if (c == '\n') return true;
+    if (line.size() == kMaxPasswordLength) {
+      throw Error("The master password is longer than " + std::to_string(kMaxPasswordLength >> 10) +
+                  " KiB");
+    }
     line += c;
   }
 }

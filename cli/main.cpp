@@ -32,8 +32,8 @@ void Complain(std::string message) {
 
 int main(int argc, char** argv) {
   using namespace corvella::cli;
-  corvella::platform::DisableCoreDumps();
   try {
+    corvella::platform::DisableCoreDumps();
     const Options options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (options.command == CommandKind::Help) {
       WriteAll(STDOUT_FILENO, UsageText(), "standard output");

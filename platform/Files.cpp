@@ -46,24 +46,43 @@ void ThrowFileError(const char* what, const std::string& path, int error) {
   throw Error(std::string(what) + " \"" + path + "\". " + std::strerror(error));
 }
 
+namespace {
+
+// What a file that is not a regular file is, for a message.
+std::string KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a special file";
+}
+
+}  // namespace
+
 InputFile::InputFile(const std::string& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO planted under the name cannot hold the open; the check below
+  // then refuses it.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd_ < 0) ThrowFileError("Cannot open file", path, errno);
   struct stat status {};
-  int error = 0;
   if (::fstat(fd_, &status) != 0) {
-    error = errno;
-  } else if (S_ISDIR(status.st_mode)) {
-    error = EISDIR;
-  }
-  if (error != 0) {
+    const int error = errno;
     ::close(fd_);
     ThrowFileError("Cannot open file", path, error);
+  }
+  if (!S_ISREG(status.st_mode)) {
+    ::close(fd_);
+    throw Error("Cannot open file \"" + path + "\". It is " + KindOf(status.st_mode) +
+                ", not a regular file");
   }
   size_ = static_cast<std::uint64_t>(status.st_size);
 }
 
-InputFile::~InputFile() { ::close(fd_); }
+InputFile::~InputFile() {
+  ::close(fd_);
+  // The buffer may have held a plaintext document.
+  ::explicit_bzero(buffer_.data(), buffer_.size());
+}
 
 std::span<const unsigned char> InputFile::Read(std::size_t count) {
   CORVELLA_ASSERT(count <= buffer_.size());

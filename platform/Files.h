@@ -35,7 +35,8 @@ class ByteSource {
   virtual std::span<const unsigned char> Read(std::size_t count) = 0;
 };
 
-// A file opened for reading only.
+// A regular file opened for reading only. Anything else (a FIFO, a device, a folder) is refused
+// with an Error naming it; opening never waits for a writer.
 class InputFile final : public ByteSource {
  public:
   explicit InputFile(const std::string& path);

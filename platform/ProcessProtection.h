@@ -2,7 +2,8 @@
 
 namespace corvella::platform {
 
-// Keeps secrets out of core files: no core dump, no ptrace attach by other processes.
+// Keeps secrets out of core files: no core dump, no ptrace attach by other processes of the
+// user. Raises an Error when the system refuses either.
 void DisableCoreDumps();
 
 }  // namespace corvella::platform

@@ -18,12 +18,14 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QtGlobal>
 #include <cstring>
+#include <string>
 #include <utility>
+
+#include "core/Error.h"
 
 namespace corvella::platform {
 namespace {
@@ -48,6 +50,44 @@ QString CanonicalProgramPath() {
 }
 
 QString ErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+[[noreturn]] void Refuse(const char* what, const QString& path, const QString& reason) {
+  throw Error(std::string(what) + " \"" + path.toStdString() +
+              "\" for the one-copy rule: " + reason.toStdString());
+}
+
+// Refuses a folder that another user could change, or whose files another user could reach.
+void CheckPrivateFolder(const QString& path) {
+  struct stat status {};
+  if (::lstat(QFile::encodeName(path).constData(), &status) != 0) {
+    Refuse("Cannot use the folder", path, ErrorText(errno));
+  }
+  if (S_ISLNK(status.st_mode)) Refuse("Cannot use the folder", path, "it is a symbolic link");
+  if (!S_ISDIR(status.st_mode)) Refuse("Cannot use the folder", path, "it is not a folder");
+  if (status.st_uid != ::getuid()) {
+    Refuse("Cannot use the folder", path, "it belongs to another user");
+  }
+  if ((status.st_mode & 077) != 0) {
+    Refuse("Cannot use the folder", path,
+           QStringLiteral("other users can access it (mode %1; it must be 700)")
+               .arg(status.st_mode & 0777, 3, 8, QLatin1Char('0')));
+  }
+}
+
+// Refuses a lock file or socket that is not what this program makes, or is another user's.
+void CheckOwnFile(const QString& path, const struct stat& status, mode_t type) {
+  if ((status.st_mode & S_IFMT) != type) {
+    Refuse("Cannot use the file", path,
+           type == S_IFSOCK ? "it is not a socket" : "it is not a regular file");
+  }
+  if (status.st_uid != ::getuid())
+    Refuse("Cannot use the file", path, "it belongs to another user");
+}
+
+QString CacheHome() {
+  const QString configured = qEnvironmentVariable("XDG_CACHE_HOME");
+  return QDir::isAbsolutePath(configured) ? configured : QDir::homePath() + "/.cache";
+}
 
 // Closes the descriptor it owns when it goes.
 class Descriptor {
@@ -161,7 +201,9 @@ class Connection : public QObject {
 }  // namespace
 
 SingleInstance::SingleInstance(QObject* parent)
-    : QObject(parent), baseName_(BaseNameFor(CanonicalProgramPath())), directory_(RuntimeDir()) {}
+    : QObject(parent),
+      baseName_(BaseNameFor(CanonicalProgramPath())),
+      directory_(PrivateFolder()) {}
 
 SingleInstance::~SingleInstance() {
   // Remove the socket before releasing the lock: afterwards its path may belong to a copy that
@@ -188,9 +230,24 @@ QString SingleInstance::BaseNameFor(const QString& programPath) {
       .arg(::getuid());
 }
 
-QString SingleInstance::RuntimeDir() {
-  const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  return runtime.isEmpty() ? QDir::tempPath() : runtime;
+QString SingleInstance::PrivateFolder() {
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (QDir::isAbsolutePath(runtime)) {
+    CheckPrivateFolder(runtime);
+    return runtime;
+  }
+  // No runtime folder: one of our own, never a shared one such as the temporary folder, where
+  // another user could take the names first.
+  const QString cache = CacheHome();
+  const QString folder = cache + "/Corvella/run";
+  for (const QString& path : {cache, cache + "/Corvella"}) {
+    ::mkdir(QFile::encodeName(path).constData(), S_IRWXU);  // a failure shows in the next step
+  }
+  if (::mkdir(QFile::encodeName(folder).constData(), S_IRWXU) != 0 && errno != EEXIST) {
+    Refuse("Cannot use the folder", folder, ErrorText(errno));
+  }
+  CheckPrivateFolder(folder);
+  return folder;
 }
 
 QString SingleInstance::LockPath() const { return directory_ + '/' + baseName_ + ".lock"; }
@@ -225,18 +282,27 @@ SingleInstance::LockResult SingleInstance::TryLock() {
     return LockResult::kUnavailable;
   };
   while (true) {
-    Descriptor lock(
-        ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
-    if (lock.Get() < 0) return unavailable();
+    Descriptor lock(::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                           S_IRUSR | S_IWUSR));
+    if (lock.Get() < 0) {
+      // Something else under the name (a link, a socket) is refused, not worked around.
+      const int error = errno;
+      struct stat named {};
+      if (::lstat(path.constData(), &named) == 0) CheckOwnFile(LockPath(), named, S_IFREG);
+      errno = error;
+      return unavailable();
+    }
+    // Checked before the flock: a file another user planted would let that user hold the lock.
+    struct stat locked {};
+    if (::fstat(lock.Get(), &locked) != 0) return unavailable();
+    CheckOwnFile(LockPath(), locked, S_IFREG);
     if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
       return errno == EWOULDBLOCK ? LockResult::kHeld : unavailable();
     }
     // The first copy removes the file as it ends; if it did so after we opened it, the lock we
     // hold is on a file nobody else will find.
-    struct stat locked {};
     struct stat named {};
-    if (::fstat(lock.Get(), &locked) != 0) return unavailable();
-    if (::stat(path.constData(), &named) == 0) {
+    if (::lstat(path.constData(), &named) == 0) {
       if (named.st_dev == locked.st_dev && named.st_ino == locked.st_ino) {
         lockFd_ = lock.Release();
         return LockResult::kTaken;
@@ -316,6 +382,10 @@ bool SingleInstance::AskPrimaryToShow(const QString& serverPath, int timeoutMs) 
   const QDeadlineTimer deadline(qMax(timeoutMs, 1));
   sockaddr_un address;
   if (!MakeAddress(QFile::encodeName(serverPath), address)) return false;
+  // Only a socket of this user gets the request; no socket yet means no listener yet.
+  struct stat named {};
+  if (::lstat(address.sun_path, &named) != 0) return false;
+  CheckOwnFile(serverPath, named, S_IFSOCK);
   const Descriptor socket(MakeSocket());
   if (socket.Get() < 0) return false;
   if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
@@ -327,6 +397,13 @@ bool SingleInstance::AskPrimaryToShow(const QString& serverPath, int timeoutMs) 
     if (::getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
       return false;
     }
+  }
+  // And only a process of this user answers it.
+  ucred peer{};
+  socklen_t peerLength = sizeof peer;
+  if (::getsockopt(socket.Get(), SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) != 0) return false;
+  if (peer.uid != ::getuid()) {
+    Refuse("Cannot use the socket", serverPath, "another user's program listens on it");
   }
   if (!SendAll(socket.Get(), kShowRequest, deadline)) return false;
   QByteArray answer;

@@ -17,19 +17,24 @@ class SingleInstance : public QObject {
   Q_OBJECT
 
  public:
+  // Finds the folder of the lock and the socket (see PrivateFolder()).
   explicit SingleInstance(QObject* parent = nullptr);
   ~SingleInstance() override;
 
   // True: this is the first copy; it now holds the lock and listens for show requests. False:
   // another copy runs, and this call has asked it to show itself and waited for its answer (at
-  // most ~2 s).
+  // most ~2 s). A lock file or socket that is not a regular file or socket of this user is
+  // never used nor asked: it raises an Error naming it.
   bool TryBecomePrimary();
 
   // "corvella-<first 16 hex digits of SHA-256 of the canonical program path>-<uid>".
   static QString BaseNameFor(const QString& programPath);
 
-  // Folder of the lock and the socket: the user's runtime folder, else the temporary folder.
-  static QString RuntimeDir();
+  // Folder of the lock and the socket: $XDG_RUNTIME_DIR when set, else a folder of our own made
+  // under the user's cache folder ($XDG_CACHE_HOME or ~/.cache, then Corvella/run). Raises an
+  // Error naming the folder unless it is a folder, not a link, that belongs to this user and
+  // that no other user can access (mode 700).
+  static QString PrivateFolder();
 
   QString LockPath() const;
   QString ServerPath() const;

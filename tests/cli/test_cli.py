@@ -60,6 +60,14 @@ def shown_entries(entries):
     return [{f: shown(stored(e.get(f, ""))) for f in FIELDS} for e in entries]
 
 
+def listed(text):
+    """A field as `list` shows it: tab, LF, CR and backslash as two-character escapes, every
+    other C0 control, DEL and C1 control as \\xHH."""
+    named = {"\t": "\\t", "\n": "\\n", "\r": "\\r", "\\": "\\\\"}
+    return "".join(named.get(c) or ("\\x%02x" % ord(c) if ord(c) < 0x20 or 0x7F <= ord(c) <= 0x9F
+                                    else c) for c in text)
+
+
 def csv_bytes(rows):
     out = io.StringIO()
     csv.writer(out, lineterminator="\r\n").writerows(rows)
@@ -141,15 +149,17 @@ class ExportTest(CliTestCase):
         parsed = csv.reader(io.StringIO(result.stdout.decode("utf-8"), newline=""), strict=True)
         self.assertEqual(list(parsed), rows)
 
-    def test_list_shows_site_user_and_address(self):
+    def test_list_shows_site_user_and_address_with_controls_escaped(self):
         result = self.cli("list", "--file", self.vault)
         self.assertSucceeds(result)
-
-        def column(text):
-            return re.sub(r"[\t\r\n]", " ", text)
-        lines = ["\t".join(column(e[f]) for f in ("siteName", "userName", "url")) + "\n"
+        lines = ["\t".join(listed(e[f]) for f in ("siteName", "userName", "url")) + "\n"
                  for e in shown_entries(ENTRIES)]
-        self.assertEqual(result.stdout.decode("utf-8"), "".join(lines))
+        text = result.stdout.decode("utf-8")
+        self.assertEqual(text, "".join(lines))
+        # Nothing reaches the terminal that could act on it: ESC, DEL, C1 (from a Windows file).
+        self.assertIsNone(re.search("[\x00-\x08\x0b-\x1f\x7f-\x9f]", text))
+        self.assertIn("\\x1b[31m\\x7f", text)
+        self.assertIn("\\x81\\x90", text)
 
     def test_empty_vault(self):
         self.write_vault(self.path("empty.dat"), [])
@@ -223,6 +233,84 @@ class FailureTest(CliTestCase):
                                     stdin=subprocess.DEVNULL, capture_output=True, env=self.env,
                                     timeout=60)
             self.assertFails(result)
+
+
+class BoundedInputTest(CliTestCase):
+    """Endless or special input ends in an error naming it, never in a hang or exhausted memory."""
+
+    def setUp(self):
+        super().setUp()
+        self.vault = self.path("vault.dat")
+        self.write_vault(self.vault, ENTRIES[:1])
+        self.source = self.path("source.json")
+        with open(self.source, "wb") as f:
+            f.write(b"[]")
+        self.target = self.path("new.dat")
+
+    def import_from(self, source, **kwargs):
+        return self.cli("import", "--format", "json", source, "--file", self.target, **kwargs)
+
+    def test_only_regular_files_are_read(self):
+        fifo, folder, device = self.path("fifo"), self.path("folder"), self.path("device")
+        os.mkfifo(fifo)
+        os.mkdir(folder)
+        os.symlink("/dev/zero", device)
+        cases = [
+            ("list", fifo, "a FIFO"), ("export", fifo, "a FIFO"), ("list", device, "a device"),
+            ("export", folder, "a folder"),
+            ("import", fifo, "a FIFO"), ("import", device, "a device"),
+            ("import", folder, "a folder"),
+        ]
+        for command, path, kind in cases:
+            with self.subTest(command=command, path=path):
+                if command == "import":
+                    result = self.import_from(path, password="sixsix")
+                else:
+                    result = self.cli(command, "--file", path)
+                self.assertFails(result, '"%s"' % path, kind, "not a regular file")
+                self.assertFalse(os.path.lexists(self.target))
+
+    def test_endless_or_oversized_input_is_too_large(self):
+        # Sparse files: their size counts, their bytes are never written.
+        big_document, big_vault = self.path("big.json"), self.path("big.dat")
+        with open(big_document, "wb") as f:
+            f.truncate(64 * 2**20 + 1)
+        with open(big_vault, "wb") as f:
+            f.truncate(2**32)
+        endless = subprocess.Popen(["/bin/sh", "-c", 'printf "sixsix\\n"; exec cat /dev/zero'],
+                                   stdout=subprocess.PIPE)
+        self.addCleanup(endless.wait)
+        self.addCleanup(endless.stdout.close)
+        cases = [
+            ("password line", ("list", "--file", self.vault, "--password-stdin"), "/dev/zero",
+             ["master password", "64 KiB"]),
+            ("document on standard input",
+             ("import", "--format", "json", "-", "--file", self.target, "--password-stdin"),
+             endless.stdout, ["standard input", "64 MiB"]),
+            ("document file", ("import", "--format", "json", big_document, "--file", self.target,
+                               "--password-stdin"), None, ['"%s"' % big_document, "64 MiB"]),
+            ("password file", ("list", "--file", big_vault, "--password-stdin"), None,
+             [big_vault, "too large"]),
+        ]
+        for name, args, stdin, fragments in cases:
+            with self.subTest(name):
+                if stdin == "/dev/zero":
+                    stdin = open("/dev/zero", "rb")
+                    self.addCleanup(stdin.close)
+                result = subprocess.run((CLI,) + args, stdin=stdin,
+                                        input=None if stdin else b"sixsix\n",
+                                        capture_output=True, env=self.env, timeout=60)
+                self.assertFails(result, *fragments)
+                self.assertFalse(os.path.lexists(self.target))
+
+    def test_document_of_the_largest_size_is_read(self):
+        document = self.path("largest.json")
+        with open(document, "wb") as f:
+            f.write(b"[]")
+            f.truncate(64 * 2**20)
+        result = self.import_from(document, password="sixsix")
+        # Read whole: the zeros after the array are what the parser rejects.
+        self.assertFails(result, "unexpected text after the array")
 
 
 class ImportTest(CliTestCase):

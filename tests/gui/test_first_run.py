@@ -42,6 +42,15 @@ def page_crop(picture, rect):
     return picture.crop(x, y, rect[2], rect[3])
 
 
+def core_file_limits(pid):
+    """The soft and hard limit of the core file size of a process, as /proc shows them."""
+    with open(f"/proc/{pid}/limits") as limits:
+        for line in limits:
+            if line.startswith("Max core file size"):
+                return tuple(line.split()[4:6])
+    raise AssertionError(f"no core file limit for pid {pid}")
+
+
 def random_password():
     return "".join(secrets.choice(string.ascii_letters + string.digits) for _ in range(16))
 
@@ -146,6 +155,8 @@ class FirstRunTest(unittest.TestCase):
             self.exit_by_tool_button(session, app, window)
 
             app, window = session.launch()
+            # The program about to hold the passwords never writes a core file, in any build.
+            self.assertEqual(core_file_limits(app.pid), ("0", "0"))
             session.activate(window)
             session.type_text(HORSE)
             session.key("Return")
@@ -168,6 +179,8 @@ class FirstRunTest(unittest.TestCase):
         with harness.Session(ARGS.program, ARGS.cli) as session:
             session.write_password_file(HORSE, entries)
             app, window = session.launch()
+            # The program about to hold the passwords never writes a core file, in any build.
+            self.assertEqual(core_file_limits(app.pid), ("0", "0"))
             session.activate(window)
             session.type_text(HORSE)
             session.key("Return")

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """One copy per program file and user, with the real program in a real X session: two copies
 started together, a second start while the first is minimised, a start after the first copy
-was killed.
+was killed, a start refused for a runtime folder that other users can enter.
 
 Usage: test_single_instance.py --program CORVELLA [unittest arguments]
 """
@@ -68,6 +68,18 @@ class SingleInstanceTest(unittest.TestCase):
             self.assertTrue(second.running())
             self.assert_one_main_window(session, window)
             self.close(session, second, window)
+
+    def test_a_runtime_folder_others_can_enter_stops_the_start(self):
+        with harness.Session(ARGS.program) as session:
+            os.chmod(session.runtime, 0o755)
+            app = session.start_program("corvella-refused")
+            box = session.wait_for_dialog("Application Error", pid=app.pid)
+            text = session.dialog_text(box)
+            self.assertIn(f'"{session.runtime}"', text)
+            self.assertIn("mode 755", text)
+            session.dismiss_dialog(box)
+            self.assertEqual(app.wait(), 1)
+            self.assertEqual(os.listdir(session.runtime), [])
 
 
 if __name__ == "__main__":

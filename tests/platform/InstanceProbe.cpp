@@ -5,7 +5,7 @@
 // Waits until the epoch time START_AT_MS when given (so that several probes try at the same
 // instant), then prints "primary" and serves show requests, printing "show" for each, until
 // SECONDS have passed (default 30) or stdin is closed; or prints "secondary MS" (MS: how long
-// the hand-over took) and exits 0.
+// the hand-over took) and exits 0; or prints "refused: MESSAGE" and exits 1.
 
 #include <unistd.h>
 
@@ -16,7 +16,10 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
+#include <string>
 
+#include "core/Error.h"
 #include "platform/SingleInstance.h"
 
 namespace {
@@ -38,15 +41,22 @@ int main(int argc, char** argv) {
     if (wait > 0) QThread::msleep(static_cast<unsigned long>(wait));
   }
 
-  corvella::platform::SingleInstance instance;
+  std::optional<corvella::platform::SingleInstance> instance;
   QElapsedTimer timer;
-  timer.start();
-  if (!instance.TryBecomePrimary()) {
-    Print(QByteArray("secondary " + QByteArray::number(timer.elapsed())).constData());
-    return 0;
+  try {
+    instance.emplace();
+    timer.start();
+    if (!instance->TryBecomePrimary()) {
+      Print(QByteArray("secondary " + QByteArray::number(timer.elapsed())).constData());
+      return 0;
+    }
+  } catch (const corvella::Error& error) {
+    // As the desktop program, which shows the message and ends.
+    Print((std::string("refused: ") + error.what()).c_str());
+    return 1;
   }
   Print("primary");
-  QObject::connect(&instance, &corvella::platform::SingleInstance::ShowRequested,
+  QObject::connect(&*instance, &corvella::platform::SingleInstance::ShowRequested,
                    [] { Print("show"); });
 
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

@@ -1,8 +1,10 @@
 // The one-copy rule, with real processes: the probe program runs the same code as the desktop
 // program's start. All probes share one program file, hence one instance key; each test gets
-// its own runtime folder, so the lock and the socket live there.
+// its own runtime folder, so the lock and the socket live there. The tests that play another
+// user need root, to give files to that user.
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -28,8 +30,27 @@ namespace {
 const QString kProbe = QStringLiteral(CORVELLA_INSTANCE_PROBE);
 // A second copy that got its answer ends well before the 2 s it would wait for none.
 constexpr qint64 kMaxHandOverMs = 1500;
+// Another user, played by root giving files away.
+constexpr uid_t kOtherUid = 65534;
+
+// Gives `path` (not a link's target) to the other user.
+bool GiveToOtherUser(const QString& path) {
+  return ::lchown(QFile::encodeName(path).constData(), kOtherUid, kOtherUid) == 0;
+}
+
+// Makes a folder with exactly `mode`, whatever the umask.
+bool MakeFolder(const QString& path, mode_t mode) {
+  return QDir().mkpath(path) && ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
+
+// What makes a folder unsafe, and what is planted in a safe one.
+enum class Unsafe { kMode, kOtherUser, kLink };
+enum class Planted { kLockOfOtherUser, kHeldLockOfOtherUser, kSocketOfOtherUser, kLinkAsLock };
 
 }  // namespace
+
+Q_DECLARE_METATYPE(Unsafe)
+Q_DECLARE_METATYPE(Planted)
 
 class SingleInstanceTest : public QObject {
   Q_OBJECT
@@ -48,11 +69,17 @@ class SingleInstanceTest : public QObject {
   void OldLockOfLivePrimaryIsKept();
   void OtherProgramFile_data();
   void OtherProgramFile();
+  void OwnFolderWithoutRuntimeFolder();
+  void UnsafeFolderIsRefused_data();
+  void UnsafeFolderIsRefused();
+  void PlantedFileIsRefused_data();
+  void PlantedFileIsRefused();
 
  private:
   QProcess& Start(const QString& program = kProbe, const QStringList& arguments = {});
   static QByteArray ReadLine(QProcess& process, int timeoutMs = 10000);
   void ExpectSecondary(QProcess& process);
+  void ExpectRefused(QProcess& process, const QString& path, const QString& reason);
   void Stop(QProcess& process);
   void WriteLeftLock(const QByteArray& content, qint64 ageSeconds = 60);
   QString LockPath(const QString& program = kProbe) const {
@@ -63,12 +90,15 @@ class SingleInstanceTest : public QObject {
   }
 
   std::optional<QTemporaryDir> runtime_;
+  QProcessEnvironment environment_;  // of the next Start()
   std::vector<std::unique_ptr<QProcess>> processes_;
 };
 
 void SingleInstanceTest::init() {
   runtime_.emplace();
   QVERIFY(runtime_->isValid());
+  environment_ = QProcessEnvironment::systemEnvironment();
+  environment_.insert("XDG_RUNTIME_DIR", runtime_->path());
 }
 
 void SingleInstanceTest::cleanup() {
@@ -83,9 +113,7 @@ void SingleInstanceTest::cleanup() {
 
 QProcess& SingleInstanceTest::Start(const QString& program, const QStringList& arguments) {
   auto process = std::make_unique<QProcess>();
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("XDG_RUNTIME_DIR", runtime_->path());
-  process->setProcessEnvironment(environment);
+  process->setProcessEnvironment(environment_);
   process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
   process->start(program, arguments);
   processes_.push_back(std::move(process));
@@ -113,6 +141,17 @@ void SingleInstanceTest::ExpectSecondary(QProcess& process) {
   QVERIFY(process.waitForFinished(5000));
   QCOMPARE(process.exitStatus(), QProcess::NormalExit);
   QCOMPARE(process.exitCode(), 0);
+}
+
+// Ended at start-up with an error naming `path` and the reason.
+void SingleInstanceTest::ExpectRefused(QProcess& process, const QString& path,
+                                       const QString& reason) {
+  const QString line = QString::fromUtf8(ReadLine(process));
+  QVERIFY2(line.startsWith("refused: ") && line.contains('"' + path + '"') && line.contains(reason),
+           qUtf8Printable(line));
+  QVERIFY(process.waitForFinished(5000));
+  QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(process.exitCode(), 1);
 }
 
 void SingleInstanceTest::Stop(QProcess& process) {
@@ -308,6 +347,117 @@ void SingleInstanceTest::OtherProgramFile() {
   // No request reached a copy it was not meant for.
   QCOMPARE(primary.readAll(), QByteArray());
   QCOMPARE(second.readAll(), QByteArray());
+}
+
+// Without a runtime folder the files go to a folder of our own, never to a shared one.
+void SingleInstanceTest::OwnFolderWithoutRuntimeFolder() {
+  environment_.remove("XDG_RUNTIME_DIR");
+  const QString cache = runtime_->filePath("cache");
+  environment_.insert("XDG_CACHE_HOME", cache);
+  const QString folder = cache + "/Corvella/run";
+
+  QProcess& primary = Start();
+  QCOMPARE(ReadLine(primary), QByteArray("primary"));
+  struct stat status {};
+  QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status), 0);
+  QVERIFY(S_ISDIR(status.st_mode));
+  QCOMPARE(status.st_mode & 0777, 0700u);
+  const QString baseName = SingleInstance::BaseNameFor(kProbe);
+  QVERIFY(QFileInfo::exists(folder + '/' + baseName + ".lock"));
+  QVERIFY(QFileInfo::exists(folder + '/' + baseName + ".socket"));
+
+  ExpectSecondary(Start());
+  QCOMPARE(ReadLine(primary), QByteArray("show"));
+  Stop(primary);
+}
+
+void SingleInstanceTest::UnsafeFolderIsRefused_data() {
+  QTest::addColumn<bool>("runtime");  // else the cache folder's Corvella/run
+  QTest::addColumn<Unsafe>("unsafe");
+  QTest::addColumn<uint>("mode");
+  QTest::addColumn<QString>("reason");
+  QTest::newRow("runtime folder others can read") << true << Unsafe::kMode << 0755u << "mode 755";
+  QTest::newRow("runtime folder the group can enter")
+      << true << Unsafe::kMode << 0710u << "mode 710";
+  QTest::newRow("runtime folder of another user")
+      << true << Unsafe::kOtherUser << 0700u << "belongs to another user";
+  QTest::newRow("runtime folder as a link to a private folder")
+      << true << Unsafe::kLink << 0700u << "symbolic link";
+  QTest::newRow("cache folder others can read") << false << Unsafe::kMode << 0755u << "mode 755";
+  QTest::newRow("cache folder of another user")
+      << false << Unsafe::kOtherUser << 0700u << "belongs to another user";
+}
+
+// The folder is checked before anything is made in it or asked through it.
+void SingleInstanceTest::UnsafeFolderIsRefused() {
+  QFETCH(bool, runtime);
+  QFETCH(Unsafe, unsafe);
+  QFETCH(uint, mode);
+  QFETCH(QString, reason);
+  const QString path = runtime_->filePath(runtime ? "runtime" : "cache/Corvella/run");
+  // Where the files would go: the folder, or the target of the link.
+  const QString target = unsafe == Unsafe::kLink ? runtime_->filePath("target") : path;
+  QVERIFY(MakeFolder(target, mode));
+  if (unsafe == Unsafe::kLink) QVERIFY(QFile::link(target, path));
+  if (unsafe == Unsafe::kOtherUser && !GiveToOtherUser(path)) {
+    QSKIP("needs root to play another user");
+  }
+  if (runtime) {
+    environment_.insert("XDG_RUNTIME_DIR", path);
+  } else {
+    environment_.remove("XDG_RUNTIME_DIR");
+    environment_.insert("XDG_CACHE_HOME", runtime_->filePath("cache"));
+  }
+  ExpectRefused(Start(), path, reason);
+  QCOMPARE(QDir(target).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+           QStringList());
+}
+
+void SingleInstanceTest::PlantedFileIsRefused_data() {
+  QTest::addColumn<Planted>("planted");
+  QTest::addColumn<QString>("reason");
+  QTest::newRow("left lock file of another user")
+      << Planted::kLockOfOtherUser << "belongs to another user";
+  QTest::newRow("held lock file of another user")
+      << Planted::kHeldLockOfOtherUser << "belongs to another user";
+  QTest::newRow("socket of another user")
+      << Planted::kSocketOfOtherUser << "belongs to another user";
+  QTest::newRow("link in place of the lock file") << Planted::kLinkAsLock << "not a regular file";
+}
+
+// Files in the folder that this program did not make are refused, and no request goes through
+// them.
+void SingleInstanceTest::PlantedFileIsRefused() {
+  QFETCH(Planted, planted);
+  QFETCH(QString, reason);
+  // A running copy whose files then change hands stands for another user's program.
+  QProcess* primary = nullptr;
+  if (planted == Planted::kHeldLockOfOtherUser || planted == Planted::kSocketOfOtherUser) {
+    primary = &Start();
+    QCOMPARE(ReadLine(*primary), QByteArray("primary"));
+  }
+  QString path = LockPath();
+  switch (planted) {
+    case Planted::kLockOfOtherUser:
+      WriteLeftLock("");
+      [[fallthrough]];
+    case Planted::kHeldLockOfOtherUser:
+      if (!GiveToOtherUser(path)) QSKIP("needs root to play another user");
+      break;
+    case Planted::kSocketOfOtherUser:
+      path = ServerPath();
+      if (!GiveToOtherUser(path)) QSKIP("needs root to play another user");
+      break;
+    case Planted::kLinkAsLock:
+      QVERIFY(QFile(runtime_->filePath("target")).open(QIODevice::WriteOnly));
+      QVERIFY(QFile::link(runtime_->filePath("target"), path));
+      break;
+  }
+  ExpectRefused(Start(), path, reason);
+  if (primary != nullptr) {
+    Stop(*primary);
+    QCOMPARE(primary->readAll(), QByteArray());  // no "show"
+  }
 }
 
 QTEST_GUILESS_MAIN(SingleInstanceTest)
