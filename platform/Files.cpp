@@ -1,18 +1,50 @@
 #include "Files.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+#include <utility>
 
 #include "core/Error.h"
 
 namespace corvella::platform {
 namespace {
+
+// Names of temporary files: ".<name>." + kSuffixLength random characters + ".tmp".
+constexpr std::size_t kSuffixLength = 6;
+constexpr std::string_view kSuffixCharacters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::string_view kTemporaryEnd = ".tmp";
+// A clash of random names is rare; this many in a row means something else is wrong.
+constexpr int kMaxNameAttempts = 100;
+
+std::string BaseNameOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+std::string RandomSuffix() {
+  unsigned char bytes[kSuffixLength];
+  std::size_t got = 0;
+  while (got < sizeof bytes) {
+    const ssize_t count = ::getrandom(bytes + got, sizeof bytes - got, 0);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) throw Error(std::string("Cannot draw random bytes. ") + std::strerror(errno));
+    got += static_cast<std::size_t>(count);
+  }
+  std::string suffix;
+  for (const unsigned char byte : bytes) {
+    suffix += kSuffixCharacters[byte % kSuffixCharacters.size()];
+  }
+  return suffix;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
 
 void SyncDirectory(const std::string& directory) {
   const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -31,8 +63,18 @@ bool FileExists(const std::string& path) {
 }
 
 void CreateDirectories(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::create_directories(path, ignored);
+  if (path.empty() || IsDirectory(path)) return;
+  // Each folder from the top down, so that the first one that cannot be made is the one named.
+  std::size_t end = 0;
+  while (end < path.size()) {
+    end = std::min(path.find('/', end + 1), path.size());
+    const std::string folder = path.substr(0, end);
+    if (folder == "/" || folder.ends_with('/')) continue;
+    if (::mkdir(folder.c_str(), 0700) == 0) continue;
+    const int error = errno;
+    if (error != EEXIST) ThrowFileError("Cannot create folder", folder, error);
+    if (!IsDirectory(folder)) ThrowFileError("Cannot create folder", folder, ENOTDIR);
+  }
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -79,15 +121,17 @@ std::span<const unsigned char> InputFile::Read(std::size_t count) {
   return buffer;
 }
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path)
-    : path_(path), temporaryPath_(path + ".tmp") {
-  // A leftover temporary file is removed rather than reused, so that a link planted there can
-  // neither redirect the write nor widen its permissions.
-  if (::unlink(temporaryPath_.c_str()) != 0 && errno != ENOENT) {
-    ThrowFileError("Cannot create file", temporaryPath_, errno);
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
+  // A name of its own for every writer, made anew: a concurrent writer's file is never touched,
+  // and a link planted at a name can neither redirect the write nor widen its permissions.
+  const std::string prefix = DirectoryOf(path) + "/." + BaseNameOf(path) + '.';
+  for (int attempt = 1; fd_ < 0; ++attempt) {
+    temporaryPath_ = prefix + RandomSuffix() + std::string(kTemporaryEnd);
+    fd_ = ::open(temporaryPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ < 0 && (errno != EEXIST || attempt == kMaxNameAttempts)) {
+      ThrowFileError("Cannot write file", path_, errno);
+    }
   }
-  fd_ = ::open(temporaryPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd_ < 0) ThrowFileError("Cannot create file", temporaryPath_, errno);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -104,6 +148,14 @@ std::span<unsigned char> AtomicFileWriter::Next(std::size_t count) {
   return std::span(buffer_).first(count);
 }
 
+void AtomicFileWriter::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t count = std::min(bytes.size(), kMaxWriteSize);
+    std::memcpy(Next(count).data(), bytes.data(), count);
+    bytes.remove_prefix(count);
+  }
+}
+
 void AtomicFileWriter::WritePending() {
   const auto bytes = std::span(buffer_).first(pending_);
   pending_ = 0;
@@ -111,21 +163,23 @@ void AtomicFileWriter::WritePending() {
   while (done < bytes.size()) {
     const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) ThrowFileError("Cannot write file", temporaryPath_, put < 0 ? errno : EIO);
+    if (put <= 0) ThrowFileError("Cannot write file", path_, put < 0 ? errno : EIO);
     done += static_cast<std::size_t>(put);
   }
 }
 
-void AtomicFileWriter::Commit() {
+void AtomicFileWriter::Finish() {
   WritePending();
-  if (::fsync(fd_) != 0) ThrowFileError("Cannot write file", temporaryPath_, errno);
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) {
+  if (::fsync(fd_) != 0) ThrowFileError("Cannot write file", path_, errno);
+  if (::close(std::exchange(fd_, -1)) != 0) {
     const int error = errno;
     ::unlink(temporaryPath_.c_str());
-    ThrowFileError("Cannot write file", temporaryPath_, error);
+    ThrowFileError("Cannot write file", path_, error);
   }
+}
+
+void AtomicFileWriter::Commit() {
+  Finish();
   if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
     const int error = errno;
     ::unlink(temporaryPath_.c_str());

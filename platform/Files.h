@@ -5,14 +5,16 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace corvella::platform {
 
 // True when `path` names an existing file that is not a directory.
 bool FileExists(const std::string& path);
 
-// Creates `path` with every missing parent. Failures are not reported here: the file created
-// inside it afterwards reports them.
+// Creates `path` with every missing parent, new folders with mode 0700. A failure names the
+// folder that could not be made: `Cannot create folder "<folder>". <cause>`, where a file in
+// the way reads "Not a directory".
 void CreateDirectories(const std::string& path);
 
 // Directory part of `path`, without a trailing separator.
@@ -63,10 +65,12 @@ class ByteSink {
   virtual std::span<unsigned char> Next(std::size_t count) = 0;
 };
 
-// Replaces a file as one step: the new content goes to "<path>.tmp" (created anew with mode
-// 0600), then Commit() flushes it to disk and renames it over `path`. Every failure is an error.
-// A failure up to the rename leaves the previous file untouched and removes the temporary file;
-// a failure to flush the folder after the rename is reported as well.
+// Writes a file as one step. The new content goes to a temporary file of this writer's own
+// beside `path` (".<name>.XXXXXX.tmp", a new file with mode 0600), which Commit() flushes to
+// disk and renames over `path`; a symbolic link at `path` is replaced, not followed. Every
+// failure is an error naming `path`; up to the rename it leaves the previous file untouched and
+// removes the temporary file, and a failure to flush the folder after the rename is reported as
+// well.
 class AtomicFileWriter final : public ByteSink {
  public:
   explicit AtomicFileWriter(const std::string& path);
@@ -75,12 +79,17 @@ class AtomicFileWriter final : public ByteSink {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   std::span<unsigned char> Next(std::size_t count) override;
+  // Appends `bytes` whole.
+  void Write(std::string_view bytes);
+  // Replaces whatever is at `path`.
   void Commit();
 
   const std::string& TemporaryPath() const { return temporaryPath_; }
 
  private:
   void WritePending();
+  // Flushes and closes the temporary file.
+  void Finish();
 
   std::string path_;
   std::string temporaryPath_;

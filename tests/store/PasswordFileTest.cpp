@@ -236,7 +236,7 @@ TEST_F(PasswordFileTest, EmptyListWritesTheThreeByteMarkerOnly) {
 struct ModeCase {
   const char* name;
   mode_t umask;
-  bool leftoverTemporary;  // a Passwords.dat.tmp with mode 0644 from an interrupted save
+  bool leftoverTemporary;  // a temporary file with mode 0644 from an interrupted save
   bool previousFile;       // a Passwords.dat with mode 0644
 };
 
@@ -256,17 +256,24 @@ TEST_P(FileModeTest, SavedFileHasMode0600AndNoTemporaryRemains) {
     Save(vault, Numbered("old", 1));
     ASSERT_EQ(::chmod(vault.c_str(), 0644), 0);
   }
+  // Longer than the new file: a temporary that is reused without truncation would show. A save
+  // leaves it alone.
+  const std::string leftover = target / ".Passwords.dat.Lft0v3.tmp";
   if (c.leftoverTemporary) {
-    // Longer than the new file: a temporary that is not truncated would show.
-    WriteFileBytes(vault + ".tmp", std::string(5000, 'x'));
-    ASSERT_EQ(::chmod((vault + ".tmp").c_str(), 0644), 0);
+    WriteFileBytes(leftover, std::string(5000, 'x'));
+    ASSERT_EQ(::chmod(leftover.c_str(), 0644), 0);
   }
   {
     UmaskGuard mask(c.umask);
     Save(vault, entries);
   }
 
-  EXPECT_EQ(ListDirectory(target.Path()), kOnlyTheFile);
+  std::set<std::string> expected = kOnlyTheFile;
+  if (c.leftoverTemporary) {
+    expected.insert(".Passwords.dat.Lft0v3.tmp");
+    EXPECT_EQ(ReadFileBytes(leftover), std::string(5000, 'x'));
+  }
+  EXPECT_EQ(ListDirectory(target.Path()), expected);
   EXPECT_EQ(FileMode(vault), 0600u);
   EXPECT_EQ(ReadFileBytes(vault), ReadFileBytes(fresh));
 }
@@ -309,10 +316,72 @@ TEST_F(PasswordFileTest, FirstSaveCreatesTheDataFolder) {
 
   EXPECT_EQ(ListDirectory(dataDir), std::set<std::string>{"Corvella"});
   EXPECT_EQ(ListDirectory(dataDir + "Corvella"), kOnlyTheFile);
+  // Private to the user, as the password file.
+  for (const std::string folder : {"home", "home/.local/share", "home/.local/share/Corvella"}) {
+    EXPECT_EQ(FileMode(dir_ / folder), 0700u) << folder;
+  }
   PasswordStore loaded;
   loaded.SetMasterPassword(kMaster);
   EXPECT_EQ(loaded.LoadPasswordsFrom(path), LoadResult::Loaded);
   EXPECT_EQ(Snapshot(loaded), Numbered("first", 2));
+}
+
+// A folder on the way to the password file that cannot be made is named with the cause.
+struct FolderCase {
+  const char* name;
+  const char* blocker;  // a file made here
+  const char* named;    // the folder the message names
+};
+
+void PrintTo(const FolderCase& c, std::ostream* out) { *out << c.name; }
+
+class DataFolderTest : public PasswordFileTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(DataFolderTest, FolderThatCannotBeMadeIsNamedWithTheCause) {
+  const FolderCase& c = GetParam();
+  std::filesystem::create_directories(std::filesystem::path(dir_ / c.blocker).parent_path());
+  WriteFileBytes(dir_ / c.blocker, "not a folder");
+  const std::string path = dir_ / "home/.local/share/Corvella/Passwords.dat";
+
+  try {
+    Save(path, Numbered("x", 1));
+    ADD_FAILURE() << "saved below a file";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create folder \"" + (dir_ / c.named) + "\". Not a directory");
+  }
+  EXPECT_EQ(ReadFileBytes(dir_ / c.blocker), "not a folder");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blockers, DataFolderTest,
+    ::testing::Values(FolderCase{"FileInPlaceOfTheFolder", "home/.local/share/Corvella",
+                                 "home/.local/share/Corvella"},
+                      FolderCase{"FileInPlaceOfTheDataFolder", "home/.local/share",
+                                 "home/.local/share"},
+                      FolderCase{"FileInPlaceOfAFolderAbove", "home/.local", "home/.local"}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+// Two saves of the same file at once, their steps interleaved: each writes a file of its own,
+// and both succeed; the one that finishes last wins.
+TEST_F(PasswordFileTest, InterleavedWritersKeepTheirOwnTemporaryFiles) {
+  for (const bool firstFinishesFirst : {true, false}) {
+    SCOPED_TRACE(firstFinishesFirst ? "first finishes first" : "second finishes first");
+    platform::AtomicFileWriter first(vault_);
+    platform::AtomicFileWriter second(vault_);
+    EXPECT_NE(first.TemporaryPath(), second.TemporaryPath());
+    first.Write(std::string(10000, '1'));
+    second.Write(std::string(20000, '2'));
+    platform::AtomicFileWriter& early = firstFinishesFirst ? first : second;
+    platform::AtomicFileWriter& late = firstFinishesFirst ? second : first;
+    early.Commit();
+    EXPECT_EQ(ListDirectory(dir_.Path()).size(), 2u) << "the later writer's file must stay";
+    late.Commit();
+
+    EXPECT_EQ(ReadFileBytes(vault_),
+              firstFinishesFirst ? std::string(20000, '2') : std::string(10000, '1'));
+    EXPECT_EQ(ListDirectory(dir_.Path()), kOnlyTheFile);
+  }
 }
 
 TEST_F(PasswordFileTest, FileBesideTheProgramWinsOnlyWhileItIsAFile) {
@@ -432,7 +501,7 @@ TEST_P(WriteFailureTest, FailedWriteRaisesAndKeepsThePreviousFile) {
   const Outcome outcome = SaveLimited(entries, c.limit);
 
   ASSERT_EQ(outcome.exitCode, 1) << "the save did not raise an error";
-  EXPECT_NE(outcome.message.find("Cannot write file \"" + vault_ + ".tmp\""), std::string::npos)
+  EXPECT_NE(outcome.message.find("Cannot write file \"" + vault_ + "\""), std::string::npos)
       << outcome.message;
   EXPECT_NE(outcome.message.find("File too large"), std::string::npos) << outcome.message;
   if (c.previousFile) {
