@@ -15,6 +15,8 @@
 namespace corvella::platform {
 namespace {
 
+// As the kernel's own limit on a chain of links.
+constexpr int kMaxLinks = 40;
 // Names of temporary files: ".<name>." + kSuffixLength random characters + ".tmp".
 constexpr std::size_t kSuffixLength = 6;
 constexpr std::string_view kSuffixCharacters =
@@ -82,6 +84,28 @@ std::string DirectoryOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+std::string ResolveLinks(const std::string& path) {
+  std::string current = path;
+  for (int links = 0;; ++links) {
+    struct stat status {};
+    // Whatever keeps the file from being found here, the step that uses it reports.
+    if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return current;
+    if (links == kMaxLinks) ThrowFileError("Cannot open file", path, ELOOP);
+    std::string target(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1, '\0');
+    while (true) {
+      const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+      if (length < 0) ThrowFileError("Cannot open file", current, errno);
+      if (static_cast<std::size_t>(length) < target.size()) {
+        target.resize(static_cast<std::size_t>(length));
+        break;
+      }
+      target.resize(target.size() * 2);  // the link changed meanwhile
+    }
+    if (target.empty()) ThrowFileError("Cannot open file", current, ENOENT);
+    current = target.front() == '/' ? target : DirectoryOf(current) + '/' + target;
+  }
 }
 
 void ThrowFileError(const char* what, const std::string& path, int error) {

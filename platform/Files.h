@@ -20,6 +20,10 @@ void CreateDirectories(const std::string& path);
 // Directory part of `path`, without a trailing separator.
 std::string DirectoryOf(const std::string& path);
 
+// The file that `path` leads to: `path` itself, or where it is a symbolic link, the end of its
+// chain of links (which need not exist yet). Links in the folders above are left to the kernel.
+std::string ResolveLinks(const std::string& path);
+
 // Raises an Error that reads `<what> "<path>". <the system's text for the errno value>`, such as
 // `Cannot open file "/a/b". No such file or directory`.
 [[noreturn]] void ThrowFileError(const char* what, const std::string& path, int error);

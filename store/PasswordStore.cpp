@@ -53,8 +53,9 @@ void PasswordStore::SavePasswordsTo(const std::string& path) const {
   if (masterPassword_.empty()) throw Error("No master password set");
   SecureBytes stream;
   WritePasswordStream(entries_, sessionKey_, stream);
-  platform::CreateDirectories(platform::DirectoryOf(path));
-  platform::AtomicFileWriter file(path);
+  const std::string target = platform::ResolveLinks(path);
+  platform::CreateDirectories(platform::DirectoryOf(target));
+  platform::AtomicFileWriter file(target);
   EncryptStreamToFile(stream, file, MasterPassword());
   file.Commit();
 }

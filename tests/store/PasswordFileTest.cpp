@@ -384,6 +384,91 @@ TEST_F(PasswordFileTest, InterleavedWritersKeepTheirOwnTemporaryFiles) {
   }
 }
 
+// A password file reached through a symbolic link: the save replaces the file at the end of the
+// links, in its own folder, and the links stay.
+struct LinkCase {
+  const char* name;
+  // (link, where it points; "/..." below the test's folder), in the order they are followed
+  std::vector<std::pair<std::string, std::string>> links;
+  std::string target;  // the file they lead to
+  bool targetExists;
+};
+
+void PrintTo(const LinkCase& c, std::ostream* out) { *out << c.name; }
+
+class LinkedFileTest : public PasswordFileTest, public ::testing::WithParamInterface<LinkCase> {};
+
+TEST_P(LinkedFileTest, SaveThroughLinksReplacesTheTargetAndKeepsTheLinks) {
+  const LinkCase& c = GetParam();
+  for (const std::string folder : {"data", "synced", "elsewhere"}) {
+    std::filesystem::create_directory(dir_ / folder);
+  }
+  if (c.targetExists) Save(dir_ / c.target, Numbered("old", 2));
+  const auto where = [this](const std::string& pointsTo) {
+    return pointsTo.starts_with('/') ? dir_.Path() + pointsTo : pointsTo;
+  };
+  for (const auto& [link, pointsTo] : c.links) {
+    std::filesystem::create_symlink(where(pointsTo), dir_ / link);
+  }
+  const std::string path = dir_ / c.links.front().first;
+
+  Save(path, Numbered("new", 3));
+
+  for (const auto& [link, pointsTo] : c.links) {
+    ASSERT_TRUE(std::filesystem::is_symlink(dir_ / link)) << link;
+    EXPECT_EQ(std::filesystem::read_symlink(dir_ / link).string(), where(pointsTo));
+  }
+  EXPECT_EQ(FileMode(dir_ / c.target), 0600u);
+  for (const std::string& viaPath : {path, dir_ / c.target}) {
+    PasswordStore loaded;
+    loaded.SetMasterPassword(kMaster);
+    EXPECT_EQ(loaded.LoadPasswordsFrom(viaPath), LoadResult::Loaded);
+    EXPECT_EQ(Snapshot(loaded), Numbered("new", 3));
+  }
+  // No temporary file stays in any folder.
+  std::set<std::string> names;
+  for (const auto& item : std::filesystem::recursive_directory_iterator(dir_.Path())) {
+    names.insert(item.path().lexically_relative(dir_.Path()).string());
+  }
+  std::set<std::string> expected = {"data", "synced", "elsewhere", c.target};
+  for (const auto& link : c.links) expected.insert(link.first);
+  EXPECT_EQ(names, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, LinkedFileTest,
+    ::testing::Values(LinkCase{"Relative",
+                               {{"data/Passwords.dat", "../synced/Passwords.dat"}},
+                               "synced/Passwords.dat",
+                               true},
+                      LinkCase{"Absolute",
+                               {{"data/Passwords.dat", "/synced/Passwords.dat"}},
+                               "synced/Passwords.dat",
+                               true},
+                      LinkCase{"Chain",
+                               {{"data/Passwords.dat", "../elsewhere/hop"},
+                                {"elsewhere/hop", "../synced/vault"}},
+                               "synced/vault",
+                               true},
+                      LinkCase{"ToAFileNotYetThere",
+                               {{"data/Passwords.dat", "../synced/new.dat"}},
+                               "synced/new.dat",
+                               false}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+TEST_F(PasswordFileTest, LinkLoopIsAnErrorNamingTheFile) {
+  std::filesystem::create_symlink("other", vault_);
+  std::filesystem::create_symlink("Passwords.dat", dir_ / "other");
+  try {
+    Save(vault_, Numbered("x", 1));
+    ADD_FAILURE() << "saved through a loop of links";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open file \"" + vault_ + "\". Too many levels of symbolic links");
+  }
+  EXPECT_EQ(ListDirectory(dir_.Path()), (std::set<std::string>{"Passwords.dat", "other"}));
+}
+
 TEST_F(PasswordFileTest, FileBesideTheProgramWinsOnlyWhileItIsAFile) {
   const std::string programDir = dir_ / "program/";
   const std::string dataDir = dir_ / "data/";
