@@ -1,5 +1,6 @@
 #include "Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "core/Error.h"
@@ -41,6 +43,18 @@ std::string RandomSuffix() {
     suffix += kSuffixCharacters[byte % kSuffixCharacters.size()];
   }
   return suffix;
+}
+
+// True when `name` is the name of a temporary file of a save to a file named `fileName`.
+bool IsTemporaryNameOf(std::string_view name, std::string_view fileName) {
+  const std::size_t length = 1 + fileName.size() + 1 + kSuffixLength + kTemporaryEnd.size();
+  if (name.size() != length || name[0] != '.' || name.substr(1, fileName.size()) != fileName ||
+      name[1 + fileName.size()] != '.' || !name.ends_with(kTemporaryEnd)) {
+    return false;
+  }
+  const std::string_view suffix = name.substr(2 + fileName.size(), kSuffixLength);
+  return std::all_of(suffix.begin(), suffix.end(),
+                     [](char c) { return kSuffixCharacters.find(c) != std::string_view::npos; });
 }
 
 bool IsDirectory(const std::string& path) {
@@ -105,6 +119,32 @@ std::string ResolveLinks(const std::string& path) {
     }
     if (target.empty()) ThrowFileError("Cannot open file", current, ENOENT);
     current = target.front() == '/' ? target : DirectoryOf(current) + '/' + target;
+  }
+}
+
+void RemoveLeftoverTemporaries(const std::string& path) {
+  const std::string directory = DirectoryOf(path);
+  const std::string fileName = BaseNameOf(path);
+  const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(directory.c_str()), &::closedir);
+  if (!folder) ThrowFileError("Cannot open folder", directory, errno);
+  const uid_t user = ::geteuid();
+  while (true) {
+    errno = 0;
+    const dirent* item = ::readdir(folder.get());
+    if (item == nullptr) {
+      if (errno != 0) ThrowFileError("Cannot open folder", directory, errno);
+      return;
+    }
+    if (!IsTemporaryNameOf(item->d_name, fileName)) continue;
+    // Another user's file (in a shared folder such as /tmp) is not ours to remove.
+    struct stat status {};
+    if (::fstatat(::dirfd(folder.get()), item->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(status.st_mode) || status.st_uid != user) {
+      continue;
+    }
+    if (::unlinkat(::dirfd(folder.get()), item->d_name, 0) != 0 && errno != ENOENT) {
+      ThrowFileError("Cannot remove file", directory + '/' + item->d_name, errno);
+    }
   }
 }
 

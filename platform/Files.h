@@ -24,6 +24,10 @@ std::string DirectoryOf(const std::string& path);
 // chain of links (which need not exist yet). Links in the folders above are left to the kernel.
 std::string ResolveLinks(const std::string& path);
 
+// Removes what saves of `path` that were killed left behind: their temporary files, as far as
+// they belong to this user. Only for the one writer of `path`, who holds its VaultLock.
+void RemoveLeftoverTemporaries(const std::string& path);
+
 // Raises an Error that reads `<what> "<path>". <the system's text for the errno value>`, such as
 // `Cannot open file "/a/b". No such file or directory`.
 [[noreturn]] void ThrowFileError(const char* what, const std::string& path, int error);

@@ -45,7 +45,8 @@ class PasswordStore {
 
   // Writes every entry, in order, under the master password. Either the whole new file is in
   // place afterwards or an error was raised and the previous file is untouched. Where the path
-  // is a symbolic link, the file it leads to is replaced and the link kept.
+  // is a symbolic link, the file it leads to is replaced and the link kept. Callers that may
+  // share the file with another program hold its platform::VaultLock.
   void SavePasswords() const;
   void SavePasswordsTo(const std::string& path) const;
 

@@ -257,7 +257,7 @@ TEST_P(FileModeTest, SavedFileHasMode0600AndNoTemporaryRemains) {
     ASSERT_EQ(::chmod(vault.c_str(), 0644), 0);
   }
   // Longer than the new file: a temporary that is reused without truncation would show. A save
-  // leaves it alone.
+  // leaves it alone; the holder of the file's lock clears it.
   const std::string leftover = target / ".Passwords.dat.Lft0v3.tmp";
   if (c.leftoverTemporary) {
     WriteFileBytes(leftover, std::string(5000, 'x'));
