@@ -43,6 +43,7 @@ void VaultSession::RequireUnlocked() const {
 void VaultSession::CreateVault(std::string_view password) {
   // Checked before anything is set.
   CORVELLA_ASSERT(!FileExists());
+  auto vaultLock = std::make_unique<platform::VaultLock>(FilePath());
   store_.SetMasterPassword(password);
   try {
     store_.SavePasswords();
@@ -50,11 +51,13 @@ void VaultSession::CreateVault(std::string_view password) {
     store_.WipeMasterPassword();
     throw;
   }
+  vaultLock_ = std::move(vaultLock);
   locked_ = false;
   emit Unlocked();
 }
 
 UnlockResult VaultSession::Unlock(std::string_view typed) {
+  auto vaultLock = std::make_unique<platform::VaultLock>(FilePath());
   LoadResult result;
   try {
     result = OpenWithTypedPassword(store_, typed, FilePath());
@@ -62,6 +65,7 @@ UnlockResult VaultSession::Unlock(std::string_view typed) {
     store_.WipeMasterPassword();
     return UnlockResult::WrongPassword;
   }
+  vaultLock_ = std::move(vaultLock);
   locked_ = false;
   emit Unlocked();
   return result == LoadResult::FileMissing ? UnlockResult::UnlockedWithoutFile
@@ -72,6 +76,7 @@ void VaultSession::Lock() {
   if (locked_ || editing_) return;
   store_.WipeEntries();
   store_.WipeMasterPassword();
+  vaultLock_.reset();
   locked_ = true;
   emit Locked();
 }
