@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>  // renameat2
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -249,6 +250,24 @@ void AtomicFileWriter::Commit() {
     ::unlink(temporaryPath_.c_str());
     ThrowFileError("Cannot replace file", path_, error);
   }
+  SyncDirectory(DirectoryOf(path_));
+}
+
+void AtomicFileWriter::CommitNew() {
+  Finish();
+  int error = 0;
+  if (::renameat2(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) !=
+      0) {
+    error = errno;
+    // A file system without that kind of rename: a hard link refuses an existing name as well.
+    if (error == EINVAL || error == ENOSYS) {
+      error = ::link(temporaryPath_.c_str(), path_.c_str()) == 0 ? 0 : errno;
+    }
+    // After a link the temporary name is a second name of the new file; a leftover one is
+    // harmless, and the next holder of the file's lock removes it.
+    ::unlink(temporaryPath_.c_str());
+  }
+  if (error != 0) ThrowFileError("Cannot create file", path_, error);
   SyncDirectory(DirectoryOf(path_));
 }
 

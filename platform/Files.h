@@ -74,11 +74,11 @@ class ByteSink {
 };
 
 // Writes a file as one step. The new content goes to a temporary file of this writer's own
-// beside `path` (".<name>.XXXXXX.tmp", a new file with mode 0600), which Commit() flushes to
-// disk and renames over `path`; a symbolic link at `path` is replaced, not followed. Every
-// failure is an error naming `path`; up to the rename it leaves the previous file untouched and
-// removes the temporary file, and a failure to flush the folder after the rename is reported as
-// well.
+// beside `path` (".<name>.XXXXXX.tmp", a new file with mode 0600), which is flushed to disk and
+// then renamed over `path` by Commit(), or put at `path` by CommitNew(). A symbolic link at
+// `path` is replaced, not followed. Every failure is an error naming `path`; up to the rename
+// it leaves the previous file untouched and removes the temporary file, and a failure to flush
+// the folder after the rename is reported as well.
 class AtomicFileWriter final : public ByteSink {
  public:
   explicit AtomicFileWriter(const std::string& path);
@@ -91,6 +91,9 @@ class AtomicFileWriter final : public ByteSink {
   void Write(std::string_view bytes);
   // Replaces whatever is at `path`.
   void Commit();
+  // Puts the file at `path` only while nothing is there (not even a dangling link), else raises
+  // `Cannot create file "<path>". File exists` and leaves what is there alone.
+  void CommitNew();
 
   const std::string& TemporaryPath() const { return temporaryPath_; }
 

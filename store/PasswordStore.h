@@ -49,6 +49,9 @@ class PasswordStore {
   // share the file with another program hold its platform::VaultLock.
   void SavePasswords() const;
   void SavePasswordsTo(const std::string& path) const;
+  // The same as a new file: it appears at `path` only when complete, and only while nothing
+  // else is there, which is never replaced.
+  void CreatePasswordFile(const std::string& path) const;
 
   // Appends the entries of the password file. On any error the entries appended so far are
   // wiped and removed again, and the error propagates.
@@ -56,6 +59,9 @@ class PasswordStore {
   LoadResult LoadPasswordsFrom(const std::string& path);
 
  private:
+  enum class Commit { Replace, New };
+  void Write(const std::string& path, Commit commit) const;
+
   std::vector<EntryPtr> entries_;
   SecureString masterPassword_;
   SessionKey sessionKey_;

@@ -469,6 +469,48 @@ TEST_F(PasswordFileTest, LinkLoopIsAnErrorNamingTheFile) {
   EXPECT_EQ(ListDirectory(dir_.Path()), (std::set<std::string>{"Passwords.dat", "other"}));
 }
 
+// A new password file appears whole or not at all, and never over anything that is there.
+TEST_F(PasswordFileTest, NewFileNeverReplacesWhatAppearedMeanwhile) {
+  PasswordStore store;
+  store.SetMasterPassword(kMaster);
+  AddAll(store, Numbered("new", 2));
+  store.CreatePasswordFile(vault_);
+  EXPECT_EQ(FileMode(vault_), 0600u);
+  PasswordStore loaded;
+  loaded.SetMasterPassword(kMaster);
+  EXPECT_EQ(loaded.LoadPasswordsFrom(vault_), LoadResult::Loaded);
+  EXPECT_EQ(Snapshot(loaded), Numbered("new", 2));
+  const std::string first = ReadFileBytes(vault_);
+
+  const std::string dangling = dir_ / "dangling.dat";
+  std::filesystem::create_symlink("nowhere", dangling);
+  for (const std::string& taken : {vault_, dangling}) {
+    SCOPED_TRACE(taken);
+    // Appears between the start of the write and its end.
+    platform::AtomicFileWriter file(dir_ / "late.dat");
+    file.Write("partial");
+    std::filesystem::copy(taken, dir_ / "late.dat", std::filesystem::copy_options::copy_symlinks);
+    try {
+      file.CommitNew();
+      ADD_FAILURE() << "replaced a file that appeared meanwhile";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot create file \"" + (dir_ / "late.dat") + "\". File exists");
+    }
+    try {
+      store.CreatePasswordFile(taken);
+      ADD_FAILURE() << "replaced " << taken;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + taken + "\". File exists");
+    }
+    std::filesystem::remove(dir_ / "late.dat");
+  }
+  EXPECT_EQ(ReadFileBytes(vault_), first);
+  EXPECT_EQ(std::filesystem::read_symlink(dangling), "nowhere");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "nowhere"));
+  EXPECT_EQ(ListDirectory(dir_.Path()), (std::set<std::string>{"Passwords.dat", "dangling.dat"}));
+}
+
 TEST_F(PasswordFileTest, FileBesideTheProgramWinsOnlyWhileItIsAFile) {
   const std::string programDir = dir_ / "program/";
   const std::string dataDir = dir_ / "data/";
