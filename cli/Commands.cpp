@@ -1,6 +1,5 @@
 #include "Commands.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 #include "PlainEntry.h"
 #include "core/Error.h"
 #include "platform/Files.h"
+#include "platform/VaultLock.h"
 #include "store/Errors.h"
 #include "store/MasterPassword.h"
 #include "store/PasswordStore.h"
@@ -77,6 +77,7 @@ SecureString NewMasterPassword(const Options& options) {
 // what went wrong with which file.
 void OpenStore(PasswordStore& store, const Options& options, const std::string& path) {
   CheckReadable(path);
+  const platform::VaultLock lock(path, platform::VaultLock::Purpose::Read);
   const SecureString typed = ExistingMasterPassword(options);
   try {
     if (OpenWithTypedPassword(store, typed.View(), path) == LoadResult::FileMissing) {
@@ -169,32 +170,6 @@ std::vector<PlainEntry> ReadImportDocument(const Options& options) {
   }
 }
 
-// Claims the new path so that nothing made meanwhile is replaced; the store then renames its
-// finished file over this empty one.
-class NewFileClaim {
- public:
-  explicit NewFileClaim(const std::string& path) : path_(path) {
-    platform::CreateDirectories(platform::DirectoryOf(path));
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 && errno == EEXIST) throw Error("The file " + path + " already exists");
-    if (fd < 0) {
-      throw Error("Cannot create file \"" + path + "\". " + std::strerror(errno));
-    }
-    ::close(fd);
-  }
-  ~NewFileClaim() {
-    if (!kept_) ::unlink(path_.c_str());
-  }
-  NewFileClaim(const NewFileClaim&) = delete;
-  NewFileClaim& operator=(const NewFileClaim&) = delete;
-
-  void Keep() { kept_ = true; }
-
- private:
-  std::string path_;
-  bool kept_ = false;
-};
-
 SecureString Import(const Options& options, const std::string& path) {
   if (PathExists(path)) throw Error("The file " + path + " already exists");
   // With the password on standard input, the document may follow it there.
@@ -213,9 +188,9 @@ SecureString Import(const Options& options, const std::string& path) {
     store.AddEntry(std::move(entry));
   }
   store.SetMasterPassword(password.View());
-  NewFileClaim claim(path);
-  store.SavePasswordsTo(path);
-  claim.Keep();
+  // The new file appears only when complete, and never over one that appeared meanwhile.
+  const platform::VaultLock lock(path);
+  store.CreatePasswordFile(path);
   return {};
 }
 

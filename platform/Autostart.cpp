@@ -1,14 +1,13 @@
 #include "Autostart.h"
 
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSaveFile>
 #include <QString>
 #include <utility>
 
+#include "Files.h"
 #include "Paths.h"
 #include "QtText.h"
 #include "core/Error.h"
@@ -66,9 +65,6 @@ std::string Autostart::ExecValue(const std::string& programPath) {
 }
 
 void Autostart::AddToStartup() {
-  const std::string failure = "Unable to open key \"" + autostartDir_ + "\" for write";
-  if (!QDir().mkpath(ToQString(autostartDir_))) throw Error(failure);
-
   const std::string content =
       "[Desktop Entry]\n"
       "Type=Application\n"
@@ -78,11 +74,15 @@ void Autostart::AddToStartup() {
       "\n"
       "X-GNOME-Autostart-enabled=true\n";
   // Written beside the entry and renamed over it, so a session starting meanwhile never reads
-  // half an entry.
-  QSaveFile file(ToQString(entryPath_));
-  if (!file.open(QIODevice::WriteOnly)) throw Error(failure);
-  const auto size = static_cast<qint64>(content.size());
-  if (file.write(content.data(), size) != size || !file.commit()) throw Error(failure);
+  // half an entry; a link at the entry's place is replaced, never written through.
+  try {
+    CreateDirectories(autostartDir_);
+    AtomicFileWriter file(entryPath_);
+    file.Write(content);
+    file.Commit();
+  } catch (const Error&) {
+    throw Error("Unable to open key \"" + autostartDir_ + "\" for write");
+  }
 }
 
 void Autostart::RemoveFromStartup() {

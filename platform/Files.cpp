@@ -1,18 +1,67 @@
 #include "Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>  // renameat2
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+#include <memory>
+#include <utility>
 
 #include "core/Error.h"
 
 namespace corvella::platform {
 namespace {
+
+// As the kernel's own limit on a chain of links.
+constexpr int kMaxLinks = 40;
+// Names of temporary files: ".<name>." + kSuffixLength random characters + ".tmp".
+constexpr std::size_t kSuffixLength = 6;
+constexpr std::string_view kSuffixCharacters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::string_view kTemporaryEnd = ".tmp";
+// A clash of random names is rare; this many in a row means something else is wrong.
+constexpr int kMaxNameAttempts = 100;
+
+std::string BaseNameOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+std::string RandomSuffix() {
+  unsigned char bytes[kSuffixLength];
+  std::size_t got = 0;
+  while (got < sizeof bytes) {
+    const ssize_t count = ::getrandom(bytes + got, sizeof bytes - got, 0);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) throw Error(std::string("Cannot draw random bytes. ") + std::strerror(errno));
+    got += static_cast<std::size_t>(count);
+  }
+  std::string suffix;
+  for (const unsigned char byte : bytes) {
+    suffix += kSuffixCharacters[byte % kSuffixCharacters.size()];
+  }
+  return suffix;
+}
+
+// True when `name` is the name of a temporary file of a save to a file named `fileName`.
+bool IsTemporaryNameOf(std::string_view name, std::string_view fileName) {
+  const std::size_t length = 1 + fileName.size() + 1 + kSuffixLength + kTemporaryEnd.size();
+  if (name.size() != length || name[0] != '.' || name.substr(1, fileName.size()) != fileName ||
+      name[1 + fileName.size()] != '.' || !name.ends_with(kTemporaryEnd)) {
+    return false;
+  }
+  const std::string_view suffix = name.substr(2 + fileName.size(), kSuffixLength);
+  return std::all_of(suffix.begin(), suffix.end(),
+                     [](char c) { return kSuffixCharacters.find(c) != std::string_view::npos; });
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
 
 void SyncDirectory(const std::string& directory) {
   const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -31,8 +80,18 @@ bool FileExists(const std::string& path) {
 }
 
 void CreateDirectories(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::create_directories(path, ignored);
+  if (path.empty() || IsDirectory(path)) return;
+  // Each folder from the top down, so that the first one that cannot be made is the one named.
+  std::size_t end = 0;
+  while (end < path.size()) {
+    end = std::min(path.find('/', end + 1), path.size());
+    const std::string folder = path.substr(0, end);
+    if (folder == "/" || folder.ends_with('/')) continue;
+    if (::mkdir(folder.c_str(), 0700) == 0) continue;
+    const int error = errno;
+    if (error != EEXIST) ThrowFileError("Cannot create folder", folder, error);
+    if (!IsDirectory(folder)) ThrowFileError("Cannot create folder", folder, ENOTDIR);
+  }
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -40,6 +99,54 @@ std::string DirectoryOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+std::string ResolveLinks(const std::string& path) {
+  std::string current = path;
+  for (int links = 0;; ++links) {
+    struct stat status {};
+    // Whatever keeps the file from being found here, the step that uses it reports.
+    if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return current;
+    if (links == kMaxLinks) ThrowFileError("Cannot open file", path, ELOOP);
+    std::string target(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1, '\0');
+    while (true) {
+      const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+      if (length < 0) ThrowFileError("Cannot open file", current, errno);
+      if (static_cast<std::size_t>(length) < target.size()) {
+        target.resize(static_cast<std::size_t>(length));
+        break;
+      }
+      target.resize(target.size() * 2);  // the link changed meanwhile
+    }
+    if (target.empty()) ThrowFileError("Cannot open file", current, ENOENT);
+    current = target.front() == '/' ? target : DirectoryOf(current) + '/' + target;
+  }
+}
+
+void RemoveLeftoverTemporaries(const std::string& path) {
+  const std::string directory = DirectoryOf(path);
+  const std::string fileName = BaseNameOf(path);
+  const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(directory.c_str()), &::closedir);
+  if (!folder) ThrowFileError("Cannot open folder", directory, errno);
+  const uid_t user = ::geteuid();
+  while (true) {
+    errno = 0;
+    const dirent* item = ::readdir(folder.get());
+    if (item == nullptr) {
+      if (errno != 0) ThrowFileError("Cannot open folder", directory, errno);
+      return;
+    }
+    if (!IsTemporaryNameOf(item->d_name, fileName)) continue;
+    // Another user's file (in a shared folder such as /tmp) is not ours to remove.
+    struct stat status {};
+    if (::fstatat(::dirfd(folder.get()), item->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(status.st_mode) || status.st_uid != user) {
+      continue;
+    }
+    if (::unlinkat(::dirfd(folder.get()), item->d_name, 0) != 0 && errno != ENOENT) {
+      ThrowFileError("Cannot remove file", directory + '/' + item->d_name, errno);
+    }
+  }
 }
 
 void ThrowFileError(const char* what, const std::string& path, int error) {
@@ -98,15 +205,17 @@ std::span<const unsigned char> InputFile::Read(std::size_t count) {
   return buffer;
 }
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path)
-    : path_(path), temporaryPath_(path + ".tmp") {
-  // A leftover temporary file is removed rather than reused, so that a link planted there can
-  // neither redirect the write nor widen its permissions.
-  if (::unlink(temporaryPath_.c_str()) != 0 && errno != ENOENT) {
-    ThrowFileError("Cannot create file", temporaryPath_, errno);
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
+  // A name of its own for every writer, made anew: a concurrent writer's file is never touched,
+  // and a link planted at a name can neither redirect the write nor widen its permissions.
+  const std::string prefix = DirectoryOf(path) + "/." + BaseNameOf(path) + '.';
+  for (int attempt = 1; fd_ < 0; ++attempt) {
+    temporaryPath_ = prefix + RandomSuffix() + std::string(kTemporaryEnd);
+    fd_ = ::open(temporaryPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ < 0 && (errno != EEXIST || attempt == kMaxNameAttempts)) {
+      ThrowFileError("Cannot write file", path_, errno);
+    }
   }
-  fd_ = ::open(temporaryPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd_ < 0) ThrowFileError("Cannot create file", temporaryPath_, errno);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -123,6 +232,14 @@ std::span<unsigned char> AtomicFileWriter::Next(std::size_t count) {
   return std::span(buffer_).first(count);
 }
 
+void AtomicFileWriter::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t count = std::min(bytes.size(), kMaxWriteSize);
+    std::memcpy(Next(count).data(), bytes.data(), count);
+    bytes.remove_prefix(count);
+  }
+}
+
 void AtomicFileWriter::WritePending() {
   const auto bytes = std::span(buffer_).first(pending_);
   pending_ = 0;
@@ -130,26 +247,46 @@ void AtomicFileWriter::WritePending() {
   while (done < bytes.size()) {
     const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) ThrowFileError("Cannot write file", temporaryPath_, put < 0 ? errno : EIO);
+    if (put <= 0) ThrowFileError("Cannot write file", path_, put < 0 ? errno : EIO);
     done += static_cast<std::size_t>(put);
   }
 }
 
-void AtomicFileWriter::Commit() {
+void AtomicFileWriter::Finish() {
   WritePending();
-  if (::fsync(fd_) != 0) ThrowFileError("Cannot write file", temporaryPath_, errno);
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) {
+  if (::fsync(fd_) != 0) ThrowFileError("Cannot write file", path_, errno);
+  if (::close(std::exchange(fd_, -1)) != 0) {
     const int error = errno;
     ::unlink(temporaryPath_.c_str());
-    ThrowFileError("Cannot write file", temporaryPath_, error);
+    ThrowFileError("Cannot write file", path_, error);
   }
+}
+
+void AtomicFileWriter::Commit() {
+  Finish();
   if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
     const int error = errno;
     ::unlink(temporaryPath_.c_str());
     ThrowFileError("Cannot replace file", path_, error);
   }
+  SyncDirectory(DirectoryOf(path_));
+}
+
+void AtomicFileWriter::CommitNew() {
+  Finish();
+  int error = 0;
+  if (::renameat2(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) !=
+      0) {
+    error = errno;
+    // A file system without that kind of rename: a hard link refuses an existing name as well.
+    if (error == EINVAL || error == ENOSYS) {
+      error = ::link(temporaryPath_.c_str(), path_.c_str()) == 0 ? 0 : errno;
+    }
+    // After a link the temporary name is a second name of the new file; a leftover one is
+    // harmless, and the next holder of the file's lock removes it.
+    ::unlink(temporaryPath_.c_str());
+  }
+  if (error != 0) ThrowFileError("Cannot create file", path_, error);
   SyncDirectory(DirectoryOf(path_));
 }
 

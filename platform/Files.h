@@ -5,18 +5,28 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace corvella::platform {
 
 // True when `path` names an existing file that is not a directory.
 bool FileExists(const std::string& path);
 
-// Creates `path` with every missing parent. Failures are not reported here: the file created
-// inside it afterwards reports them.
+// Creates `path` with every missing parent, new folders with mode 0700. A failure names the
+// folder that could not be made: `Cannot create folder "<folder>". <cause>`, where a file in
+// the way reads "Not a directory".
 void CreateDirectories(const std::string& path);
 
 // Directory part of `path`, without a trailing separator.
 std::string DirectoryOf(const std::string& path);
+
+// The file that `path` leads to: `path` itself, or where it is a symbolic link, the end of its
+// chain of links (which need not exist yet). Links in the folders above are left to the kernel.
+std::string ResolveLinks(const std::string& path);
+
+// Removes what saves of `path` that were killed left behind: their temporary files, as far as
+// they belong to this user. Only for the one writer of `path`, who holds its VaultLock.
+void RemoveLeftoverTemporaries(const std::string& path);
 
 // Raises an Error that reads `<what> "<path>". <the system's text for the errno value>`, such as
 // `Cannot open file "/a/b". No such file or directory`.
@@ -64,10 +74,12 @@ class ByteSink {
   virtual std::span<unsigned char> Next(std::size_t count) = 0;
 };
 
-// Replaces a file as one step: the new content goes to "<path>.tmp" (created anew with mode
-// 0600), then Commit() flushes it to disk and renames it over `path`. Every failure is an error.
-// A failure up to the rename leaves the previous file untouched and removes the temporary file;
-// a failure to flush the folder after the rename is reported as well.
+// Writes a file as one step. The new content goes to a temporary file of this writer's own
+// beside `path` (".<name>.XXXXXX.tmp", a new file with mode 0600), which is flushed to disk and
+// then renamed over `path` by Commit(), or put at `path` by CommitNew(). A symbolic link at
+// `path` is replaced, not followed. Every failure is an error naming `path`; up to the rename
+// it leaves the previous file untouched and removes the temporary file, and a failure to flush
+// the folder after the rename is reported as well.
 class AtomicFileWriter final : public ByteSink {
  public:
   explicit AtomicFileWriter(const std::string& path);
@@ -76,12 +88,20 @@ class AtomicFileWriter final : public ByteSink {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   std::span<unsigned char> Next(std::size_t count) override;
+  // Appends `bytes` whole.
+  void Write(std::string_view bytes);
+  // Replaces whatever is at `path`.
   void Commit();
+  // Puts the file at `path` only while nothing is there (not even a dangling link), else raises
+  // `Cannot create file "<path>". File exists` and leaves what is there alone.
+  void CommitNew();
 
   const std::string& TemporaryPath() const { return temporaryPath_; }
 
  private:
   void WritePending();
+  // Flushes and closes the temporary file.
+  void Finish();
 
   std::string path_;
   std::string temporaryPath_;

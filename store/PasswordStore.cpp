@@ -50,13 +50,23 @@ void PasswordStore::WipeMasterPassword() { WipeString(masterPassword_); }
 void PasswordStore::SavePasswords() const { SavePasswordsTo(GetPasswordFileName()); }
 
 void PasswordStore::SavePasswordsTo(const std::string& path) const {
+  Write(platform::ResolveLinks(path), Commit::Replace);
+}
+
+void PasswordStore::CreatePasswordFile(const std::string& path) const { Write(path, Commit::New); }
+
+void PasswordStore::Write(const std::string& path, Commit commit) const {
   if (masterPassword_.empty()) throw Error("No master password set");
   SecureBytes stream;
   WritePasswordStream(entries_, sessionKey_, stream);
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
   EncryptStreamToFile(stream, file, MasterPassword());
-  file.Commit();
+  if (commit == Commit::Replace) {
+    file.Commit();
+  } else {
+    file.CommitNew();
+  }
 }
 
 LoadResult PasswordStore::LoadPasswords() { return LoadPasswordsFrom(GetPasswordFileName()); }

@@ -44,9 +44,14 @@ class PasswordStore {
   void WipeMasterPassword();
 
   // Writes every entry, in order, under the master password. Either the whole new file is in
-  // place afterwards or an error was raised and the previous file is untouched.
+  // place afterwards or an error was raised and the previous file is untouched. Where the path
+  // is a symbolic link, the file it leads to is replaced and the link kept. Callers that may
+  // share the file with another program hold its platform::VaultLock.
   void SavePasswords() const;
   void SavePasswordsTo(const std::string& path) const;
+  // The same as a new file: it appears at `path` only when complete, and only while nothing
+  // else is there, which is never replaced.
+  void CreatePasswordFile(const std::string& path) const;
 
   // Appends the entries of the password file. On any error the entries appended so far are
   // wiped and removed again, and the error propagates.
@@ -54,6 +59,9 @@ class PasswordStore {
   LoadResult LoadPasswordsFrom(const std::string& path);
 
  private:
+  enum class Commit { Replace, New };
+  void Write(const std::string& path, Commit commit) const;
+
   std::vector<EntryPtr> entries_;
   SecureString masterPassword_;
   SessionKey sessionKey_;

@@ -50,6 +50,7 @@ void VaultSession::RequireUnlocked() const {
 void VaultSession::CreateVault(std::string_view password) {
   // Checked before anything is set.
   CORVELLA_ASSERT(!FileExists());
+  auto vaultLock = std::make_unique<platform::VaultLock>(FilePath());
   store_.SetMasterPassword(password);
   try {
     store_.SavePasswords();
@@ -57,12 +58,14 @@ void VaultSession::CreateVault(std::string_view password) {
     store_.WipeMasterPassword();
     throw;
   }
+  vaultLock_ = std::move(vaultLock);
   locked_ = false;
   emit Unlocked();
 }
 
 UnlockResult VaultSession::Unlock(std::string_view typed) {
   const std::string path = FilePath();
+  auto vaultLock = std::make_unique<platform::VaultLock>(path);
   LoadResult result;
   try {
     result = OpenWithTypedPassword(store_, typed, path);
@@ -78,6 +81,7 @@ UnlockResult VaultSession::Unlock(std::string_view typed) {
     store_.WipeMasterPassword();
     throw;
   }
+  vaultLock_ = std::move(vaultLock);
   locked_ = false;
   emit Unlocked();
   return result == LoadResult::FileMissing ? UnlockResult::UnlockedWithoutFile
@@ -88,6 +92,7 @@ void VaultSession::Lock() {
   if (locked_ || editing_ || unsaved_) return;
   store_.WipeEntries();
   store_.WipeMasterPassword();
+  vaultLock_.reset();
   locked_ = true;
   emit Locked();
 }

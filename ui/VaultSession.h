@@ -3,11 +3,13 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/Error.h"
+#include "platform/VaultLock.h"
 #include "store/PasswordStore.h"
 #include "store/SecureMemory.h"
 
@@ -62,6 +64,9 @@ class VaultSession final : public QObject {
 
   // Makes `password` (UTF-8) the master password and writes the first, empty password file. An
   // existing file is never overwritten; when the save fails the session stays locked.
+  // From here, or from Unlock, until Lock() or its end the session holds the file's VaultLock:
+  // while another program has the file, both raise "The password file ... is open in another
+  // program".
   void CreateVault(std::string_view password);
   // Opens the password file with the typed master password (UTF-8). A missing file unlocks an
   // empty vault, which the first change creates. A file that cannot be read or is damaged is an
@@ -127,6 +132,7 @@ class VaultSession final : public QObject {
   void SetUnsaved(bool unsaved);
 
   platform::Settings& settings_;
+  std::unique_ptr<platform::VaultLock> vaultLock_;  // while unlocked
   PasswordStore store_;
   bool locked_ = true;
   bool editing_ = false;

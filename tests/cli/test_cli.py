@@ -9,9 +9,11 @@ import io
 import json
 import os
 import pty
+import random
 import re
 import select
 import shutil
+import signal
 import stat
 import subprocess
 import sys
@@ -66,6 +68,19 @@ def listed(text):
     named = {"\t": "\\t", "\n": "\\n", "\r": "\\r", "\\": "\\\\"}
     return "".join(named.get(c) or ("\\x%02x" % ord(c) if ord(c) < 0x20 or 0x7F <= ord(c) <= 0x9F
                                     else c) for c in text)
+
+
+def leftovers(folder, name):
+    """What saves of the file `name` in `folder` left there: its lock file and temporary files."""
+    return sorted(n for n in os.listdir(folder)
+                  if n == name + ".lock" or re.fullmatch(r"\.%s\.[A-Za-z0-9]{6}\.tmp" % re.escape(name), n))
+
+
+def held_lock(vault):
+    """Takes the lock of `vault` as another program that has it open does; close() lets go."""
+    lock = open(vault + ".lock", "ab")
+    fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    return lock
 
 
 def csv_bytes(rows):
@@ -323,7 +338,8 @@ class ImportTest(CliTestCase):
 
     def assertNothingCreated(self, target):
         self.assertFalse(os.path.lexists(target))
-        self.assertFalse(os.path.lexists(target + ".tmp"))
+        if os.path.isdir(os.path.dirname(target)):
+            self.assertEqual(leftovers(os.path.dirname(target), os.path.basename(target)), [])
 
     def test_import_writes_a_private_vault_the_reference_reads(self):
         expected = [{f: e[f].encode() for f in FIELDS} for e in self.TEXT_ENTRIES]
@@ -336,7 +352,7 @@ class ImportTest(CliTestCase):
                 self.assertSucceeds(self.cli("import", "--format", fmt, source, "--file", target,
                                              password="sixsix", umask=0))
                 self.assertEqual(stat.S_IMODE(os.stat(target).st_mode), 0o600)
-                self.assertFalse(os.path.exists(target + ".tmp"))
+                self.assertEqual(os.listdir(os.path.dirname(target)), ["vault.dat"])
                 self.assertEqual(self.read_vault(target, "sixsix"), expected)
                 # And the tool reads back what it wrote.
                 result = self.cli("export", "--file", target, password="sixsix")
@@ -415,6 +431,153 @@ class ImportTest(CliTestCase):
         with open(vault, "rb") as f:
             self.assertEqual(f.read(), before)
         self.assertFalse(os.path.lexists(self.path("nowhere")))
+
+
+class InterruptedImportTest(CliTestCase):
+    """An import stopped at any moment leaves no file or the whole file, never a part of it."""
+
+    ROUNDS = 60
+
+    def test_killed_import_leaves_nothing_or_the_whole_vault(self):
+        entries = [{"siteName": "site %d" % i, "url": "https://example%d.org/" % i + "p" * 80,
+                    "userName": "user %d" % i, "password": "pw %d " % i + "x" * 40}
+                   for i in range(3000)]
+        source = self.path("source.json")
+        with open(source, "w") as f:
+            json.dump(entries, f)
+        command = (CLI, "import", "--format", "json", source, "--file", self.path("vault.dat"),
+                   "--password-stdin")
+
+        def start():
+            process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL, env=self.env, cwd=self.dir)
+            try:
+                process.stdin.write(b"sixsix\n")
+                process.stdin.close()
+            except BrokenPipeError:
+                pass  # it ended already; what it left is checked all the same
+            return process
+
+        # The whole vault, and how long a whole import takes here.
+        began = time.monotonic()
+        self.assertEqual(start().wait(timeout=60), 0)
+        duration = time.monotonic() - began
+        os.rename(self.path("vault.dat"), self.path("whole.dat"))
+        with open(self.path("whole.dat"), "rb") as f:
+            whole = f.read()
+        self.assertEqual(len(self.read_vault(self.path("whole.dat"), "sixsix")), len(entries))
+
+        seed = int(os.environ.get("CORVELLA_IMPORT_SEED", random.randrange(1 << 30)))
+        chance = random.Random(seed)
+        outcomes = {"no vault": 0, "whole vault": 0, "stopped": 0}
+        for number in range(self.ROUNDS):
+            how = signal.SIGINT if number % 2 else signal.SIGKILL
+            with self.subTest(round=number, signal=how.name, seed=seed):
+                process = start()
+                time.sleep(chance.uniform(0, duration * 1.2))
+                process.send_signal(how)
+                code = process.wait(timeout=60)
+                outcomes["stopped"] += code < 0
+                if os.path.lexists(self.path("vault.dat")):
+                    with open(self.path("vault.dat"), "rb") as f:
+                        left = f.read()
+                    os.remove(self.path("vault.dat"))
+                    self.assertTrue(left == whole, "%d bytes of %d" % (len(left), len(whole)))
+                    outcomes["whole vault"] += 1
+                else:
+                    outcomes["no vault"] += 1
+                # Of a stopped import, its lock file and one temporary file may stay; the next
+                # import of the same file clears the temporary file.
+                self.assertLessEqual(len(leftovers(self.dir, "vault.dat")), 2)
+        sys.stderr.write("%d interrupted imports (seed %d, %.0f ms each): %s\n"
+                         % (self.ROUNDS, seed, duration * 1000, outcomes))
+        self.assertGreater(outcomes["stopped"], 0)
+        self.assertSucceeds(self.cli(*command[1:-1], password="sixsix"))
+        self.assertEqual(leftovers(self.dir, "vault.dat"), [])
+
+
+class LockTest(CliTestCase):
+    """One program at a time has a password file: the tool's reads and imports take its lock."""
+
+    def test_held_file_is_refused_by_name(self):
+        vault = self.path("vault.dat")
+        self.write_vault(vault, ENTRIES[:1])
+        new = self.path("new.dat")
+        source = self.path("source.json")
+        with open(source, "wb") as f:
+            f.write(b"[]")
+        cases = [
+            ("list", ("list", "--file", vault), vault),
+            ("export", ("export", "--file", vault), vault),
+            ("import", ("import", "--format", "json", source, "--file", new), new),
+        ]
+        for name, args, target in cases:
+            with self.subTest(name):
+                lock = held_lock(target)
+                try:
+                    self.assertFails(self.cli(*args, password="sixsix"),
+                                     "The password file %s is open in another program" % target)
+                finally:
+                    lock.close()
+                self.assertFalse(os.path.lexists(new))
+                # Once the other program lets go, the tool goes ahead, and removes the lock file
+                # as it lets go in turn.
+                self.assertTrue(os.path.exists(target + ".lock"))
+                self.assertSucceeds(self.cli(*args, password="sixsix" if target == new else HORSE))
+                self.assertEqual(leftovers(self.dir, os.path.basename(target)), [])
+        self.assertEqual(sorted(os.listdir(self.dir)), ["new.dat", "source.json", "vault.dat"])
+
+
+class FolderTest(CliTestCase):
+    """Folders that cannot be made or written to, as a user who is not root."""
+
+    def run_as_user(self, *args, password="sixsix"):
+        if os.geteuid() != 0:
+            return self.cli(*args, password=password)
+        line = password.encode() + b"\n"
+        return subprocess.run((CLI,) + args + ("--password-stdin",), input=line,
+                              capture_output=True, env=self.env, cwd=self.dir, timeout=60,
+                              user=65534, group=65534)
+
+    def setUp(self):
+        super().setUp()
+        os.chmod(self.dir, 0o755)
+        self.source = self.path("source.json")
+        with open(self.source, "wb") as f:
+            f.write(b"[]")
+        os.chmod(self.source, 0o644)
+        # Read and searched by all, written only by its owner (root when the tests are).
+        os.mkdir(self.path("closed"), 0o755)
+        self.write_vault(self.path("closed", "vault.dat"), ENTRIES[:1])
+        os.chmod(self.path("closed", "vault.dat"), 0o644)
+        if os.geteuid() != 0:
+            os.chmod(self.path("closed"), 0o555)
+            self.addCleanup(os.chmod, self.path("closed"), 0o755)
+
+    def test_folder_that_cannot_be_made_is_named_with_the_cause(self):
+        with open(self.path("file"), "w") as f:
+            f.write("not a folder")
+        cases = [
+            ("a file in the way", self.path("file", "sub", "vault.dat"),
+             'Cannot create folder "%s". Not a directory' % self.path("file")),
+            ("no permission", self.path("closed", "new", "vault.dat"),
+             'Cannot create folder "%s". Permission denied' % self.path("closed", "new")),
+        ]
+        for name, target, message in cases:
+            with self.subTest(name):
+                result = self.run_as_user("import", "--format", "json", self.source,
+                                          "--file", target)
+                self.assertFails(result, message)
+                self.assertFalse(os.path.lexists(target))
+        self.assertEqual(os.listdir(self.path("closed")), ["vault.dat"])
+
+    def test_file_in_a_folder_without_write_permission_is_read(self):
+        # No lock file can be made there, and none is needed to read: nobody can write there.
+        result = self.run_as_user("list", "--file", self.path("closed", "vault.dat"),
+                                  password=HORSE)
+        self.assertSucceeds(result)
+        self.assertTrue(result.stdout.startswith(b"Mail\talice@example.org\t"))
+        self.assertEqual(os.listdir(self.path("closed")), ["vault.dat"])
 
 
 class UsageTest(CliTestCase):

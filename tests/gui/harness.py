@@ -47,6 +47,7 @@ TRAY_COMMAND = ["trayer", "--edge", "bottom", "--align", "right", "--widthtype",
 # Variables passed on from the test's own environment; everything else is set by the session.
 PASSED_VARIABLES = ("PATH", "LD_LIBRARY_PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS")
 # Beside Xvfb and xdotool (without which the tests are skipped).
+VAULTREF = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "vaultref.py")
 SESSION_TOOLS = ("openbox", "trayer", "xclip", "import")
 
 # Generous: the CI machine is shared and slow. Nothing asserts on how long a step took.
@@ -415,6 +416,14 @@ class Session:
         if document is not None:
             stdin += document.encode() if isinstance(document, str) else document
         return self.run([self.cli, *arguments], input=stdin, check=check)
+
+    def read_password_file(self, password):
+        """The entries of the password file as the independent model of the format reads them,
+        [{"siteName": ..., ...}] (texts, or {"hex": ...} for bytes that are not UTF-8). Unlike
+        corvella-cli it needs no lock, so it reads the file while the program has it open."""
+        result = self.run([sys.executable, VAULTREF, "read", self.password_file,
+                           "--password-hex", password.encode().hex()])
+        return json.loads(result.stdout)
 
     def write_password_file(self, password, entries):
         """Makes the password file with the command-line tool: `entries` as its JSON import

@@ -134,10 +134,9 @@ class EntriesTest(unittest.TestCase):
             return []
 
     def listed(self, session):
-        """corvella-cli list of the password file: [(site, user, address)]."""
-        out = session.run_cli("list", "--file", session.password_file, "--password-stdin",
-                              password=MASTER).stdout.decode()
-        return [tuple(line.split("\t")) for line in out.splitlines()]
+        """The entries of the password file: [(site, user, address)]."""
+        return [(e["siteName"], e["userName"], e["url"])
+                for e in session.read_password_file(MASTER)]
 
     def wait_listed(self, session, expected):
         harness.wait_until(lambda: self.listed(session) == expected,

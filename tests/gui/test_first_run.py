@@ -113,14 +113,21 @@ class FirstRunTest(unittest.TestCase):
             self.assertEqual(self.rows_with_text(session.capture(window)), 0)  # panel gone
             self.assertEqual(harness.file_mode(session.password_file), 0o600)
             self.assertEqual(os.path.getsize(session.password_file), 3)  # the marker alone
-            listed = session.run_cli("list", "--file", session.password_file,
-                                     "--password-stdin", password=HORSE)
-            self.assertEqual(listed.stdout, b"")
+            # While the program has the file open, no other program may.
+            refused = session.run_cli("list", "--file", session.password_file,
+                                      "--password-stdin", password=HORSE, check=False)
+            self.assertEqual(refused.returncode, 1)
+            self.assertIn(f"The password file {session.password_file} is open in another "
+                          "program".encode(), refused.stderr)
 
             session.click(window, *MainWindow.TOOL_BUTTONS["Lock"])
             session.park_pointer()
             session.wait_until_settled(window)
             session.screenshot("unlock-panel.png", window)
+            # Locked, it has let go of the file.
+            listed = session.run_cli("list", "--file", session.password_file,
+                                     "--password-stdin", password=HORSE)
+            self.assertEqual(listed.stdout, b"")
             session.type_text("wrong horse")
             session.key("Return")
             self.expect_error(session, app, INVALID)

@@ -27,6 +27,8 @@ class AutostartTest : public QObject {
   void AddWritesEntry();
   void AddedEntryLaunchesProgram();
   void AddReplacesSwitchedOffEntry();
+  void AddReplacesLinkNotItsTarget_data();
+  void AddReplacesLinkNotItsTarget();
   void RemoveDeletesEntry();
   void RemoveAfterAnotherToolRemovedIt();
   void AddFails_data();
@@ -134,6 +136,33 @@ void AutostartTest::AddReplacesSwitchedOffEntry() {
   QVERIFY(autostart.IsInStartup());
   QVERIFY(!ReadFile(EntryPath()).contains("Hidden"));
   QVERIFY(ReadFile(EntryPath()).contains("Exec=\"/opt/Corvella/corvella\"\n"));
+}
+
+void AutostartTest::AddReplacesLinkNotItsTarget_data() {
+  QTest::addColumn<bool>("targetExists");
+
+  QTest::newRow("link to a file") << true;
+  QTest::newRow("link to nothing") << false;
+}
+
+void AutostartTest::AddReplacesLinkNotItsTarget() {
+  QFETCH(bool, targetExists);
+  // The entry is a link to a file of another program.
+  const QString target = folders_.FilePath("other/entry.desktop");
+  QVERIFY(QDir().mkpath(folders_.FilePath("other")));
+  if (targetExists) WriteFile(target, "theirs");
+  QVERIFY(QDir().mkpath(configDir_ + "/autostart"));
+  QVERIFY(QFile::link(target, EntryPath()));
+
+  Make().AddToStartup();
+
+  QVERIFY(!QFileInfo(EntryPath()).isSymLink());
+  QVERIFY(ReadFile(EntryPath()).contains("Exec=\"/opt/Corvella/corvella\"\n"));
+  QCOMPARE(QFileInfo::exists(target), targetExists);
+  if (targetExists) QCOMPARE(ReadFile(target), QByteArray("theirs"));
+  QCOMPARE(QDir(configDir_ + "/autostart")
+               .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+           QStringList{"Corvella.desktop"});
 }
 
 void AutostartTest::RemoveDeletesEntry() {

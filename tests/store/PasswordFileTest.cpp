@@ -236,7 +236,7 @@ TEST_F(PasswordFileTest, EmptyListWritesTheThreeByteMarkerOnly) {
 struct ModeCase {
   const char* name;
   mode_t umask;
-  bool leftoverTemporary;  // a Passwords.dat.tmp with mode 0644 from an interrupted save
+  bool leftoverTemporary;  // a temporary file with mode 0644 from an interrupted save
   bool previousFile;       // a Passwords.dat with mode 0644
 };
 
@@ -256,17 +256,24 @@ TEST_P(FileModeTest, SavedFileHasMode0600AndNoTemporaryRemains) {
     Save(vault, Numbered("old", 1));
     ASSERT_EQ(::chmod(vault.c_str(), 0644), 0);
   }
+  // Longer than the new file: a temporary that is reused without truncation would show. A save
+  // leaves it alone; the holder of the file's lock clears it.
+  const std::string leftover = target / ".Passwords.dat.Lft0v3.tmp";
   if (c.leftoverTemporary) {
-    // Longer than the new file: a temporary that is not truncated would show.
-    WriteFileBytes(vault + ".tmp", std::string(5000, 'x'));
-    ASSERT_EQ(::chmod((vault + ".tmp").c_str(), 0644), 0);
+    WriteFileBytes(leftover, std::string(5000, 'x'));
+    ASSERT_EQ(::chmod(leftover.c_str(), 0644), 0);
   }
   {
     UmaskGuard mask(c.umask);
     Save(vault, entries);
   }
 
-  EXPECT_EQ(ListDirectory(target.Path()), kOnlyTheFile);
+  std::set<std::string> expected = kOnlyTheFile;
+  if (c.leftoverTemporary) {
+    expected.insert(".Passwords.dat.Lft0v3.tmp");
+    EXPECT_EQ(ReadFileBytes(leftover), std::string(5000, 'x'));
+  }
+  EXPECT_EQ(ListDirectory(target.Path()), expected);
   EXPECT_EQ(FileMode(vault), 0600u);
   EXPECT_EQ(ReadFileBytes(vault), ReadFileBytes(fresh));
 }
@@ -309,10 +316,199 @@ TEST_F(PasswordFileTest, FirstSaveCreatesTheDataFolder) {
 
   EXPECT_EQ(ListDirectory(dataDir), std::set<std::string>{"Corvella"});
   EXPECT_EQ(ListDirectory(dataDir + "Corvella"), kOnlyTheFile);
+  // Private to the user, as the password file.
+  for (const std::string folder : {"home", "home/.local/share", "home/.local/share/Corvella"}) {
+    EXPECT_EQ(FileMode(dir_ / folder), 0700u) << folder;
+  }
   PasswordStore loaded;
   loaded.SetMasterPassword(kMaster);
   EXPECT_EQ(loaded.LoadPasswordsFrom(path), LoadResult::Loaded);
   EXPECT_EQ(Snapshot(loaded), Numbered("first", 2));
+}
+
+// A folder on the way to the password file that cannot be made is named with the cause.
+struct FolderCase {
+  const char* name;
+  const char* blocker;  // a file made here
+  const char* named;    // the folder the message names
+};
+
+void PrintTo(const FolderCase& c, std::ostream* out) { *out << c.name; }
+
+class DataFolderTest : public PasswordFileTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(DataFolderTest, FolderThatCannotBeMadeIsNamedWithTheCause) {
+  const FolderCase& c = GetParam();
+  std::filesystem::create_directories(std::filesystem::path(dir_ / c.blocker).parent_path());
+  WriteFileBytes(dir_ / c.blocker, "not a folder");
+  const std::string path = dir_ / "home/.local/share/Corvella/Passwords.dat";
+
+  try {
+    Save(path, Numbered("x", 1));
+    ADD_FAILURE() << "saved below a file";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create folder \"" + (dir_ / c.named) + "\". Not a directory");
+  }
+  EXPECT_EQ(ReadFileBytes(dir_ / c.blocker), "not a folder");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blockers, DataFolderTest,
+    ::testing::Values(FolderCase{"FileInPlaceOfTheFolder", "home/.local/share/Corvella",
+                                 "home/.local/share/Corvella"},
+                      FolderCase{"FileInPlaceOfTheDataFolder", "home/.local/share",
+                                 "home/.local/share"},
+                      FolderCase{"FileInPlaceOfAFolderAbove", "home/.local", "home/.local"}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+// Two saves of the same file at once, their steps interleaved: each writes a file of its own,
+// and both succeed; the one that finishes last wins.
+TEST_F(PasswordFileTest, InterleavedWritersKeepTheirOwnTemporaryFiles) {
+  for (const bool firstFinishesFirst : {true, false}) {
+    SCOPED_TRACE(firstFinishesFirst ? "first finishes first" : "second finishes first");
+    platform::AtomicFileWriter first(vault_);
+    platform::AtomicFileWriter second(vault_);
+    EXPECT_NE(first.TemporaryPath(), second.TemporaryPath());
+    first.Write(std::string(10000, '1'));
+    second.Write(std::string(20000, '2'));
+    platform::AtomicFileWriter& early = firstFinishesFirst ? first : second;
+    platform::AtomicFileWriter& late = firstFinishesFirst ? second : first;
+    early.Commit();
+    EXPECT_EQ(ListDirectory(dir_.Path()).size(), 2u) << "the later writer's file must stay";
+    late.Commit();
+
+    EXPECT_EQ(ReadFileBytes(vault_),
+              firstFinishesFirst ? std::string(20000, '2') : std::string(10000, '1'));
+    EXPECT_EQ(ListDirectory(dir_.Path()), kOnlyTheFile);
+  }
+}
+
+// A password file reached through a symbolic link: the save replaces the file at the end of the
+// links, in its own folder, and the links stay.
+struct LinkCase {
+  const char* name;
+  // (link, where it points; "/..." below the test's folder), in the order they are followed
+  std::vector<std::pair<std::string, std::string>> links;
+  std::string target;  // the file they lead to
+  bool targetExists;
+};
+
+void PrintTo(const LinkCase& c, std::ostream* out) { *out << c.name; }
+
+class LinkedFileTest : public PasswordFileTest, public ::testing::WithParamInterface<LinkCase> {};
+
+TEST_P(LinkedFileTest, SaveThroughLinksReplacesTheTargetAndKeepsTheLinks) {
+  const LinkCase& c = GetParam();
+  for (const std::string folder : {"data", "synced", "elsewhere"}) {
+    std::filesystem::create_directory(dir_ / folder);
+  }
+  if (c.targetExists) Save(dir_ / c.target, Numbered("old", 2));
+  const auto where = [this](const std::string& pointsTo) {
+    return pointsTo.starts_with('/') ? dir_.Path() + pointsTo : pointsTo;
+  };
+  for (const auto& [link, pointsTo] : c.links) {
+    std::filesystem::create_symlink(where(pointsTo), dir_ / link);
+  }
+  const std::string path = dir_ / c.links.front().first;
+
+  Save(path, Numbered("new", 3));
+
+  for (const auto& [link, pointsTo] : c.links) {
+    ASSERT_TRUE(std::filesystem::is_symlink(dir_ / link)) << link;
+    EXPECT_EQ(std::filesystem::read_symlink(dir_ / link).string(), where(pointsTo));
+  }
+  EXPECT_EQ(FileMode(dir_ / c.target), 0600u);
+  for (const std::string& viaPath : {path, dir_ / c.target}) {
+    PasswordStore loaded;
+    loaded.SetMasterPassword(kMaster);
+    EXPECT_EQ(loaded.LoadPasswordsFrom(viaPath), LoadResult::Loaded);
+    EXPECT_EQ(Snapshot(loaded), Numbered("new", 3));
+  }
+  // No temporary file stays in any folder.
+  std::set<std::string> names;
+  for (const auto& item : std::filesystem::recursive_directory_iterator(dir_.Path())) {
+    names.insert(item.path().lexically_relative(dir_.Path()).string());
+  }
+  std::set<std::string> expected = {"data", "synced", "elsewhere", c.target};
+  for (const auto& link : c.links) expected.insert(link.first);
+  EXPECT_EQ(names, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, LinkedFileTest,
+    ::testing::Values(LinkCase{"Relative",
+                               {{"data/Passwords.dat", "../synced/Passwords.dat"}},
+                               "synced/Passwords.dat",
+                               true},
+                      LinkCase{"Absolute",
+                               {{"data/Passwords.dat", "/synced/Passwords.dat"}},
+                               "synced/Passwords.dat",
+                               true},
+                      LinkCase{"Chain",
+                               {{"data/Passwords.dat", "../elsewhere/hop"},
+                                {"elsewhere/hop", "../synced/vault"}},
+                               "synced/vault",
+                               true},
+                      LinkCase{"ToAFileNotYetThere",
+                               {{"data/Passwords.dat", "../synced/new.dat"}},
+                               "synced/new.dat",
+                               false}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+TEST_F(PasswordFileTest, LinkLoopIsAnErrorNamingTheFile) {
+  std::filesystem::create_symlink("other", vault_);
+  std::filesystem::create_symlink("Passwords.dat", dir_ / "other");
+  try {
+    Save(vault_, Numbered("x", 1));
+    ADD_FAILURE() << "saved through a loop of links";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open file \"" + vault_ + "\". Too many levels of symbolic links");
+  }
+  EXPECT_EQ(ListDirectory(dir_.Path()), (std::set<std::string>{"Passwords.dat", "other"}));
+}
+
+// A new password file appears whole or not at all, and never over anything that is there.
+TEST_F(PasswordFileTest, NewFileNeverReplacesWhatAppearedMeanwhile) {
+  PasswordStore store;
+  store.SetMasterPassword(kMaster);
+  AddAll(store, Numbered("new", 2));
+  store.CreatePasswordFile(vault_);
+  EXPECT_EQ(FileMode(vault_), 0600u);
+  PasswordStore loaded;
+  loaded.SetMasterPassword(kMaster);
+  EXPECT_EQ(loaded.LoadPasswordsFrom(vault_), LoadResult::Loaded);
+  EXPECT_EQ(Snapshot(loaded), Numbered("new", 2));
+  const std::string first = ReadFileBytes(vault_);
+
+  const std::string dangling = dir_ / "dangling.dat";
+  std::filesystem::create_symlink("nowhere", dangling);
+  for (const std::string& taken : {vault_, dangling}) {
+    SCOPED_TRACE(taken);
+    // Appears between the start of the write and its end.
+    platform::AtomicFileWriter file(dir_ / "late.dat");
+    file.Write("partial");
+    std::filesystem::copy(taken, dir_ / "late.dat", std::filesystem::copy_options::copy_symlinks);
+    try {
+      file.CommitNew();
+      ADD_FAILURE() << "replaced a file that appeared meanwhile";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot create file \"" + (dir_ / "late.dat") + "\". File exists");
+    }
+    try {
+      store.CreatePasswordFile(taken);
+      ADD_FAILURE() << "replaced " << taken;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + taken + "\". File exists");
+    }
+    std::filesystem::remove(dir_ / "late.dat");
+  }
+  EXPECT_EQ(ReadFileBytes(vault_), first);
+  EXPECT_EQ(std::filesystem::read_symlink(dangling), "nowhere");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "nowhere"));
+  EXPECT_EQ(ListDirectory(dir_.Path()), (std::set<std::string>{"Passwords.dat", "dangling.dat"}));
 }
 
 TEST_F(PasswordFileTest, FileBesideTheProgramWinsOnlyWhileItIsAFile) {
@@ -432,7 +628,7 @@ TEST_P(WriteFailureTest, FailedWriteRaisesAndKeepsThePreviousFile) {
   const Outcome outcome = SaveLimited(entries, c.limit);
 
   ASSERT_EQ(outcome.exitCode, 1) << "the save did not raise an error";
-  EXPECT_NE(outcome.message.find("Cannot write file \"" + vault_ + ".tmp\""), std::string::npos)
+  EXPECT_NE(outcome.message.find("Cannot write file \"" + vault_ + "\""), std::string::npos)
       << outcome.message;
   EXPECT_NE(outcome.message.find("File too large"), std::string::npos) << outcome.message;
   if (c.previousFile) {

@@ -24,6 +24,7 @@
 #include "core/Error.h"
 #include "platform/Files.h"
 #include "platform/Settings.h"
+#include "platform/VaultLock.h"
 #include "store/CipherFraming.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
@@ -200,6 +201,8 @@ class VaultSessionTest : public QObject {
 
   void unlock_data();
   void unlock();
+  void openElsewhere_data();
+  void openElsewhere();
 
   void lock();
   void lockWaitsForEditing_data();
@@ -425,6 +428,58 @@ void VaultSessionTest::unlock() {
   if (!opened) QVERIFY(MasterPasswordForgotten());
 }
 
+void VaultSessionTest::openElsewhere_data() {
+  QTest::addColumn<bool>("fileExists");
+
+  QTest::newRow("unlock") << true;
+  QTest::newRow("create") << false;
+}
+
+// One program at a time has the password file open: the session takes its lock as it opens the
+// file and lets go as it locks or ends.
+void VaultSessionTest::openElsewhere() {
+  QFETCH(bool, fileExists);
+  if (fileExists) WriteVault(VaultPath(), kLogins);
+  const QByteArray before = ReadAll(VaultFile());
+  const QString heldElsewhere = "The password file " + VaultFile() + " is open in another program";
+  const auto open = [&] {
+    if (fileExists) {
+      QCOMPARE(session_->Unlock(kVaultPassword), UnlockResult::Unlocked);
+    } else {
+      session_->CreateVault(kVaultPassword);
+    }
+  };
+  const auto lockedElsewhere = [&] {
+    return ErrorOf([&] { const platform::VaultLock other(VaultPath()); });
+  };
+  QSignalSpy unlocked(session_.get(), &VaultSession::Unlocked);
+
+  {
+    const platform::VaultLock other(VaultPath());
+    QCOMPARE(ErrorOf(open), heldElsewhere);
+    QCOMPARE(unlocked.count(), 0);
+    QVERIFY(session_->IsLocked());
+    QCOMPARE(ReadAll(VaultFile()), before);
+    QVERIFY(MasterPasswordForgotten());
+  }
+  if (fileExists) {
+    QCOMPARE(session_->Unlock("wrong password"), UnlockResult::WrongPassword);
+    QCOMPARE(lockedElsewhere(), QStringLiteral("<no error>"));
+  }
+
+  open();
+  QCOMPARE(unlocked.count(), 1);
+  QCOMPARE(lockedElsewhere(), heldElsewhere);
+  session_->Lock();
+  QCOMPARE(lockedElsewhere(), QStringLiteral("<no error>"));
+  QVERIFY(!QFile::exists(VaultFile() + ".lock"));
+
+  QCOMPARE(session_->Unlock(kVaultPassword), UnlockResult::Unlocked);
+  QCOMPARE(lockedElsewhere(), heldElsewhere);
+  session_.reset();
+  QCOMPARE(lockedElsewhere(), QStringLiteral("<no error>"));
+}
+
 void VaultSessionTest::lock() {
   QSignalSpy locked(session_.get(), &VaultSession::Locked);
   session_->Lock();
@@ -615,8 +670,9 @@ void VaultSessionTest::changeNotSaved() {
   QCOMPARE(Describe(held), Describe(expected));
   QVERIFY(Passwords(held) == Passwords(expected));
   QVERIFY(!session_->IsLocked());
+  // No temporary file is left; the lock file is there while the session has the file open.
   QCOMPARE(QDir(VaultFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-           QStringList{"Passwords.dat"});
+           (QStringList{"Passwords.dat", "Passwords.dat.lock"}));
   // The windows must learn of the change that stays in memory.
   QCOMPARE(notices, 1);
 
