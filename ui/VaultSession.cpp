@@ -37,7 +37,7 @@ std::string VaultSession::FilePath() { return GetPasswordFileName(); }
 bool VaultSession::FileExists() { return PasswordFileExists(); }
 
 void VaultSession::RequireUnlocked() const {
-  if (locked_ || store_.MasterPassword().empty()) throw Error(kUnlockFirst);
+  if (locked_ || !store_.HasFileKey()) throw Error(kUnlockFirst);
 }
 
 void VaultSession::CreateVault(std::string_view password) {
@@ -47,7 +47,7 @@ void VaultSession::CreateVault(std::string_view password) {
   try {
     store_.SavePasswords();
   } catch (...) {
-    store_.WipeMasterPassword();
+    store_.WipeFileKey();
     throw;
   }
   locked_ = false;
@@ -59,7 +59,7 @@ UnlockResult VaultSession::Unlock(std::string_view typed) {
   try {
     result = OpenWithTypedPassword(store_, typed, FilePath());
   } catch (const std::exception&) {
-    store_.WipeMasterPassword();
+    store_.WipeFileKey();
     return UnlockResult::WrongPassword;
   }
   locked_ = false;
@@ -71,7 +71,7 @@ UnlockResult VaultSession::Unlock(std::string_view typed) {
 void VaultSession::Lock() {
   if (locked_ || editing_) return;
   store_.WipeEntries();
-  store_.WipeMasterPassword();
+  store_.WipeFileKey();
   locked_ = true;
   emit Locked();
 }

@@ -27,9 +27,9 @@ struct EntryFields {
 
 enum class UnlockResult { Unlocked, UnlockedWithoutFile, WrongPassword };
 
-// The open vault, apart from any window: the lock state, the master password and the entries
-// with their saves, the clipboard countdown and the lock timer. Windows call it and follow its
-// signals; every failure is an Error for the caller.
+// The open vault, apart from any window: the lock state, the file key of the master password and
+// the entries with their saves, the clipboard countdown and the lock timer. Windows call it and
+// follow its signals; every failure is an Error for the caller.
 class VaultSession final : public QObject {
   Q_OBJECT
 
@@ -54,8 +54,7 @@ class VaultSession final : public QObject {
   // Opens the password file with the typed master password (UTF-8). A missing file unlocks an
   // empty vault, which the first change creates.
   UnlockResult Unlock(std::string_view typed);
-  // Wipes the entries and the master password; nothing while locked or while an entry is being
-  // edited.
+  // Wipes the entries and the file key; nothing while locked or while an entry is being edited.
   void Lock();
 
   // While an entry editor is open (or a question about an entry waits) the session does not

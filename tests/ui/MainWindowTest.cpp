@@ -92,14 +92,14 @@ void WriteDamagedVault(const std::string& path, const QStringList& sites,
   stream.resize(stream.size() - 10);
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
-  EncryptStreamToFile(stream, file, password);
+  EncryptStreamToFile(stream, file, FileKey::FromMasterPassword(password));
   file.Commit();
 }
 
 SecureBytes DecryptVault(const std::string& path, std::string_view password) {
   platform::InputFile file(path);
   SecureBytes stream;
-  DecryptFileToStream(file, stream, password);
+  DecryptFileToStream(file, stream, FileKey::FromMasterPassword(password));
   return stream;
 }
 
