@@ -21,7 +21,6 @@
 #include "store/MasterPassword.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
-#include "store/Random.h"
 #include "store/TextCodec.h"
 
 namespace corvella::cli {
@@ -29,13 +28,6 @@ namespace {
 
 constexpr std::string_view kPrompt = "Master password: ";
 constexpr std::string_view kRepeatPrompt = "Repeat: ";
-
-SecureString SecureDisplayText(std::string_view bytes) {
-  std::string text = DisplayText(bytes);
-  SecureString result(text);
-  WipeString(text);
-  return result;
-}
 
 bool PathExists(const std::string& path) {
   struct stat status {};
@@ -85,7 +77,7 @@ void OpenStore(PasswordStore& store, const Options& options, const std::string& 
 
 // Tabs and line breaks would split the line or the columns.
 SecureString ListField(std::string_view bytes) {
-  SecureString text = SecureDisplayText(bytes);
+  SecureString text = SecretDisplayText(bytes);
   for (char& c : text) {
     if (c == '\t' || c == '\n' || c == '\r') c = ' ';
   }
@@ -114,10 +106,10 @@ SecureString Export(const Options& options, const std::string& path) {
   entries.reserve(store.Entries().size());
   for (const EntryPtr& entry : store.Entries()) {
     PlainEntry& plain = entries.emplace_back();
-    plain[Field::SiteName] = SecureDisplayText(entry->siteName);
-    plain[Field::Url] = SecureDisplayText(entry->url);
-    plain[Field::UserName] = SecureDisplayText(entry->userName);
-    plain[Field::Password] = SecureDisplayText(entry->Password(store.Key()).View());
+    plain[Field::SiteName] = SecretDisplayText(entry->siteName);
+    plain[Field::Url] = SecretDisplayText(entry->url);
+    plain[Field::UserName] = SecretDisplayText(entry->userName);
+    plain[Field::Password] = SecretDisplayText(entry->Password(store.Key()).View());
   }
   SecureString out;
   if (options.documentFormat == Format::Csv) {
