@@ -113,8 +113,10 @@ void EntryEditor::OnShown() {
   siteNameEdit_->setFocus();
   // A copied web address fills an empty address field; a stored address is never replaced.
   if (!urlEdit_->text().isEmpty()) return;
-  const QString text = platform::Clipboard::Text();
-  if (BeginsWithHttp(text)) urlEdit_->setText(text);
+  // Read whole only when it is an address: it may be a password copied a moment ago.
+  bool address = false;
+  platform::Clipboard::ReadText([&](std::string_view text) { address = BeginsWithHttp(text); });
+  if (address) urlEdit_->setText(platform::Clipboard::Text());
 }
 
 void EntryEditor::resizeEvent(QResizeEvent* event) {

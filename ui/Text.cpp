@@ -38,6 +38,12 @@ bool BeginsWithHttp(const QString& text) {
   return text.startsWith(QLatin1String("http"), Qt::CaseInsensitive);
 }
 
+bool BeginsWithHttp(std::string_view utf8) {
+  // Compared in place: no copy of what may be a password.
+  return QLatin1String(utf8.data(), static_cast<qsizetype>(utf8.size()))
+      .startsWith(QLatin1String("http"), Qt::CaseInsensitive);
+}
+
 void WipeQString(QString& text) {
   if (!text.isDetached()) {
     text.clear();

@@ -20,6 +20,7 @@ SecureString ToSecretBytes(const QString& text);
 
 // True when `text` begins with "http" in any case: a web address that needs no "http://".
 bool BeginsWithHttp(const QString& text);
+bool BeginsWithHttp(std::string_view utf8);
 
 // Overwrites a QString's characters before it is released; Qt frees without wiping.
 void WipeQString(QString& text);

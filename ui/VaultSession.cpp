@@ -6,6 +6,7 @@
 #include "platform/Shell.h"
 #include "store/Errors.h"
 #include "store/MasterPassword.h"
+#include "store/TextCodec.h"
 #include "ui/FailureHandler.h"
 #include "ui/Text.h"
 
@@ -30,7 +31,7 @@ VaultSession::VaultSession(platform::Settings& settings, QObject* parent)
           Guarded(this, &VaultSession::OnClearClipboardTimeout));
 }
 
-VaultSession::~VaultSession() { WipeQString(copiedPassword_); }
+VaultSession::~VaultSession() = default;
 
 std::string VaultSession::FilePath() { return GetPasswordFileName(); }
 
@@ -109,22 +110,27 @@ void VaultSession::DeleteEntry(const Entry& entry) {
 }
 
 void VaultSession::CopyUserName(const Entry& entry) {
-  platform::Clipboard::SetText(FromBytes(entry.userName), false);
+  platform::Clipboard::SetText(FromBytes(entry.userName));
 }
 
 void VaultSession::CopyPassword(const Entry& entry) {
-  WipeQString(copiedPassword_);
-  copiedPassword_ = FromSecretBytes(entry.Password(store_.Key()).View());
-  platform::Clipboard::SetText(copiedPassword_, true);
+  // The text as the window shows it; the clipboard makes the only copy that outlives this.
+  const SecureString password = SecretDisplayText(entry.Password(store_.Key()).View());
+  copiedPassword_.Remember(password.View());
+  platform::Clipboard::SetSecret(password.View());
   // A running countdown is not restarted.
   if (!clearClipboardTimer_.isActive()) clearClipboardTimer_.start();
 }
 
 void VaultSession::OnClearClipboardTimeout() {
   // Only while the clipboard still holds exactly what we put there.
-  if (platform::Clipboard::Text() != copiedPassword_) return;
-  WipeQString(copiedPassword_);
-  platform::Clipboard::SetText(QString(), false);
+  bool stillOurs = false;
+  platform::Clipboard::ReadText(
+      [&](std::string_view text) { stillOurs = copiedPassword_.Matches(text); });
+  if (!stillOurs) return;
+  copiedPassword_.Forget();
+  // Replacing the clipboard's content wipes the password it held.
+  platform::Clipboard::SetText(QString());
   clearClipboardTimer_.stop();
 }
 

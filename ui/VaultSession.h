@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/PasswordStore.h"
+#include "store/SecretFingerprint.h"
 #include "store/SecureMemory.h"
 
 namespace corvella::platform {
@@ -106,8 +107,8 @@ class VaultSession final : public QObject {
   bool autoLock_ = true;
   QTimer lockTimer_;
   QTimer clearClipboardTimer_;
-  // The plaintext this program last put on the clipboard.
-  QString copiedPassword_;
+  // Recognises the password this program last put on the clipboard, without keeping it.
+  SecretFingerprint copiedPassword_;
 };
 
 }  // namespace corvella
