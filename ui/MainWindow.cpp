@@ -242,12 +242,12 @@ void MainWindow::BringToFront() {
   activateWindow();
 }
 
-void MainWindow::CreateVault(const QString& password) {
-  session_.CreateVault(ToSecretBytes(password).View());
+void MainWindow::CreateVault(const SecureString& password) {
+  session_.CreateVault(password.View());
 }
 
-void MainWindow::Unlock(const QString& password) {
-  const UnlockResult result = session_.Unlock(ToSecretBytes(password).View());
+void MainWindow::Unlock(const SecureString& password) {
+  const UnlockResult result = session_.Unlock(password.View());
   if (result == UnlockResult::WrongPassword) {
     ShowMessage(MessageKind::Error, tr("Invalid master password"));
   } else if (result == UnlockResult::UnlockedWithoutFile) {

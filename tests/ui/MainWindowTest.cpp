@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStackedWidget>
@@ -185,11 +184,11 @@ class MainWindowTest : public QObject, public MainWindowFixture {
     QComboBox* timeBox = nullptr;
     QCheckBox* startupBox = nullptr;
     QWidget* createPanel = nullptr;
-    QLineEdit* newPassword1 = nullptr;
-    QLineEdit* newPassword2 = nullptr;
+    SecretField* newPassword1 = nullptr;
+    SecretField* newPassword2 = nullptr;
     QPushButton* createOk = nullptr;
     QWidget* unlockPanel = nullptr;
-    QLineEdit* unlockField = nullptr;
+    SecretField* unlockField = nullptr;
     QPushButton* unlockOk = nullptr;
   };
 
@@ -348,8 +347,8 @@ void MainWindowTest::createMasterPassword() {
 
   if (!refusal.isEmpty()) {
     QCOMPARE(TakeMessages(), QStringList{refusal});
-    QCOMPARE(ui_.newPassword1->text(), QString());
-    QCOMPARE(ui_.newPassword2->text(), QString());
+    QVERIFY(ui_.newPassword1->IsEmpty());
+    QVERIFY(ui_.newPassword2->IsEmpty());
     QCOMPARE(window_->focusWidget(), ui_.newPassword1);
     QVERIFY(ui_.createPanel->isVisible());
     QVERIFY(session_->IsLocked());
@@ -430,8 +429,8 @@ void MainWindowTest::createFirstSaveFails() {
   QVERIFY(session_->IsLocked());
   QVERIFY_THROWS_EXCEPTION(Error, session_->RequireUnlocked());
   QVERIFY(ui_.createPanel->isVisible());
-  QCOMPARE(ui_.newPassword1->text(), QStringLiteral("first-try"));
-  QCOMPARE(ui_.newPassword2->text(), QStringLiteral("first-try"));
+  QVERIFY(ui_.newPassword1->Secret().View() == "first-try");
+  QVERIFY(ui_.newPassword2->Secret().View() == "first-try");
   QCOMPARE(ReadAll(blocker), QByteArray("not a folder"));
 
   // Once the way is clear, OK again succeeds with the same fields.
@@ -516,7 +515,7 @@ void MainWindowTest::unlock() {
 
   message.replace(QStringLiteral("{path}"), QString::fromStdString(VaultPath()));
   QCOMPARE(TakeMessages(), message.isEmpty() ? QStringList() : QStringList{message});
-  QCOMPARE(ui_.unlockField->text(), QString());
+  QVERIFY(ui_.unlockField->IsEmpty());
   const bool unlocked = message.isEmpty() || vault == Vault::DeletedAfterShow;
   QCOMPARE(session_->IsLocked(), !unlocked);
   QCOMPARE(ui_.unlockPanel->isVisible(), !unlocked);
