@@ -215,9 +215,9 @@ void SecretFieldTest::copyOnlyWhenShown() {
   field_->SetSecret("pw 1");
   Send(field_, {Press(Qt::Key_A, Qt::ControlModifier), Press(Qt::Key_C, Qt::ControlModifier)});
   if (echo == Echo::Hidden) {
-    QCOMPARE(ClipboardText(), QStringLiteral("before"));
+    QVERIFY(ClipboardText() == QStringLiteral("before"));
     Send(field_, {Press(Qt::Key_X, Qt::ControlModifier)});
-    QCOMPARE(ClipboardText(), QStringLiteral("before"));
+    QVERIFY(ClipboardText() == QStringLiteral("before"));
     QVERIFY(Secret(*field_) == "pw 1");
     return;
   }
