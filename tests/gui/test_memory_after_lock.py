@@ -168,6 +168,11 @@ class MemoryTest(unittest.TestCase):
                            "".join(f"; {label} allowed, found: {describe(by_label[label])}"
                                    for label in allowed if label in by_label))
 
+    def check_unlocked_and_after_lock(self, name):
+        self.check_memory(f"{name}, unlocked", True)
+        self.lock()
+        self.check_memory(f"{name}, after Lock", False)
+
     # --- steps ----------------------------------------------------------------------------
 
     def unlock(self, password):
@@ -277,9 +282,7 @@ class MemoryTest(unittest.TestCase):
             session.dismiss_dialog(session.wait_for_dialog("Error", pid=self.app.pid))
             self.unlock(master)
             self.expect_no_dialog()
-            self.check_memory("unlocked after a mistyped and the right master password", True)
-            self.lock()
-            self.check_memory("after Lock", False)
+            self.check_unlocked_and_after_lock("a mistyped and the right master password")
 
             # A password shown in the editor, then Cancel.
             self.unlock(master)
@@ -292,9 +295,7 @@ class MemoryTest(unittest.TestCase):
             session.key("Escape")
             session.wait_window_gone(editor)
             self.expect_no_dialog()
-            self.check_memory("editor shown and cancelled, unlocked", True)
-            self.lock()
-            self.check_memory("editor shown and cancelled, after Lock", False)
+            self.check_unlocked_and_after_lock("editor shown and cancelled")
 
             # A password edited and saved; a generated password saved.
             self.unlock(master)
@@ -319,9 +320,7 @@ class MemoryTest(unittest.TestCase):
                             "the edited password was not saved")
             self.secrets["a generated password"] = saved[generated_site]
             del saved
-            self.check_memory("edited and generated passwords saved, unlocked", True)
-            self.lock()
-            self.check_memory("edited and generated passwords saved, after Lock", False)
+            self.check_unlocked_and_after_lock("edited and generated passwords saved")
 
             # Copied from the list's menu, from the tray menu and by Go to Web Page.
             self.unlock(master)
