@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -32,6 +31,7 @@
 #include "ui/MainWindow.h"
 #include "ui/MessageDialog.h"
 #include "ui/VaultSession.h"
+#include "ui/controls/SecretField.h"
 
 namespace {
 
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
 
   QWidget* unlockPanel = Find<QWidget>(&window, "unlockPanel");
   if (unlockPanel == nullptr) return 1;
-  auto* passwordEdit = Find<QLineEdit>(unlockPanel, "passwordEdit");
+  auto* passwordEdit = Find<SecretField>(unlockPanel, "passwordEdit");
   auto* okButton = Find<QPushButton>(unlockPanel, "okButton");
   auto* list = Find<QListView>(&window, "entryList");
   auto* lockAction = Find<QAction>(&window, "lockAction");
@@ -131,8 +131,7 @@ int main(int argc, char** argv) {
   std::vector<double> times;
   // The first round warms caches and is not counted.
   for (int round = 0; round <= iterations; ++round) {
-    passwordEdit->setText(
-        QString::fromUtf8(kMasterPassword.data(), static_cast<qsizetype>(kMasterPassword.size())));
+    passwordEdit->SetSecret(kMasterPassword);
     QCoreApplication::processEvents();
     counter.paints = 0;
     const auto start = std::chrono::steady_clock::now();

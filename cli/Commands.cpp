@@ -23,7 +23,6 @@
 #include "store/MasterPassword.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
-#include "store/Random.h"
 #include "store/TextCodec.h"
 
 namespace corvella::cli {
@@ -31,13 +30,6 @@ namespace {
 
 constexpr std::string_view kPrompt = "Master password: ";
 constexpr std::string_view kRepeatPrompt = "Repeat: ";
-
-SecureString SecureDisplayText(std::string_view bytes) {
-  std::string text = DisplayText(bytes);
-  SecureString result(text);
-  WipeString(text);
-  return result;
-}
 
 bool PathExists(const std::string& path) {
   struct stat status {};
@@ -97,7 +89,7 @@ SecureString ListField(std::string_view bytes) {
   constexpr std::string_view kHexDigits = "0123456789abcdef";
   constexpr std::string_view kEscapedChars = "\t\n\r\\";
   constexpr std::string_view kEscapeLetters = "tnr\\";
-  const SecureString text = SecureDisplayText(bytes);
+  const SecureString text = SecretDisplayText(bytes);
   SecureString shown;
   shown.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -145,10 +137,10 @@ SecureString Export(const Options& options, const std::string& path) {
   entries.reserve(store.Entries().size());
   for (const EntryPtr& entry : store.Entries()) {
     PlainEntry& plain = entries.emplace_back();
-    plain[Field::SiteName] = SecureDisplayText(entry->siteName);
-    plain[Field::Url] = SecureDisplayText(entry->url);
-    plain[Field::UserName] = SecureDisplayText(entry->userName);
-    plain[Field::Password] = SecureDisplayText(entry->Password(store.Key()).View());
+    plain[Field::SiteName] = SecretDisplayText(entry->siteName);
+    plain[Field::Url] = SecretDisplayText(entry->url);
+    plain[Field::UserName] = SecretDisplayText(entry->userName);
+    plain[Field::Password] = SecretDisplayText(entry->Password(store.Key()).View());
   }
   SecureString out;
   if (options.documentFormat == Format::Csv) {

@@ -130,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const unsigned char> plaintext(data, size);
   {
     FileSink file(gPath);
-    EncryptStreamToFile(plaintext, file, kMasterPassword);
+    EncryptStreamToFile(plaintext, file, FileKey::FromMasterPassword(kMasterPassword));
     file.Finish();
     fuzz::Check(file.Written() == size, "the password file is not as long as its plaintext");
   }

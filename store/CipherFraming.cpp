@@ -110,9 +110,8 @@ void TextCipher(std::string_view key, Direction direction, std::span<unsigned ch
 }  // namespace
 
 void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSink& destination,
-                         std::string_view masterPassword) {
-  crypto::Key256 key = crypto::Sha256(crypto::AsBytes(masterPassword));
-  WipeOnExit wipeKey{key};
+                         const FileKey& fileKey) {
+  const crypto::Key256& key = fileKey.Value();
   Block lastCipherBlock = Filled(kFileInitialValueByte);
   Aes cbc = Aes::Cbc256(key, lastCipherBlock, Direction::Encrypt);
 
@@ -125,9 +124,8 @@ void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSi
 }
 
 void DecryptFileToStream(platform::ByteSource& source, SecureBytes& destination,
-                         std::string_view masterPassword) {
-  crypto::Key256 key = crypto::Sha256(crypto::AsBytes(masterPassword));
-  WipeOnExit wipeKey{key};
+                         const FileKey& fileKey) {
+  const crypto::Key256& key = fileKey.Value();
   Block lastCipherBlock = Filled(kFileInitialValueByte);
   Aes cbc = Aes::Cbc256(key, lastCipherBlock, Direction::Decrypt);
 

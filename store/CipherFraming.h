@@ -2,7 +2,8 @@
 
 // The two ways in which the store combines the primitives.
 //
-// File cipher: AES-256 under SHA-256 of the master password, CBC from a fixed initial value
+// File cipher: AES-256 under the file key (SHA-256 of the master password), CBC from a fixed
+// initial value
 // over whole blocks; a last partial block of t bytes is XORed with the first t bytes of the
 // encryption of the last ciphertext block (or of the initial value). Output length equals
 // input length; there is no header, padding or integrity check.
@@ -14,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "FileKey.h"
 #include "SecureMemory.h"
 #include "platform/Files.h"
 
@@ -22,13 +24,13 @@ namespace corvella {
 constexpr std::size_t kCipherPieceSize = 8192;
 
 // Encrypts the whole source into the sink in pieces of at most 8192 bytes; the caller finishes
-// the sink (AtomicFileWriter::Commit).
+// the sink (AtomicFileWriter::Commit). Both directions need a key that is set.
 void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSink& destination,
-                         std::string_view masterPassword);
+                         const FileKey& key);
 
 // Appends the decryption of the whole source to `destination`.
 void DecryptFileToStream(platform::ByteSource& source, SecureBytes& destination,
-                         std::string_view masterPassword);
+                         const FileKey& key);
 
 std::string EncryptText(std::string_view plaintext, std::string_view key);
 SecureString DecryptText(std::string_view text, std::string_view key);

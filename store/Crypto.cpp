@@ -102,6 +102,17 @@ Key256 Sha256(std::span<const unsigned char> message) { return Digest<32>(Get().
 
 Key128 Md5(std::span<const unsigned char> message) { return Digest<16>(Get().md5, message); }
 
+Key256 HmacSha256(std::span<const unsigned char> key, std::span<const unsigned char> message) {
+  Key256 mac{};
+  std::size_t length = 0;
+  if (EVP_Q_mac(nullptr, "HMAC", nullptr, "SHA256", nullptr, key.data(), key.size(), message.data(),
+                message.size(), mac.data(), mac.size(), &length) == nullptr ||
+      length != mac.size()) {
+    ThrowLibraryError("HMAC");
+  }
+  return mac;
+}
+
 std::string Base64Encode(std::span<const unsigned char> bytes) {
   std::string text(4 * ((bytes.size() + 2) / 3), '\0');
   if (!bytes.empty()) {

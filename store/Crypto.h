@@ -25,6 +25,8 @@ std::span<const unsigned char> AsBytes(std::string_view text);
 
 Key256 Sha256(std::span<const unsigned char> message);
 Key128 Md5(std::span<const unsigned char> message);
+// HMAC-SHA-256 (RFC 2104).
+Key256 HmacSha256(std::span<const unsigned char> key, std::span<const unsigned char> message);
 
 // RFC 4648 Base64, standard alphabet, "=" padding, no line breaks.
 std::string Base64Encode(std::span<const unsigned char> bytes);

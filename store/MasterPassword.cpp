@@ -7,17 +7,22 @@ namespace corvella {
 
 LoadResult OpenWithTypedPassword(PasswordStore& store, std::string_view typedUtf8,
                                  const std::string& path) {
+  // Both candidate keys are made at once: the texts they come from are not needed afterwards.
+  FileKey legacyKey;
+  if (const auto legacy = Utf8ToWindows1252(typedUtf8); legacy && legacy->View() != typedUtf8) {
+    legacyKey = FileKey::FromMasterPassword(legacy->View());
+  }
   store.SetMasterPassword(typedUtf8);
+  const FileKey typedKey = store.CurrentFileKey();
   try {
     return store.LoadPasswordsFrom(path);
   } catch (const InvalidPasswordError&) {
-    const auto legacy = Utf8ToWindows1252(typedUtf8);
-    if (!legacy || legacy->View() == typedUtf8) throw;
-    store.SetMasterPassword(legacy->View());
+    if (!legacyKey.IsSet()) throw;
+    store.SetFileKey(legacyKey);
     try {
       return store.LoadPasswordsFrom(path);
     } catch (const InvalidPasswordError&) {
-      store.SetMasterPassword(typedUtf8);
+      store.SetFileKey(typedKey);
       throw;
     }
   }

@@ -12,8 +12,8 @@ constexpr std::size_t kMinimumMasterPasswordLength = 6;
 
 // Makes the typed text (UTF-8) the master password and loads the password file at `path`.
 // Files made on Windows are keyed by the Windows-1252 bytes of the same text: when the UTF-8
-// bytes fail the marker test and the text has such bytes, they are tried once more, and the
-// master password keeps whichever bytes opened the file. Errors of the load propagate.
+// bytes fail the marker test and the text has such bytes, they are tried once more, and the store
+// keeps the file key of whichever bytes opened the file. Errors of the load propagate.
 LoadResult OpenWithTypedPassword(PasswordStore& store, std::string_view typedUtf8,
                                  const std::string& path);
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "CipherFraming.h"
+#include "Errors.h"
 #include "PasswordStream.h"
-#include "Random.h"
 #include "core/Error.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -41,11 +41,16 @@ void PasswordStore::WipeEntries() {
 }
 
 void PasswordStore::SetMasterPassword(std::string_view password) {
-  WipeString(masterPassword_);
-  masterPassword_.assign(password);
+  if (password.empty()) {
+    fileKey_.Wipe();
+  } else {
+    fileKey_ = FileKey::FromMasterPassword(password);
+  }
 }
 
-void PasswordStore::WipeMasterPassword() { WipeString(masterPassword_); }
+void PasswordStore::SetFileKey(const FileKey& key) { fileKey_ = key; }
+
+void PasswordStore::WipeFileKey() { fileKey_.Wipe(); }
 
 void PasswordStore::SavePasswords() const { SavePasswordsTo(GetPasswordFileName()); }
 
@@ -56,12 +61,12 @@ void PasswordStore::SavePasswordsTo(const std::string& path) const {
 void PasswordStore::CreatePasswordFile(const std::string& path) const { Write(path, Commit::New); }
 
 void PasswordStore::Write(const std::string& path, Commit commit) const {
-  if (masterPassword_.empty()) throw Error("No master password set");
+  if (!fileKey_.IsSet()) throw Error("No master password set");
   SecureBytes stream;
   WritePasswordStream(entries_, sessionKey_, stream);
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
-  EncryptStreamToFile(stream, file, MasterPassword());
+  EncryptStreamToFile(stream, file, fileKey_);
   if (commit == Commit::Replace) {
     file.Commit();
   } else {
@@ -73,9 +78,10 @@ LoadResult PasswordStore::LoadPasswords() { return LoadPasswordsFrom(GetPassword
 
 LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
   if (!platform::FileExists(path)) return LoadResult::FileMissing;
+  if (!fileKey_.IsSet()) throw InvalidPasswordError();
   platform::InputFile file(path);
   SecureBytes stream;
-  DecryptFileToStream(file, stream, MasterPassword());
+  DecryptFileToStream(file, stream, fileKey_);
   const std::size_t before = entries_.size();
   try {
     ReadPasswordStream(stream, sessionKey_, [this](EntryPtr entry) { AddEntry(std::move(entry)); });

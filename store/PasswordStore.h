@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Entry.h"
+#include "FileKey.h"
 #include "SecureMemory.h"
 #include "SessionKey.h"
 
@@ -22,8 +23,8 @@ bool PasswordFileExists();
 
 enum class LoadResult { Loaded, FileMissing };
 
-// The entries of the open password file with the master password that keys it, and the session
-// key that their passwords are held under.
+// The entries of the open password file with the file key derived from its master password, and
+// the session key that their passwords are held under.
 class PasswordStore {
  public:
   PasswordStore() = default;
@@ -39,14 +40,18 @@ class PasswordStore {
   // Wipes every entry and empties the list. Others holding an entry keep a valid, empty object.
   void WipeEntries();
 
-  std::string_view MasterPassword() const { return masterPassword_.View(); }
+  // Keeps the file key of `password`, not the password. An empty master password is none: it
+  // leaves the store without a key.
   void SetMasterPassword(std::string_view password);
-  void WipeMasterPassword();
+  void SetFileKey(const FileKey& key);
+  const FileKey& CurrentFileKey() const { return fileKey_; }
+  bool HasFileKey() const { return fileKey_.IsSet(); }
+  void WipeFileKey();
 
-  // Writes every entry, in order, under the master password. Either the whole new file is in
-  // place afterwards or an error was raised and the previous file is untouched. Where the path
-  // is a symbolic link, the file it leads to is replaced and the link kept. Callers that may
-  // share the file with another program hold its platform::VaultLock.
+  // Writes every entry, in order, under the file key. Either the whole new file is in place
+  // afterwards or an error was raised and the previous file is untouched. Where the path is a
+  // symbolic link, the file it leads to is replaced and the link kept. Callers that may share the
+  // file with another program hold its platform::VaultLock.
   void SavePasswords() const;
   void SavePasswordsTo(const std::string& path) const;
   // The same as a new file: it appears at `path` only when complete, and only while nothing
@@ -54,7 +59,8 @@ class PasswordStore {
   void CreatePasswordFile(const std::string& path) const;
 
   // Appends the entries of the password file. On any error the entries appended so far are
-  // wiped and removed again, and the error propagates.
+  // wiped and removed again, and the error propagates. Without a file key an existing file is
+  // refused as InvalidPasswordError.
   LoadResult LoadPasswords();
   LoadResult LoadPasswordsFrom(const std::string& path);
 
@@ -63,7 +69,7 @@ class PasswordStore {
   void Write(const std::string& path, Commit commit) const;
 
   std::vector<EntryPtr> entries_;
-  SecureString masterPassword_;
+  FileKey fileKey_;
   SessionKey sessionKey_;
 };
 

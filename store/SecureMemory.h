@@ -48,6 +48,10 @@ struct SecureAllocator {
 // A growable byte buffer for plaintext: wiped whenever it reallocates or is released.
 using SecureBytes = std::vector<unsigned char, SecureAllocator<unsigned char>>;
 
+// UTF-16 text of a secret, as a text field holds it: wiped whenever it reallocates or is
+// released.
+using SecureUtf16 = std::vector<char16_t, SecureAllocator<char16_t>>;
+
 using SecureStringBase = std::basic_string<char, std::char_traits<char>, SecureAllocator<char>>;
 
 // A byte string for plaintext secrets (passwords, the master password). Heap storage is wiped

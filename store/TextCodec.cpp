@@ -57,6 +57,25 @@ std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& pos) {
   return c;
 }
 
+// Calls `emit` with each code point of the bytes as DisplayText reads them.
+template <class Emit>
+void ForEachDisplayCodePoint(std::string_view bytes, Emit emit) {
+  if (IsValidUtf8(bytes)) {
+    for (std::size_t pos = 0; pos < bytes.size();) emit(*NextCodePoint(bytes, pos));
+  } else {
+    for (const char byte : bytes) emit(Windows1252ToCodePoint(static_cast<unsigned char>(byte)));
+  }
+}
+
+template <class String>
+String DisplayTextAs(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) return String(bytes);
+  String text;
+  text.reserve(bytes.size() * 3);  // the longest decoding: three UTF-8 bytes per byte
+  ForEachDisplayCodePoint(bytes, [&text](char32_t c) { AppendUtf8(text, c); });
+  return text;
+}
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -66,13 +85,35 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
-std::string DisplayText(std::string_view bytes) {
-  if (IsValidUtf8(bytes)) return std::string(bytes);
-  std::string text;
-  text.reserve(bytes.size() * 3);  // the longest decoding: three UTF-8 bytes per byte
-  for (const char byte : bytes)
-    AppendUtf8(text, Windows1252ToCodePoint(static_cast<unsigned char>(byte)));
+std::string DisplayText(std::string_view bytes) { return DisplayTextAs<std::string>(bytes); }
+
+SecureString SecretDisplayText(std::string_view bytes) {
+  return DisplayTextAs<SecureString>(bytes);
+}
+
+SecureUtf16 SecretDisplayUtf16(std::string_view bytes) {
+  SecureUtf16 text;
+  text.reserve(bytes.size());
+  ForEachDisplayCodePoint(bytes, [&text](char32_t c) { AppendUtf16(text, c); });
   return text;
+}
+
+SecureString Utf16ToUtf8(std::u16string_view text) {
+  constexpr char32_t kReplacement = 0xFFFD;
+  SecureString bytes;
+  bytes.reserve(text.size() * 3);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    char32_t c = unit;
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{text[++i]} - 0xDC00);
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      c = kReplacement;
+    }
+    AppendUtf8(bytes, c);
+  }
+  return bytes;
 }
 
 std::optional<SecureString> Utf8ToWindows1252(std::string_view utf8) {

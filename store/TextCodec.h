@@ -13,6 +13,17 @@ namespace corvella {
 
 bool IsValidUtf8(std::string_view bytes);
 
+// Appends the UTF-16 encoding of a code point (at most U+10FFFF).
+template <class String>
+void AppendUtf16(String& out, char32_t c) {
+  if (c < 0x10000) {
+    out.push_back(static_cast<char16_t>(c));
+  } else {
+    out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+  }
+}
+
 // Appends the UTF-8 encoding of a code point (at most U+10FFFF).
 template <class String>
 void AppendUtf8(String& out, char32_t c) {
@@ -36,6 +47,12 @@ void AppendUtf8(String& out, char32_t c) {
 
 // The bytes as UTF-8 text: unchanged when they are valid UTF-8, else decoded as Windows-1252.
 std::string DisplayText(std::string_view bytes);
+// The same for a secret, in memory that is wiped; and as UTF-16 text.
+SecureString SecretDisplayText(std::string_view bytes);
+SecureUtf16 SecretDisplayUtf16(std::string_view bytes);
+
+// The UTF-8 bytes of UTF-16 text, in memory that is wiped. An unpaired surrogate becomes U+FFFD.
+SecureString Utf16ToUtf8(std::u16string_view text);
 
 // The Windows-1252 bytes of UTF-8 text, or nothing when a character has no such byte.
 std::optional<SecureString> Utf8ToWindows1252(std::string_view utf8);

@@ -1,12 +1,11 @@
 #include "ui/CreatePasswordPanel.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "store/MasterPassword.h"
 #include "ui/MessageDialog.h"
-#include "ui/Text.h"
+#include "ui/controls/SecretField.h"
 
 namespace corvella {
 namespace {
@@ -40,17 +39,17 @@ CreatePasswordPanel::CreatePasswordPanel(QWidget* parent) : QWidget(parent) {
   auto* passwordLabel = new QLabel(tr("Enter Master Password:"), this);
   passwordLabel->setObjectName(QStringLiteral("passwordLabel"));
   passwordLabel->move(32, 184);
-  passwordEdit_ = new QLineEdit(this);
+  passwordEdit_ = new SecretField(this);
   passwordEdit_->setObjectName(QStringLiteral("passwordEdit"));
-  passwordEdit_->setEchoMode(QLineEdit::Password);
+  passwordEdit_->SetEchoMode(QLineEdit::Password);
   passwordLabel->setBuddy(passwordEdit_);
 
   auto* repeatLabel = new QLabel(tr("Repeat:"), this);
   repeatLabel->setObjectName(QStringLiteral("repeatLabel"));
   repeatLabel->move(32, 232);
-  repeatEdit_ = new QLineEdit(this);
+  repeatEdit_ = new SecretField(this);
   repeatEdit_->setObjectName(QStringLiteral("repeatEdit"));
-  repeatEdit_->setEchoMode(QLineEdit::Password);
+  repeatEdit_->SetEchoMode(QLineEdit::Password);
   repeatLabel->setBuddy(repeatEdit_);
 
   okButton_ = new QPushButton(tr("OK"), this);
@@ -60,8 +59,8 @@ CreatePasswordPanel::CreatePasswordPanel(QWidget* parent) : QWidget(parent) {
   setTabOrder(passwordEdit_, repeatEdit_);
   setTabOrder(repeatEdit_, okButton_);
   connect(okButton_, &QPushButton::clicked, this, &CreatePasswordPanel::SubmitPassword);
-  connect(passwordEdit_, &QLineEdit::returnPressed, okButton_, &QPushButton::click);
-  connect(repeatEdit_, &QLineEdit::returnPressed, okButton_, &QPushButton::click);
+  connect(passwordEdit_, &SecretField::ReturnPressed, okButton_, &QPushButton::click);
+  connect(repeatEdit_, &SecretField::ReturnPressed, okButton_, &QPushButton::click);
 }
 
 void CreatePasswordPanel::resizeEvent(QResizeEvent* event) {
@@ -74,17 +73,17 @@ void CreatePasswordPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void CreatePasswordPanel::WipeFields() {
-  WipeLineEdit(*passwordEdit_);
-  WipeLineEdit(*repeatEdit_);
+  passwordEdit_->Clear();
+  repeatEdit_->Clear();
 }
 
 void CreatePasswordPanel::FocusFirstField() { passwordEdit_->setFocus(); }
 
 void CreatePasswordPanel::SubmitPassword() {
-  const QString first = passwordEdit_->text();
-  if (first != repeatEdit_->text()) {
+  const SecureString first = passwordEdit_->Secret();
+  if (first != repeatEdit_->Secret()) {
     RejectAndClear(tr("The passwords you enter don't match. Please enter the password again."));
-  } else if (first.toUtf8().size() < static_cast<qsizetype>(kMinimumMasterPasswordLength)) {
+  } else if (first.size() < kMinimumMasterPasswordLength) {
     RejectAndClear(
         tr("The password you entered is too short. Please enter a password that is "
            "at least 6 characters long"));

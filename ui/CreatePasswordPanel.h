@@ -2,10 +2,13 @@
 
 #include <QWidget>
 
-class QLineEdit;
+#include "store/SecureMemory.h"
+
 class QPushButton;
 
 namespace corvella {
+
+class SecretField;
 
 // The creation panel, laid over the page area on a first start: the new master password, twice.
 class CreatePasswordPanel final : public QWidget {
@@ -19,9 +22,10 @@ class CreatePasswordPanel final : public QWidget {
   void WipeFields();
 
  signals:
-  // The two fields agree and are long enough; the receiver makes the text the master password.
-  // It stays in the fields until the receiver hides the panel, so a failed save can be retried.
-  void PasswordChosen(const QString& password);
+  // The two fields agree and are long enough; the receiver makes the text (UTF-8) the master
+  // password. It stays in the fields until the receiver hides the panel, so a failed save can be
+  // retried.
+  void PasswordChosen(const SecureString& password);
 
  private:
   void SubmitPassword();
@@ -29,8 +33,8 @@ class CreatePasswordPanel final : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
   QWidget* introduction_;
-  QLineEdit* passwordEdit_;
-  QLineEdit* repeatEdit_;
+  SecretField* passwordEdit_;
+  SecretField* repeatEdit_;
   QPushButton* okButton_;
 };
 

@@ -16,6 +16,7 @@
 #include "ui/Icons.h"
 #include "ui/MessageDialog.h"
 #include "ui/Text.h"
+#include "ui/controls/SecretField.h"
 
 namespace corvella {
 namespace {
@@ -32,7 +33,7 @@ QLineEdit* MakeField(const char* name, QWidget* parent) {
   return field;
 }
 
-QLabel* MakeLabel(const QString& caption, const char* name, QLineEdit* field, QWidget* parent) {
+QLabel* MakeLabel(const QString& caption, const char* name, QWidget* field, QWidget* parent) {
   auto* label = new QLabel(caption, parent);
   label->setObjectName(QLatin1String(name));
   label->setBuddy(field);
@@ -48,8 +49,9 @@ EntryEditor::EntryEditor() : QDialog(nullptr) {
   siteNameEdit_ = MakeField("siteNameEdit", this);
   userNameEdit_ = MakeField("userNameEdit", this);
   urlEdit_ = MakeField("urlEdit", this);
-  passwordEdit_ = MakeField("passwordEdit", this);
-  passwordEdit_->setEchoMode(QLineEdit::Password);
+  passwordEdit_ = new SecretField(this);
+  passwordEdit_->setObjectName(QStringLiteral("passwordEdit"));
+  passwordEdit_->SetEchoMode(QLineEdit::Password);
   siteNameLabel_ = MakeLabel(tr("Web Site Name"), "siteNameLabel", siteNameEdit_, this);
   userNameLabel_ = MakeLabel(tr("User Name"), "userNameLabel", userNameEdit_, this);
   urlLabel_ = MakeLabel(tr("Web Site Address (URL)"), "urlLabel", urlEdit_, this);
@@ -89,15 +91,13 @@ EntryEditor::~EntryEditor() = default;
 void EntryEditor::ShowFields(const EntryFields& fields) {
   siteNameEdit_->setText(FromBytes(fields.siteName));
   urlEdit_->setText(FromBytes(fields.url));
-  QString password = FromSecretBytes(fields.password.View());
-  passwordEdit_->setText(password);
-  WipeQString(password);
+  passwordEdit_->SetSecret(fields.password.View());
   userNameEdit_->setText(FromBytes(fields.userName));
 }
 
 EntryFields EntryEditor::Fields() const {
   return {ToBytes(siteNameEdit_->text()), ToBytes(urlEdit_->text()), ToBytes(userNameEdit_->text()),
-          ToSecretBytes(passwordEdit_->text())};
+          passwordEdit_->Secret()};
 }
 
 void EntryEditor::showEvent(QShowEvent* event) {
@@ -113,8 +113,10 @@ void EntryEditor::OnShown() {
   siteNameEdit_->setFocus();
   // A copied web address fills an empty address field; a stored address is never replaced.
   if (!urlEdit_->text().isEmpty()) return;
-  const QString text = platform::Clipboard::Text();
-  if (BeginsWithHttp(text)) urlEdit_->setText(text);
+  // Read whole only when it is an address: it may be a password copied a moment ago.
+  bool address = false;
+  platform::Clipboard::ReadText([&](std::string_view text) { address = BeginsWithHttp(text); });
+  if (address) urlEdit_->setText(platform::Clipboard::Text());
 }
 
 void EntryEditor::resizeEvent(QResizeEvent* event) {
@@ -128,7 +130,7 @@ void EntryEditor::LayOutControls() {
   // and bottom.
   const int grow = width() - kDesignWidth;
   const int drop = height() - kDesignHeight;
-  const auto placeField = [&](QLineEdit* field, QLabel* label, int left, int top, int width,
+  const auto placeField = [&](QWidget* field, QLabel* label, int left, int top, int width,
                               int height) {
     field->setGeometry(left, top + drop, width, height);
     label->setGeometry(left, top + drop - kLabelGap - kLabelHeight, width, kLabelHeight);
@@ -148,25 +150,17 @@ void EntryEditor::LayOutControls() {
 }
 
 void EntryEditor::SetPasswordHidden(bool hidden) {
-  passwordEdit_->setEchoMode(hidden ? QLineEdit::Password : QLineEdit::Normal);
-  if (!hidden) {
-    // Shown, the password is still no text for input methods to learn or complete.
-    passwordEdit_->setInputMethodHints(passwordEdit_->inputMethodHints() | Qt::ImhSensitiveData |
-                                       Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
-  }
+  passwordEdit_->SetEchoMode(hidden ? QLineEdit::Password : QLineEdit::Normal);
 }
 
 void EntryEditor::FillGeneratedPassword() {
-  if (!passwordEdit_->text().isEmpty() &&
+  if (!passwordEdit_->IsEmpty() &&
       ShowMessage(MessageKind::Confirm,
                   tr("Are you sure you want to replace the existing password?"),
                   MessageButtons::YesNo) != MessageAnswer::Yes) {
     return;
   }
-  SecureString generated = GeneratePassword();
-  QString text = QString::fromLatin1(generated.data(), static_cast<qsizetype>(generated.size()));
-  passwordEdit_->setText(text);
-  WipeQString(text);
+  passwordEdit_->SetSecret(GeneratePassword().View());
 }
 
 }  // namespace corvella

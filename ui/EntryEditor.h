@@ -11,6 +11,8 @@ class QPushButton;
 
 namespace corvella {
 
+class SecretField;
+
 // The entry editor: site name, user name, web address and password, with a password generator.
 // It only collects the texts; the caller reads them after OK.
 class EntryEditor final : public QDialog {
@@ -41,7 +43,7 @@ class EntryEditor final : public QDialog {
   QLineEdit* siteNameEdit_;
   QLineEdit* userNameEdit_;
   QLineEdit* urlEdit_;
-  QLineEdit* passwordEdit_;
+  SecretField* passwordEdit_;
   QLabel* siteNameLabel_;
   QLabel* userNameLabel_;
   QLabel* urlLabel_;

@@ -250,14 +250,14 @@ void MainWindow::BringToFront() {
   activateWindow();
 }
 
-void MainWindow::CreateVault(const QString& password) {
-  session_.CreateVault(ToSecretBytes(password).View());
+void MainWindow::CreateVault(const SecureString& password) {
+  session_.CreateVault(password.View());
 }
 
-void MainWindow::Unlock(const QString& password) {
+void MainWindow::Unlock(const SecureString& password) {
   UnlockResult result;
   try {
-    result = session_.Unlock(ToSecretBytes(password).View());
+    result = session_.Unlock(password.View());
   } catch (const std::exception& error) {
     // The file, not the password, is at fault: an error of its own, not a refusal.
     ShowMessage(MessageKind::Error, QString::fromUtf8(error.what()));

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <functional>
 
+#include "store/SecureMemory.h"
+
 class QAction;
 class QMenu;
 class QStackedWidget;
@@ -72,8 +74,8 @@ class MainWindow final : public QMainWindow {
   void FillTrayMenu();
   void RestoreFromTray();
 
-  void CreateVault(const QString& password);
-  void Unlock(const QString& password);
+  void CreateVault(const SecureString& password);
+  void Unlock(const SecureString& password);
   void OnUnlocked();
   void OnLocked();
   void RefreshList();

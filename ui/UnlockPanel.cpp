@@ -1,11 +1,10 @@
 #include "ui/UnlockPanel.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 
-#include "ui/Text.h"
+#include "ui/controls/SecretField.h"
 
 namespace corvella {
 
@@ -16,9 +15,9 @@ UnlockPanel::UnlockPanel(QWidget* parent) : QWidget(parent) {
   auto* label = new QLabel(tr("Enter Master Password:"), this);
   label->setObjectName(QStringLiteral("passwordLabel"));
   label->move(144, 168);
-  passwordEdit_ = new QLineEdit(this);
+  passwordEdit_ = new SecretField(this);
   passwordEdit_->setObjectName(QStringLiteral("passwordEdit"));
-  passwordEdit_->setEchoMode(QLineEdit::Password);
+  passwordEdit_->SetEchoMode(QLineEdit::Password);
   passwordEdit_->setGeometry(144, 184, 297, 20);
   label->setBuddy(passwordEdit_);
 
@@ -28,15 +27,15 @@ UnlockPanel::UnlockPanel(QWidget* parent) : QWidget(parent) {
   okButton_->setDefault(true);
 
   connect(okButton_, &QPushButton::clicked, this, &UnlockPanel::RequestUnlock);
-  connect(passwordEdit_, &QLineEdit::returnPressed, okButton_, &QPushButton::click);
+  connect(passwordEdit_, &SecretField::ReturnPressed, okButton_, &QPushButton::click);
 }
 
 void UnlockPanel::FocusPasswordField() { passwordEdit_->setFocus(); }
 
 void UnlockPanel::RequestUnlock() {
   // Emptied also when the receiver fails.
-  const auto clear = qScopeGuard([this] { WipeLineEdit(*passwordEdit_); });
-  emit UnlockRequested(passwordEdit_->text());
+  const auto clear = qScopeGuard([this] { passwordEdit_->Clear(); });
+  emit UnlockRequested(passwordEdit_->Secret());
 }
 
 }  // namespace corvella

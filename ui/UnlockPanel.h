@@ -2,10 +2,13 @@
 
 #include <QWidget>
 
-class QLineEdit;
+#include "store/SecureMemory.h"
+
 class QPushButton;
 
 namespace corvella {
+
+class SecretField;
 
 // The unlock panel, laid over the page area while the program is locked.
 class UnlockPanel final : public QWidget {
@@ -17,13 +20,14 @@ class UnlockPanel final : public QWidget {
   void FocusPasswordField();
 
  signals:
-  // OK or Enter; the field is emptied once the receiver has returned, whatever happened.
-  void UnlockRequested(const QString& password);
+  // OK or Enter, with the typed master password as UTF-8; the field is emptied once the
+  // receiver has returned, whatever happened.
+  void UnlockRequested(const SecureString& password);
 
  private:
   void RequestUnlock();
 
-  QLineEdit* passwordEdit_;
+  SecretField* passwordEdit_;
   QPushButton* okButton_;
 };
 

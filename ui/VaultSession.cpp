@@ -37,14 +37,14 @@ VaultSession::VaultSession(platform::Settings& settings, QObject* parent)
           Guarded(this, &VaultSession::OnClearClipboardTimeout));
 }
 
-VaultSession::~VaultSession() { WipeQString(copiedPassword_); }
+VaultSession::~VaultSession() = default;
 
 std::string VaultSession::FilePath() { return GetPasswordFileName(); }
 
 bool VaultSession::FileExists() { return PasswordFileExists(); }
 
 void VaultSession::RequireUnlocked() const {
-  if (locked_ || store_.MasterPassword().empty()) throw Error(kUnlockFirst);
+  if (locked_ || !store_.HasFileKey()) throw Error(kUnlockFirst);
 }
 
 void VaultSession::CreateVault(std::string_view password) {
@@ -55,7 +55,7 @@ void VaultSession::CreateVault(std::string_view password) {
   try {
     store_.SavePasswords();
   } catch (...) {
-    store_.WipeMasterPassword();
+    store_.WipeFileKey();
     throw;
   }
   vaultLock_ = std::move(vaultLock);
@@ -70,15 +70,15 @@ UnlockResult VaultSession::Unlock(std::string_view typed) {
   try {
     result = OpenWithTypedPassword(store_, typed, path);
   } catch (const InvalidPasswordError&) {
-    store_.WipeMasterPassword();
+    store_.WipeFileKey();
     return UnlockResult::WrongPassword;
   } catch (const StreamReadError&) {
-    store_.WipeMasterPassword();
+    store_.WipeFileKey();
     throw Error("The password file " + path +
                 " is damaged and cannot be read.\n\nRestore the file from backup and restart the "
                 "program.");
   } catch (...) {
-    store_.WipeMasterPassword();
+    store_.WipeFileKey();
     throw;
   }
   vaultLock_ = std::move(vaultLock);
@@ -91,7 +91,7 @@ UnlockResult VaultSession::Unlock(std::string_view typed) {
 void VaultSession::Lock() {
   if (locked_ || editing_ || unsaved_) return;
   store_.WipeEntries();
-  store_.WipeMasterPassword();
+  store_.WipeFileKey();
   vaultLock_.reset();
   locked_ = true;
   emit Locked();
@@ -155,22 +155,27 @@ void VaultSession::SetUnsaved(bool unsaved) {
 }
 
 void VaultSession::CopyUserName(const Entry& entry) {
-  platform::Clipboard::SetText(FromBytes(entry.userName), false);
+  platform::Clipboard::SetText(FromBytes(entry.userName));
 }
 
 void VaultSession::CopyPassword(const Entry& entry) {
-  WipeQString(copiedPassword_);
-  copiedPassword_ = FromSecretBytes(entry.Password(store_.Key()).View());
-  platform::Clipboard::SetText(copiedPassword_, true);
+  // The text as the window shows it; the clipboard makes the only copy that outlives this.
+  const SecureString password = SecretDisplayText(entry.Password(store_.Key()).View());
+  copiedPassword_.Remember(password.View());
+  platform::Clipboard::SetSecret(password.View());
   // A running countdown is not restarted.
   if (!clearClipboardTimer_.isActive()) clearClipboardTimer_.start();
 }
 
 void VaultSession::OnClearClipboardTimeout() {
   // Only while the clipboard still holds exactly what we put there.
-  if (platform::Clipboard::Text() != copiedPassword_) return;
-  WipeQString(copiedPassword_);
-  platform::Clipboard::SetText(QString(), false);
+  bool stillOurs = false;
+  platform::Clipboard::ReadText(
+      [&](std::string_view text) { stillOurs = copiedPassword_.Matches(text); });
+  if (!stillOurs) return;
+  copiedPassword_.Forget();
+  // Replacing the clipboard's content wipes the password it held.
+  platform::Clipboard::SetText(QString());
   clearClipboardTimer_.stop();
 }
 

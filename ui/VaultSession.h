@@ -11,6 +11,7 @@
 #include "core/Error.h"
 #include "platform/VaultLock.h"
 #include "store/PasswordStore.h"
+#include "store/SecretFingerprint.h"
 #include "store/SecureMemory.h"
 
 namespace corvella::platform {
@@ -41,9 +42,9 @@ class ChangeNotSavedError : public Error {
   std::string reason_;
 };
 
-// The open vault, apart from any window: the lock state, the master password and the entries
-// with their saves, the clipboard countdown and the lock timer. Windows call it and follow its
-// signals; every failure is an Error for the caller.
+// The open vault, apart from any window: the lock state, the file key of the master password and
+// the entries with their saves, the clipboard countdown and the lock timer. Windows call it and
+// follow its signals; every failure is an Error for the caller.
 class VaultSession final : public QObject {
   Q_OBJECT
 
@@ -72,8 +73,8 @@ class VaultSession final : public QObject {
   // empty vault, which the first change creates. A file that cannot be read or is damaged is an
   // Error naming the file; only a wrong password is WrongPassword.
   UnlockResult Unlock(std::string_view typed);
-  // Wipes the entries and the master password; nothing while locked, while an entry is being
-  // edited, or while changes wait to be saved (see HasUnsavedChanges).
+  // Wipes the entries and the file key; nothing while locked, while an entry is being edited, or
+  // while changes wait to be saved (see HasUnsavedChanges).
   void Lock();
 
   // While an entry editor is open (or a question about an entry waits) the session does not
@@ -140,8 +141,8 @@ class VaultSession final : public QObject {
   bool autoLock_ = true;
   QTimer lockTimer_;
   QTimer clearClipboardTimer_;
-  // The plaintext this program last put on the clipboard.
-  QString copiedPassword_;
+  // Recognises the password this program last put on the clipboard, without keeping it.
+  SecretFingerprint copiedPassword_;
 };
 
 }  // namespace corvella

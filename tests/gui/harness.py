@@ -209,6 +209,32 @@ def _xauth_entry(family, number, cookie):
             counted(b"MIT-MAGIC-COOKIE-1") + counted(cookie))
 
 
+# The default web handler of a session: records what it was given and a digest of the clipboard
+# at that moment (never its text), one JSON line per call.
+_RECORDER = """\
+import hashlib, json, subprocess, sys, time
+clip = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
+                      timeout=30)
+digest = hashlib.sha256(clip.stdout).hexdigest() if clip.returncode == 0 else None
+with open({record!r}, "a", encoding="utf-8") as out:
+    out.write(json.dumps({{"arguments": sys.argv[1:], "clipboard": digest,
+                          "time": time.time()}}) + "\\n")
+"""
+_RECORDER_ENTRY = """\
+[Desktop Entry]
+Type=Application
+Name=Corvella test recorder
+Exec=/usr/bin/python3 {recorder} %u
+MimeType=x-scheme-handler/http;x-scheme-handler/https;
+NoDisplay=true
+"""
+_RECORDER_MIME_APPS = """\
+[Default Applications]
+x-scheme-handler/http=corvella-recorder.desktop
+x-scheme-handler/https=corvella-recorder.desktop
+"""
+
+
 # --- the session ------------------------------------------------------------------------------
 
 class Session:
@@ -227,6 +253,7 @@ class Session:
         self.root = None
         self.display = None
         self.tray_panel = None  # trayer's window
+        self.web_record = None  # the web recorder's calls, once installed
 
     # Paths the program uses.
     @property
@@ -432,6 +459,31 @@ class Session:
         self.run_cli("import", "--format", "json", "-", "--file", self.password_file,
                      "--password-stdin", password=password, document=json.dumps(entries))
 
+    def install_web_recorder(self):
+        """Makes a recorder the default handler for http and https addresses (Qt hands them to
+        xdg-open, which finds it through mimeapps.list); web_recordings() reads its calls."""
+        self.web_record = os.path.join(self.root, "opened.jsonl")
+        recorder = os.path.join(self.root, "recorder.py")
+        with open(recorder, "w", encoding="utf-8") as out:
+            out.write(_RECORDER.format(record=self.web_record))
+        applications = os.path.join(self.data, "applications")
+        os.makedirs(applications, exist_ok=True)
+        with open(os.path.join(applications, "corvella-recorder.desktop"), "w") as out:
+            out.write(_RECORDER_ENTRY.format(recorder=recorder))
+        with open(os.path.join(self.config, "mimeapps.list"), "w") as out:
+            out.write(_RECORDER_MIME_APPS)
+
+    def web_recordings(self):
+        """The recorder's calls so far: [{"arguments": [...], "clipboard": SHA-256 or None,
+        "time": seconds}]."""
+        if self.web_record is None:
+            return []
+        try:
+            with open(self.web_record, encoding="utf-8") as lines:
+                return [json.loads(line) for line in lines if line.endswith("\n")]
+        except FileNotFoundError:
+            return []
+
     # --- windows -------------------------------------------------------------------------
 
     def find_windows(self, title=None, pid=None, visible=True):
@@ -446,6 +498,16 @@ class Session:
         except HarnessError:
             raise HarnessError(f'no visible window "{title}" within {timeout:.0f} s')
         return int(result.stdout.split()[0])
+
+    def wait_for_popup(self, pid, before, what="a pop-up menu"):
+        """The window of a pop-up menu of process `pid` that was not among the windows `before`,
+        once it has settled."""
+        def new_window():
+            fresh = [w for w in self.find_windows(pid=pid) if w not in before]
+            return fresh[0] if fresh else None
+        menu = wait_until(new_window, what=what)
+        self.wait_until_settled(menu)
+        return menu
 
     def wait_window_gone(self, window, timeout=TIMEOUT):
         wait_until(lambda: not self.is_visible(window), timeout, f"window {window} to go away")

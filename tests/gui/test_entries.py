@@ -10,7 +10,6 @@ Usage: test_entries.py --program CORVELLA --cli CORVELLA_CLI [unittest arguments
 """
 import configparser
 import hashlib
-import json
 import os
 import secrets
 import shutil
@@ -35,29 +34,6 @@ ONE_TICK_S = 12.0
 ROW_HEIGHT = 18
 # The CopyPasswordsBox ("Copy password to clipboard ...") on the options page.
 COPY_PASSWORDS_BOX = (16 + 8, 16 + 8)
-
-RECORDER = """\
-import hashlib, json, subprocess, sys, time
-clip = subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True,
-                      timeout=30)
-digest = hashlib.sha256(clip.stdout).hexdigest() if clip.returncode == 0 else None
-with open({record!r}, "a", encoding="utf-8") as out:
-    out.write(json.dumps({{"arguments": sys.argv[1:], "clipboard": digest,
-                          "time": time.time()}}) + "\\n")
-"""
-DESKTOP_ENTRY = """\
-[Desktop Entry]
-Type=Application
-Name=Corvella test recorder
-Exec=/usr/bin/python3 {recorder} %u
-MimeType=x-scheme-handler/http;x-scheme-handler/https;
-NoDisplay=true
-"""
-MIME_APPS = """\
-[Default Applications]
-x-scheme-handler/http=corvella-recorder.desktop
-x-scheme-handler/https=corvella-recorder.desktop
-"""
 
 
 def random_password():
@@ -112,27 +88,6 @@ class EntriesTest(unittest.TestCase):
     def setUp(self):
         self.timings = {}
 
-    def install_recorder(self, session):
-        """A default handler for http and https that records what it was given, and a digest
-        of the clipboard at that moment, one JSON line per call."""
-        self.record = os.path.join(session.root, "opened.jsonl")
-        recorder = os.path.join(session.root, "recorder.py")
-        with open(recorder, "w", encoding="utf-8") as out:
-            out.write(RECORDER.format(record=self.record))
-        applications = os.path.join(session.data, "applications")
-        os.makedirs(applications, exist_ok=True)
-        with open(os.path.join(applications, "corvella-recorder.desktop"), "w") as out:
-            out.write(DESKTOP_ENTRY.format(recorder=recorder))
-        with open(os.path.join(session.config, "mimeapps.list"), "w") as out:
-            out.write(MIME_APPS)
-
-    def recordings(self):
-        try:
-            with open(self.record, encoding="utf-8") as lines:
-                return [json.loads(line) for line in lines if line.endswith("\n")]
-        except FileNotFoundError:
-            return []
-
     def listed(self, session):
         """The entries of the password file: [(site, user, address)]."""
         return [(e["siteName"], e["userName"], e["url"])
@@ -177,20 +132,11 @@ class EntriesTest(unittest.TestCase):
         session.key("Return")
         session.wait_window_gone(editor)
 
-    def popup_after(self, session, app, before, what):
-        """The window of a pop-up menu of the program that was not there before."""
-        def new_window():
-            fresh = [w for w in session.find_windows(pid=app.pid) if w not in before]
-            return fresh[0] if fresh else None
-        menu = harness.wait_until(new_window, what=what)
-        session.wait_until_settled(menu)
-        return menu
-
     def copy_from_list_menu(self, session, app, window, row):
         """Right-click on a row and "Copy password", the second item of the menu."""
         before = session.find_windows(pid=app.pid)
         session.click(window, *row_point(row), button=3)
-        menu = self.popup_after(session, app, before, "the list's menu")
+        menu = session.wait_for_popup(app.pid, before, "the list's menu")
         _, _, width, height = session.geometry(menu)
         session.click(menu, width // 2, height * 3 // 4)
         session.wait_window_gone(menu)
@@ -212,7 +158,7 @@ class EntriesTest(unittest.TestCase):
         passwords = {"Example": random_password(), "-": random_password(),
                      "&": random_password()}
         with harness.Session(ARGS.program, ARGS.cli) as session:
-            self.install_recorder(session)
+            session.install_web_recorder()
             app, window = session.launch()
             session.activate(window)
             session.type_text(MASTER)
@@ -270,7 +216,7 @@ class EntriesTest(unittest.TestCase):
             session.click(window, *row_point(0))
             session.click(window, *MainWindow.TOOL_BUTTONS["Go to Web Page"])
             started = time.monotonic()
-            opened = harness.wait_until(self.recordings, what="the web handler to be called")
+            opened = harness.wait_until(session.web_recordings, what="the web handler to be called")
             self.timings["web handler called after"] = time.monotonic() - started
             self.assertEqual(len(opened), 1)
             self.assertEqual(opened[0]["arguments"], ["https://example.com"])
@@ -285,7 +231,7 @@ class EntriesTest(unittest.TestCase):
             _, _, width, height = session.geometry(icon)
             before = session.find_windows(pid=app.pid)
             session.click(icon, width // 2, height // 2, button=3)
-            menu = self.popup_after(session, app, before, "the tray menu")
+            menu = session.wait_for_popup(app.pid, before, "the tray menu")
             session.park_pointer()
             session.wait_until_settled(menu)
             session.screenshot("tray-menu.png", menu, frame=False)

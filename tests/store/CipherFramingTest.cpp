@@ -60,14 +60,14 @@ class MemorySource final : public platform::ByteSource {
 
 std::string Encrypt(std::string_view plaintext, std::string_view password) {
   MemorySink sink;
-  EncryptStreamToFile(Bytes(plaintext), sink, password);
+  EncryptStreamToFile(Bytes(plaintext), sink, FileKey::FromMasterPassword(password));
   return sink.All();
 }
 
 std::string Decrypt(const std::string& ciphertext, std::string_view password) {
   MemorySource source(ciphertext);
   SecureBytes plaintext;
-  DecryptFileToStream(source, plaintext, password);
+  DecryptFileToStream(source, plaintext, FileKey::FromMasterPassword(password));
   return {plaintext.begin(), plaintext.end()};
 }
 
@@ -121,7 +121,7 @@ TEST(FileCipher, DecryptionAppendsToTheDestination) {
     const std::string plaintext(length, 'x');
     MemorySource source(Encrypt(plaintext, "secret"));
     SecureBytes destination = {'k', 'e', 'e', 'p'};
-    DecryptFileToStream(source, destination, "secret");
+    DecryptFileToStream(source, destination, FileKey::FromMasterPassword("secret"));
     EXPECT_EQ(std::string(destination.begin(), destination.end()), "keep" + plaintext);
   }
 }
@@ -139,7 +139,8 @@ TEST(FileCipher, WrongPasswordGivesOtherBytesWithoutError) {
 TEST(FileCipher, ShortSourceIsAnError) {
   MemorySource source(std::string(20, 'x'), 40);
   SecureBytes destination;
-  EXPECT_THROW(DecryptFileToStream(source, destination, "secret"), Error);
+  EXPECT_THROW(DecryptFileToStream(source, destination, FileKey::FromMasterPassword("secret")),
+               Error);
 }
 
 TEST(TextCipher, MatchesTheReference) {

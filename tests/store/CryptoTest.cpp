@@ -182,6 +182,30 @@ INSTANTIATE_TEST_SUITE_P(
         DigestCase{"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
                    "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"}));
 
+struct HmacCase {
+  std::string keyHex;
+  std::string_view message;
+  std::string_view mac;
+};
+
+class HmacSha256Test : public testing::TestWithParam<HmacCase> {};
+
+TEST_P(HmacSha256Test, Rfc4231) {
+  const std::string key = FromHex(GetParam().keyHex);
+  EXPECT_EQ(ToHex(HmacSha256(AsBytes(key), AsBytes(GetParam().message))), GetParam().mac);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rfc4231, HmacSha256Test,
+    testing::Values(HmacCase{"0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b", "Hi There",
+                             "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7"},
+                    HmacCase{"4a656665", "what do ya want for nothing?",
+                             "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843"},
+                    // A key longer than the block is hashed first.
+                    HmacCase{std::string(262, 'a'),
+                             "Test Using Larger Than Block-Size Key - Hash Key First",
+                             "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54"}));
+
 struct Base64Case {
   std::string_view bytes;
   std::string_view text;

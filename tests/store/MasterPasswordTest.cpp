@@ -249,7 +249,7 @@ TEST(MasterPasswordTest, Windows1252VaultOpensWithTheTypedText) {
   PasswordStore store;
   EXPECT_EQ(OpenWithTypedPassword(store, kTypedUtf8, VectorPath("vault_cp1252.dat")),
             LoadResult::Loaded);
-  EXPECT_EQ(ToHex(store.MasterPassword()), "70e4737377f6726480");
+  EXPECT_TRUE(store.CurrentFileKey() == FileKey::FromMasterPassword(FromHex("70e4737377f6726480")));
   EXPECT_EQ(FieldsOf(store), ExpectedEntries("vault_cp1252.json"));
 }
 
@@ -273,7 +273,7 @@ TEST(MasterPasswordTest, Utf8VaultKeepsTheUtf8Bytes) {
   }
   PasswordStore store;
   EXPECT_EQ(OpenWithTypedPassword(store, kTypedUtf8, path), LoadResult::Loaded);
-  EXPECT_EQ(ToHex(store.MasterPassword()), ToHex(kTypedUtf8));
+  EXPECT_TRUE(store.CurrentFileKey() == FileKey::FromMasterPassword(kTypedUtf8));
   EXPECT_EQ(FieldsOf(store), std::vector<Fields>{entry});
 }
 
@@ -281,7 +281,7 @@ TEST(MasterPasswordTest, PlainPasswordOpensAsTyped) {
   PasswordStore store;
   EXPECT_EQ(OpenWithTypedPassword(store, "correct horse", VectorPath("vault_basic.dat")),
             LoadResult::Loaded);
-  EXPECT_EQ(store.MasterPassword(), "correct horse");
+  EXPECT_TRUE(store.CurrentFileKey() == FileKey::FromMasterPassword("correct horse"));
   EXPECT_EQ(FieldsOf(store), ExpectedEntries("vault_basic.json"));
 }
 

@@ -114,7 +114,7 @@ void WriteVault(const std::string& path, const std::string& stream, const std::s
   platform::AtomicFileWriter file(path);
   EncryptStreamToFile(
       std::span(reinterpret_cast<const unsigned char*>(stream.data()), stream.size()), file,
-      master);
+      FileKey::FromMasterPassword(master));
   file.Commit();
 }
 

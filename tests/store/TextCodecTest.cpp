@@ -80,7 +80,12 @@ struct DisplayCase {
 class DisplayTextTest : public testing::TestWithParam<DisplayCase> {};
 
 TEST_P(DisplayTextTest, ShowsTheText) {
-  EXPECT_EQ(ToHex(DisplayText(FromHex(GetParam().bytesHex))), GetParam().textHex);
+  const std::string bytes = FromHex(GetParam().bytesHex);
+  EXPECT_EQ(ToHex(DisplayText(bytes)), GetParam().textHex);
+  // The secret's versions read it alike.
+  EXPECT_EQ(ToHex(SecretDisplayText(bytes).View()), GetParam().textHex);
+  const SecureUtf16 utf16 = SecretDisplayUtf16(bytes);
+  EXPECT_EQ(ToHex(Utf16ToUtf8({utf16.data(), utf16.size()}).View()), GetParam().textHex);
 }
 
 const DisplayCase kDisplayCases[] = {
@@ -112,6 +117,29 @@ TEST(DisplayTextTest, EveryByteRoundTripsThroughWindows1252) {
     const auto back = Utf8ToWindows1252(DisplayText(bytes));
     ASSERT_TRUE(back.has_value()) << byte;
     EXPECT_EQ(ToHex(back->View()), ToHex(bytes));
+  }
+}
+
+TEST(Utf16ToUtf8Test, EncodesPairsAndReplacesLoneSurrogates) {
+  const struct {
+    std::u16string_view utf16;
+    std::string_view utf8Hex;
+  } cases[] = {
+      {u"", "-"},
+      {u"a\u00e9\u20ac", "61c3a9e282ac"},
+      {u"\U0001F511", "f09f9491"},  // a pair
+      {u"\xD83D", "efbfbd"},        // high surrogate at the end
+      {u"\xDD11"
+       u"a",
+       "efbfbd61"},  // low surrogate alone
+      {u"\xD83D"
+       u"a"
+       u"\xDD11",
+       "efbfbd61efbfbd"},  // a pair split by a character
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.utf8Hex);
+    EXPECT_EQ(ToHex(Utf16ToUtf8(c.utf16).View()), ToHex(FromHex(c.utf8Hex)));
   }
 }
 

@@ -1,6 +1,8 @@
 # Unit tests of the store's primitives, ciphers, entries and the password stream.
 corvella_store_test(store_crypto_test CryptoTest.cpp)
 corvella_store_test(store_cipher_framing_test CipherFramingTest.cpp)
+corvella_store_test(store_file_key_test FileKeyTest.cpp)
+corvella_store_test(store_secret_fingerprint_test SecretFingerprintTest.cpp)
 corvella_store_test(store_random_test RandomTest.cpp)
 corvella_store_test(store_entry_test EntryTest.cpp)
 corvella_store_test(store_password_stream_test PasswordStreamTest.cpp)

@@ -442,28 +442,25 @@ void Look(EditorVisit& visit, EntryEditor& editor, VaultSession& session) {
   visit.lockHeld = !session.IsLocked();
   visit.editor = &editor;
   visit.title = editor.windowTitle();
-  for (const char* name : {"siteNameEdit", "userNameEdit", "urlEdit", "passwordEdit"}) {
+  for (const char* name : {"siteNameEdit", "userNameEdit", "urlEdit"}) {
     const auto* field = editor.findChild<QLineEdit*>(QLatin1String(name));
-    const QString text = field != nullptr ? field->text() : QStringLiteral("<no field>");
-    if (QLatin1String(name) == QLatin1String("passwordEdit")) {
-      visit.password = text;
-    } else {
-      visit.fields << text;
-    }
+    visit.fields << (field != nullptr ? field->text() : QStringLiteral("<no field>"));
   }
+  const auto* password = editor.findChild<SecretField*>(QStringLiteral("passwordEdit"));
+  visit.password = password != nullptr ? Text(password->Secret().View()) : "<no field>";
 }
 
 // Types the texts of `fields` into the editor (a null text leaves its field as it is) and closes
 // it with OK or Cancel.
 void FillAndClose(EntryEditor& editor, const SampleEntry& fields, bool ok) {
-  const std::pair<const char*, const QString*> edits[] = {{"siteNameEdit", &fields.site},
-                                                          {"userNameEdit", &fields.user},
-                                                          {"urlEdit", &fields.url},
-                                                          {"passwordEdit", &fields.password}};
+  const std::pair<const char*, const QString*> edits[] = {
+      {"siteNameEdit", &fields.site}, {"userNameEdit", &fields.user}, {"urlEdit", &fields.url}};
   for (const auto& [name, text] : edits) {
     auto* field = editor.findChild<QLineEdit*>(QLatin1String(name));
     if (field != nullptr && !text->isNull()) field->setText(*text);
   }
+  auto* password = editor.findChild<SecretField*>(QStringLiteral("passwordEdit"));
+  if (password != nullptr && !fields.password.isNull()) password->SetSecret(Bytes(fields.password));
   auto* button = editor.findChild<QPushButton*>(QLatin1String(ok ? "okButton" : "cancelButton"));
   if (button != nullptr) QTest::mouseClick(button, Qt::LeftButton);
 }

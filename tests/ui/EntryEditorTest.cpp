@@ -20,6 +20,7 @@
 #include "ui/Application.h"
 #include "ui/EntryEditor.h"
 #include "ui/MessageDialog.h"
+#include "ui/controls/SecretField.h"
 
 using corvella::EntryEditor;
 using corvella::EntryFields;
@@ -27,6 +28,7 @@ using corvella::MessageAnswer;
 using corvella::MessageButtons;
 using corvella::MessageDialogResponder;
 using corvella::MessageKind;
+using corvella::SecretField;
 using corvella::SecureString;
 
 Q_DECLARE_METATYPE(MessageAnswer)
@@ -48,6 +50,13 @@ T* Child(const QWidget& form, const char* name) {
   return form.findChild<T*>(QLatin1String(name));
 }
 QLineEdit* Field(const QWidget& form, const char* name) { return Child<QLineEdit>(form, name); }
+SecretField* PasswordField(const QWidget& form) { return Child<SecretField>(form, "passwordEdit"); }
+
+// What a field holds; the password field's text as well, for checks that never print it.
+bool FieldIsEmpty(const QWidget* field) {
+  if (const auto* secret = qobject_cast<const SecretField*>(field)) return secret->IsEmpty();
+  return qobject_cast<const QLineEdit*>(field)->text().isEmpty();
+}
 
 int HideWidth(const QWidget& form) {
   return std::max(97, Child<QCheckBox>(form, "hidePasswordBox")->sizeHint().width());
@@ -132,10 +141,10 @@ void EntryEditorTest::startsWithTheDesignLayout() {
   };
   const QList<QLabel*> labels = form.findChildren<QLabel*>();
   for (const auto& expected : fields) {
-    const QLineEdit* field = Field(form, expected.name);
+    const auto* field = Child<QWidget>(form, expected.name);
     QVERIFY2(field != nullptr, expected.name);
     QCOMPARE(field->geometry(), expected.geometry);
-    QVERIFY(field->text().isEmpty());
+    QVERIFY(FieldIsEmpty(field));
     const auto label = std::find_if(labels.begin(), labels.end(),
                                     [&](const QLabel* l) { return l->buddy() == field; });
     QVERIFY2(label != labels.end(), expected.name);
@@ -159,7 +168,7 @@ void EntryEditorTest::startsWithTheDesignLayout() {
   // 97 wide, or as wide as the caption needs in the desktop's font.
   QCOMPARE(hide->geometry(), QRect(128, 157, std::max(97, hide->sizeHint().width()), 17));
   QVERIFY(hide->isChecked());
-  QCOMPARE(Field(form, "passwordEdit")->echoMode(), QLineEdit::Password);
+  QCOMPARE(PasswordField(form)->EchoMode(), QLineEdit::Password);
   const auto* ok = Child<QPushButton>(form, "okButton");
   const auto* cancel = Child<QPushButton>(form, "cancelButton");
   QVERIFY(ok != nullptr && cancel != nullptr);
@@ -285,15 +294,15 @@ void EntryEditorTest::hidePasswordSwitchesTheEchoOnly() {
   EntryEditor form;
   form.show();
   auto* hide = Child<QCheckBox>(form, "hidePasswordBox");
-  QLineEdit* password = Field(form, "passwordEdit");
-  password->setText(QStringLiteral("fake pw 1"));
+  SecretField* password = PasswordField(form);
+  password->SetSecret("fake pw 1");
   for (const auto& [checked, echo] :
        {std::pair{false, QLineEdit::Normal}, std::pair{true, QLineEdit::Password},
         std::pair{false, QLineEdit::Normal}}) {
     hide->click();
     QCOMPARE(hide->isChecked(), checked);
-    QCOMPARE(password->echoMode(), echo);
-    QVERIFY(password->text() == QStringLiteral("fake pw 1"));
+    QCOMPARE(password->EchoMode(), echo);
+    QVERIFY(password->Secret().View() == "fake pw 1");
     QCOMPARE(Field(form, "siteNameEdit")->echoMode(), QLineEdit::Normal);
   }
 }
@@ -329,14 +338,14 @@ void EntryEditorTest::generateAsksBeforeReplacing() {
       });
   EntryEditor form;
   form.show();
-  QLineEdit* password = Field(form, "passwordEdit");
-  password->setText(before);
+  SecretField* password = PasswordField(form);
+  password->SetSecret(before.toStdString());
   Child<QPushButton>(form, "generateButton")->click();
   if (QTest::currentTestFailed()) return;
 
   QCOMPARE(questions, asked ? 1 : 0);
-  QCOMPARE(password->echoMode(), QLineEdit::Password);
-  const QString after = password->text();
+  QCOMPARE(password->EchoMode(), QLineEdit::Password);
+  const QString after = QString::fromStdString(std::string(password->Secret().View()));
   if (!replaced) {
     QVERIFY(after == before);
     return;
@@ -352,10 +361,10 @@ void EntryEditorTest::showFieldsShowsTheEntry() {
       MakeFields("Z\xC3\xBCrich Bank", "https://bank.example", "p\xC3\xA4ss 1", "\xE9l\xE8ve"));
   QCOMPARE(Field(form, "siteNameEdit")->text(), QStringLiteral(u"Zürich Bank"));
   QCOMPARE(Field(form, "urlEdit")->text(), QStringLiteral("https://bank.example"));
-  QVERIFY(Field(form, "passwordEdit")->text() == QStringLiteral(u"päss 1"));
+  QVERIFY(PasswordField(form)->Secret().View() == "p\xC3\xA4ss 1");
   // Bytes that are not UTF-8 show as Windows-1252.
   QCOMPARE(Field(form, "userNameEdit")->text(), QStringLiteral(u"élève"));
-  QCOMPARE(Field(form, "passwordEdit")->echoMode(), QLineEdit::Password);
+  QCOMPARE(PasswordField(form)->EchoMode(), QLineEdit::Password);
 }
 
 void EntryEditorTest::onlyOkAccepts_data() {
@@ -378,7 +387,7 @@ void EntryEditorTest::onlyOkAccepts() {
     // Values with blanks around them: nothing is trimmed.
     Field(form, "siteNameEdit")->setText(QStringLiteral(u" New site "));
     Field(form, "urlEdit")->setText(QStringLiteral(u"https://new.example/ä"));
-    Field(form, "passwordEdit")->setText(QStringLiteral(u"new fake pw "));
+    PasswordField(form)->SetSecret("new fake pw ");
     Field(form, "userNameEdit")->setText(QStringLiteral(u"new user"));
     switch (how) {
       case Close::ClickOk:
@@ -411,7 +420,7 @@ void EntryEditorTest::okHandsTheTextsToTheCaller() {
   const int closed = ExecAndThen(form, [&] {
     Field(form, "siteNameEdit")->setText(QStringLiteral(u"Zürich"));
     Field(form, "urlEdit")->setText(QStringLiteral(u"example.org"));
-    Field(form, "passwordEdit")->setText(QStringLiteral(u"fake pw €"));
+    PasswordField(form)->SetSecret("fake pw \xE2\x82\xAC");
     Field(form, "userNameEdit")->setText(QStringLiteral(u" me "));
     QTest::mouseClick(Child<QPushButton>(form, "okButton"), Qt::LeftButton);
   });
@@ -427,9 +436,8 @@ void EntryEditorTest::emptiedFieldsGiveEmptyTexts() {
   EntryEditor form;
   form.ShowFields(MakeFields("Site", "http://a.example", "old-fake-pw", "user"));
   const int closed = ExecAndThen(form, [&] {
-    for (const char* name : {"siteNameEdit", "urlEdit", "passwordEdit", "userNameEdit"}) {
-      Field(form, name)->clear();
-    }
+    for (const char* name : {"siteNameEdit", "urlEdit", "userNameEdit"}) Field(form, name)->clear();
+    PasswordField(form)->Clear();
     QTest::mouseClick(Child<QPushButton>(form, "okButton"), Qt::LeftButton);
   });
   QCOMPARE(closed, int{QDialog::Accepted});

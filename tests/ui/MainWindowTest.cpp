@@ -9,7 +9,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -95,14 +94,14 @@ void WriteDamagedVault(const std::string& path, const QStringList& sites,
   stream.resize(stream.size() - 10);
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
-  EncryptStreamToFile(stream, file, password);
+  EncryptStreamToFile(stream, file, FileKey::FromMasterPassword(password));
   file.Commit();
 }
 
 SecureBytes DecryptVault(const std::string& path, std::string_view password) {
   platform::InputFile file(path);
   SecureBytes stream;
-  DecryptFileToStream(file, stream, password);
+  DecryptFileToStream(file, stream, FileKey::FromMasterPassword(password));
   return stream;
 }
 
@@ -191,11 +190,11 @@ class MainWindowTest : public QObject, public MainWindowFixture {
     QComboBox* timeBox = nullptr;
     QCheckBox* startupBox = nullptr;
     QWidget* createPanel = nullptr;
-    QLineEdit* newPassword1 = nullptr;
-    QLineEdit* newPassword2 = nullptr;
+    SecretField* newPassword1 = nullptr;
+    SecretField* newPassword2 = nullptr;
     QPushButton* createOk = nullptr;
     QWidget* unlockPanel = nullptr;
-    QLineEdit* unlockField = nullptr;
+    SecretField* unlockField = nullptr;
     QPushButton* unlockOk = nullptr;
   };
 
@@ -354,8 +353,8 @@ void MainWindowTest::createMasterPassword() {
 
   if (!refusal.isEmpty()) {
     QCOMPARE(TakeMessages(), QStringList{refusal});
-    QCOMPARE(ui_.newPassword1->text(), QString());
-    QCOMPARE(ui_.newPassword2->text(), QString());
+    QVERIFY(ui_.newPassword1->IsEmpty());
+    QVERIFY(ui_.newPassword2->IsEmpty());
     QCOMPARE(window_->focusWidget(), ui_.newPassword1);
     QVERIFY(ui_.createPanel->isVisible());
     QVERIFY(session_->IsLocked());
@@ -436,8 +435,8 @@ void MainWindowTest::createFirstSaveFails() {
   QVERIFY(session_->IsLocked());
   QVERIFY_THROWS_EXCEPTION(Error, session_->RequireUnlocked());
   QVERIFY(ui_.createPanel->isVisible());
-  QCOMPARE(ui_.newPassword1->text(), QStringLiteral("first-try"));
-  QCOMPARE(ui_.newPassword2->text(), QStringLiteral("first-try"));
+  QVERIFY(ui_.newPassword1->Secret().View() == "first-try");
+  QVERIFY(ui_.newPassword2->Secret().View() == "first-try");
   QCOMPARE(ReadAll(blocker), QByteArray("not a folder"));
 
   // Once the way is clear, OK again succeeds with the same fields.
@@ -534,7 +533,7 @@ void MainWindowTest::unlock() {
 
   message.replace(QStringLiteral("{path}"), QString::fromStdString(VaultPath()));
   QCOMPARE(TakeMessages(), message.isEmpty() ? QStringList() : QStringList{message});
-  QCOMPARE(ui_.unlockField->text(), QString());
+  QVERIFY(ui_.unlockField->IsEmpty());
   const bool unlocked = message.isEmpty() || vault == Vault::DeletedAfterShow;
   QCOMPARE(session_->IsLocked(), !unlocked);
   QCOMPARE(ui_.unlockPanel->isVisible(), !unlocked);

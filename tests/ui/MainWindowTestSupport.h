@@ -6,7 +6,6 @@
 // records it as "Caption: text" (questions as "Caption (Yes, No): text" or "Caption (Retry,
 // Discard, Cancel): text").
 
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -24,6 +23,7 @@
 #include "ui/MainWindow.h"
 #include "ui/MessageDialog.h"
 #include "ui/VaultSession.h"
+#include "ui/controls/SecretField.h"
 
 namespace corvella::test {
 
@@ -90,7 +90,7 @@ class MainWindowFixture {
     if (!QTest::qWaitForWindowActive(window_.get())) return false;
     window_->OnFirstActivation();
     if (auto* panel = window_->findChild<QWidget*>(QStringLiteral("unlockPanel"))) {
-      unlockField_ = panel->findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
+      unlockField_ = panel->findChild<SecretField*>(QStringLiteral("passwordEdit"));
     }
     return unlockField_ != nullptr;
   }
@@ -98,7 +98,7 @@ class MainWindowFixture {
   // Types the password into the unlock field and presses Enter; true when that unlocked.
   [[nodiscard]] bool UnlockWith(std::string_view password) {
     if (!unlockField_->isVisible()) return false;
-    unlockField_->setText(Text(password));
+    unlockField_->SetSecret(password);
     QTest::keyClick(unlockField_, Qt::Key_Return);
     return !session_->IsLocked();
   }
@@ -120,7 +120,7 @@ class MainWindowFixture {
   std::unique_ptr<MessageDialogResponder> responder_;
   std::unique_ptr<VaultSession> session_;
   std::unique_ptr<MainWindow> window_;
-  QLineEdit* unlockField_ = nullptr;
+  SecretField* unlockField_ = nullptr;
   QStringList messages_;
   // Answers questions; without it they are answered No or Cancel.
   std::function<MessageAnswer()> answer_;

@@ -135,7 +135,7 @@ void WriteCutVault(const std::string& path, const std::vector<Login>& logins, in
   stream.resize(stream.size() - static_cast<std::size_t>(cut));
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
-  EncryptStreamToFile(stream, file, kVaultPassword);
+  EncryptStreamToFile(stream, file, FileKey::FromMasterPassword(kVaultPassword));
   file.Commit();
 }
 
