@@ -22,7 +22,6 @@ Usage: test_memory_after_lock.py --program CORVELLA --cli CORVELLA_CLI [unittest
 with CORVELLA_SECRET_SEARCH naming the build's corvella_secret_search.
 """
 import glob
-import json
 import os
 import random
 import secrets
@@ -197,10 +196,9 @@ class MemoryTest(unittest.TestCase):
         return editor
 
     def exported(self, master):
-        """The password file's entries as corvella-cli exports them (passwords included)."""
-        out = self.session.run_cli("export", "--file", self.session.password_file,
-                                   "--format", "json", "--password-stdin", password=master)
-        return json.loads(out.stdout)
+        """The password file's entries (passwords included), read while the program holds the
+        file open."""
+        return self.session.read_password_file(master)
 
     def wait_clipboard(self, text, what):
         harness.wait_until(lambda: self.session.clipboard() == text, timeout=ERASE_LIMIT_S,
