@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
   platform::ProgramDir();
 
   Application application(argc, argv);
+  // Docks and Wayland compositors find the desktop entry, and with it the icon, by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral(CORVELLA_APP_ID));
   try {
     platform::SingleInstance instance;
     if (!instance.TryBecomePrimary()) return 0;
