@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "core/Error.h"
 #include "store/PasswordStream.h"
 #include "store/SessionKey.h"
 
