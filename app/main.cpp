@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   platform::ProgramDir();
 
   Application application(argc, argv);
+  // Docks and Wayland compositors find the desktop entry, and with it the icon, by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral(CORVELLA_APP_ID));
   try {
     // In every build: a core file would hold whatever the program has decrypted.
     platform::DisableCoreDumps();

@@ -72,6 +72,8 @@ void Autostart::AddToStartup() {
       "Exec=" +
       ExecValue(programPath_) +
       "\n"
+      "Icon=" CORVELLA_APP_ID
+      "\n"
       "X-GNOME-Autostart-enabled=true\n";
   // Written beside the entry and renamed over it, so a session starting meanwhile never reads
   // half an entry; a link at the entry's place is replaced, never written through.

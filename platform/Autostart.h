@@ -5,7 +5,7 @@
 namespace corvella::platform {
 
 // Start at log-on through the XDG autostart entry `<config dir>/autostart/Corvella.desktop`,
-// whose Exec line holds the quoted program path.
+// whose Exec line holds the quoted program path and whose Icon line the program's icon name.
 class Autostart {
  public:
   // The user's configuration folder and the running program.

@@ -92,6 +92,7 @@ void AutostartTest::AddWritesEntry() {
                                              "Type=Application\n"
                                              "Name=Corvella\n"
                                              "Exec=\"/opt/My \\\\\"Apps\\\\\"/corvella\"\n"
+                                             "Icon=org.corvella.Corvella\n"
                                              "X-GNOME-Autostart-enabled=true\n"));
   QVERIFY(autostart.IsInStartup());
   // Adding again replaces the entry; no temporary file stays behind.
