@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Corvella: start-up in order: the application, the one-copy check, the session and its window.
 
 #include <QScopeGuard>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The reference for the desktop program's start-up time and memory: a plain Qt Widgets main
 // window of the same size with a tool bar, and with --rows N a list of N short rows.
 //   bench_bare_window [--rows N]

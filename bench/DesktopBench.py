@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Start-up time and memory of the desktop program against a plain Qt window of the same size
 (bench_bare_window), on a private X server (Xvfb + openbox) that this script starts and stops.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Watches the root window of $DISPLAY for bench/DesktopBench.py. Prints, one flushed line each,
 // "wm" once a window manager has announced itself, and "map 0xID" whenever a top-level window
 // (not override-redirect) is mapped; with a reparenting window manager that is the frame, whose

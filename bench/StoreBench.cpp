@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Store benchmarks. Each of our operations is paired with the raw libcrypto work it cannot avoid,
 // measured in the same run; scripts/bench prints the ratios.
 

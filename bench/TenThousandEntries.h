@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The vault the benchmarks load and save: 10,000 entries of a 12-byte site name, a 30-byte

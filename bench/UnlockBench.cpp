@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Unlocking a password file of 10,000 entries in the main window: from the click on OK in the
 // unlock panel until the list holds every row and has been painted, with the events processed
 // as the running program processes them. Prints each time and then "median-ms: VALUE".

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // corvella-cli: the command-line companion of the desktop program.
 
 #include <unistd.h>

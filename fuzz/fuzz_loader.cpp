@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Encrypts the input as a plaintext password stream into a password file and loads it. A load
 // must agree with reading the plaintext directly: the same entries, or the same kind of error
 // and no entry left in the store.

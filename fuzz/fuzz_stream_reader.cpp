@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Feeds the input as a decrypted password stream to the reader. Read errors are expected; a
 // stream that reads must survive a write and a second read with every field intact, and the
 // written form must be stable.

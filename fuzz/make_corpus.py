@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the seed corpus of the fuzz targets: small plaintext password streams.
 
 Both targets take a plaintext stream (the loader encrypts it into a password file first). The

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // The plaintext password stream: the marker "QVZ", then one record per entry. A record is nine

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """End-to-end tests of corvella-cli against vaults of the independent reference model.
 
 Usage: test_cli.py CORVELLA_CLI VAULTREF_PY [unittest arguments]

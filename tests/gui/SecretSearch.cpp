@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Searches a core image for secrets in every way a program may have left them: as bytes (UTF-8,
 // Latin-1), as UTF-16 (either byte order) or UTF-32LE, next to each other or one character every
 // few bytes (a record per character, as an undo history keeps them), for every stride up to 32

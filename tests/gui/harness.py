@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Real-window test harness: a private X display with a window manager and a tray host, the
 program under test in a private home, and the X tools that drive it.
 

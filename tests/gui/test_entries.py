@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Working with entries in a real window: adding them in the editor, copying passwords from the
 list's menu and from the tray menu and their erasure from the clipboard, Go to Web Page with a
 recording web handler, minimising to the tray, the editor blocking Lock, renaming and deleting.

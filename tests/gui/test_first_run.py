@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The first start in a real window: creating the master password, locking, unlocking, the
 options and their return after a restart; and a password file made by corvella-cli opened in
 the window.

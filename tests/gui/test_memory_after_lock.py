@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """No password that should be gone, and no master password, stays in the program's memory. Core
 images of the real program (gcore) with 200 entries are searched after each of these steps:
 

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """One copy per program file and user, with the real program in a real X session: two copies
 started together, a second start while the first is minimised, a start after the first copy
 was killed, a start refused for a runtime folder that other users can enter.

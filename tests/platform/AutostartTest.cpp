@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The autostart entry: its content and quoting, what counts as "on", and the failures.
 
 #include <QDir>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The clipboard on the offscreen platform: a secret is served from one buffer of ours, marked for
 // clipboard managers, and wiped when the clipboard lets go of it.
 

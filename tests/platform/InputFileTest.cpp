@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The vault reader refuses what is not a regular file, without blocking on it.
 
 #include <fcntl.h>

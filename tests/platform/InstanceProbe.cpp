@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A tiny program that uses the one-copy rule the way the desktop program does, for the tests.
 //
 //   platform_instance_probe [SECONDS [START_AT_MS]]

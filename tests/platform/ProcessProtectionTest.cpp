@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Core dumps off: the effect on the process, and a refusal by the system reported as an Error.
 // Each case runs in a child process of its own, so that the test process keeps its limits.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The options file: what stored INI values read as, what writing leaves in the file, failures.
 
 #include <QFile>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The one-copy rule, with real processes: the probe program runs the same code as the desktop
 // program's start. All probes share one program file, hence one instance key; each test gets
 // its own runtime folder, so the lock and the socket live there. The tests that play another

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One program at a time per password file, with real processes: the probe holds the lock the way
 // a program with the file open does. Every test works in a folder of its own.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Saves by real processes. A save killed at any moment leaves either the previous or the new
 // password file in place, never a mixture or a damaged file; two programs saving the same file
 // take turns, and no save that reported success is lost.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The password file on disk: saving, loading, where it lives, and failures while writing.
 
 #include <gtest/gtest.h>

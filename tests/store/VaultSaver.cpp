@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Saves a password file over and over, as a program that has it open does, for the tests that
 // kill savers or run two at once.
 //

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # The password file: saving and loading, failures while writing, crash safety.
 
 corvella_store_test(store_password_file_test PasswordFileTest.cpp)

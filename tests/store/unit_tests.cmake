@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Corvella developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Unit tests of the store's primitives, ciphers, entries and the password stream.
 corvella_store_test(store_crypto_test CryptoTest.cpp)
 corvella_store_test(store_cipher_framing_test CipherFramingTest.cpp)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window's entry commands under the real application object: New Password, Edit,
 // Delete and Go to Web Page against a password file in a temporary home, the list's shortcut
 // menu, copying to the clipboard and erasing it again, and the notification-area menu.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The entry editor on the offscreen platform: layout, clipboard takeover, hiding, Generate, and
 // the texts that OK hands to the caller. Runs under corvella::Application, whose font the layout
 // is made for.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window under the real application object: the lock states, refusals travelling
 // through the failure handler, and the Options page against a settings file and an autostart
 // folder in a temporary home.

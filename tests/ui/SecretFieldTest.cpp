@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The secret field on the offscreen platform: editing keys, paste and the refusal to copy a hidden
 // text, what it draws, and what input methods and assistive technology learn of it.
 

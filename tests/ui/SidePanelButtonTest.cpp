@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Pixel checks of the side panel button's drawing, and its behaviour in a group of two.
 
 #include <QApplication>

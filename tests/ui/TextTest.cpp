@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Wiping a QString: it overwrites the text it owns and refuses one it shares.
 
 #include <QtTest>

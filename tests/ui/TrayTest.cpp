@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The notification-area icon and the menu it opens: captions with access keys, the items and
 // what they reach, and the icon's wiring. A real tray host is needed only by RealTrayHost.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // What the tests of ui/ share, with or without windows: a temporary home, files read and written

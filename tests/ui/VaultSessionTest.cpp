@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The vault session on its own, with no window: creating and unlocking the password file,
 // locking, saving every change, the clipboard countdown, the lock timer and opening web pages.
 // It runs under a QGuiApplication, so that creating any widget would abort the run.

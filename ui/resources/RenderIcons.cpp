@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Build tool: renders the SVG artwork into a C++ source file of premultiplied ARGB32 pixels, so
 // that the program neither parses SVG nor decodes images while it starts.
 //   corvella_render_icons OUTPUT.cpp SVG_FOLDER NAME:SIDE...
