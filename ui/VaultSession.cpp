@@ -3,6 +3,8 @@
 
 #include "ui/VaultSession.h"
 
+#include <QScopeGuard>
+
 #include "core/Error.h"
 #include "platform/Clipboard.h"
 #include "platform/Settings.h"
@@ -54,41 +56,38 @@ void VaultSession::CreateVault(std::string_view password) {
   // Checked before anything is set.
   CORVELLA_ASSERT(!FileExists());
   auto vaultLock = std::make_unique<platform::VaultLock>(FilePath());
+  auto forgetKey = qScopeGuard([this] { store_.WipeFileKey(); });
   store_.SetMasterPassword(password);
-  try {
-    store_.SavePasswords();
-  } catch (...) {
-    store_.WipeFileKey();
-    throw;
-  }
-  vaultLock_ = std::move(vaultLock);
-  locked_ = false;
-  emit Unlocked();
+  store_.SavePasswords();
+  forgetKey.dismiss();
+  Open(std::move(vaultLock));
 }
 
 UnlockResult VaultSession::Unlock(std::string_view typed) {
   const std::string path = FilePath();
   auto vaultLock = std::make_unique<platform::VaultLock>(path);
+  // Whatever fails, the key of the typed password goes.
+  auto forgetKey = qScopeGuard([this] { store_.WipeFileKey(); });
   LoadResult result;
   try {
     result = OpenWithTypedPassword(store_, typed, path);
   } catch (const InvalidPasswordError&) {
-    store_.WipeFileKey();
     return UnlockResult::WrongPassword;
   } catch (const StreamReadError&) {
-    store_.WipeFileKey();
     throw Error("The password file " + path +
                 " is damaged and cannot be read.\n\nRestore the file from backup and restart the "
                 "program.");
-  } catch (...) {
-    store_.WipeFileKey();
-    throw;
   }
+  forgetKey.dismiss();
+  Open(std::move(vaultLock));
+  return result == LoadResult::FileMissing ? UnlockResult::UnlockedWithoutFile
+                                           : UnlockResult::Unlocked;
+}
+
+void VaultSession::Open(std::unique_ptr<platform::VaultLock> vaultLock) {
   vaultLock_ = std::move(vaultLock);
   locked_ = false;
   emit Unlocked();
-  return result == LoadResult::FileMissing ? UnlockResult::UnlockedWithoutFile
-                                           : UnlockResult::Unlocked;
 }
 
 void VaultSession::Lock() {
@@ -199,13 +198,10 @@ void VaultSession::SetLockPeriod(int minutes) {
 
 void VaultSession::OnLockTimeout() {
   if (!autoLock_ || locked_) return;
+  // Saving them again, and asking when that fails, is the window's part.
   if (unsaved_) {
-    try {
-      Save();
-    } catch (const ChangeNotSavedError&) {
-      emit LockWaitsForUnsavedChanges();
-      return;
-    }
+    emit LockWaitsForUnsavedChanges();
+    return;
   }
   Lock();
 }

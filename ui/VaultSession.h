@@ -126,12 +126,14 @@ class VaultSession final : public QObject {
   // Entries were changed or removed; lists are filled anew.
   void EntriesChanged();
   void UnsavedChangesChanged(bool unsaved);
-  // The lock period ended with changes that could not be saved: whoever shows the session asks
-  // what to do with them, then locks.
+  // The lock period ended with changes waiting to be saved: whoever shows the session saves them
+  // again or asks what to do with them, then locks.
   void LockWaitsForUnsavedChanges();
 
  private:
   void SetFields(Entry& entry, const EntryFields& fields) const;
+  // Unlocked, holding the password file's lock.
+  void Open(std::unique_ptr<platform::VaultLock> vaultLock);
   void Save();
   void SetUnsaved(bool unsaved);
 
