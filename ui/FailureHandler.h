@@ -36,10 +36,4 @@ auto Guarded(Object* object, void (Object::*method)(Params...)) {
   return [object, method](Params... args) { RunGuarded([&] { (object->*method)(args...); }); };
 }
 
-// The same for a function object that takes no arguments.
-template <class Action>
-auto Guarded(Action action) {
-  return [action = std::move(action)] { RunGuarded(action); };
-}
-
 }  // namespace corvella

@@ -57,12 +57,13 @@ void RebuildTrayMenu(QMenu& menu, const std::vector<EntryPtr>& entries,
 
   QString takenKeys;
   bool hasItems = false;
+  const QFontMetrics metrics = menu.fontMetrics();
+  const int maxTextWidth = kMaxItemTextWidth * metrics.averageCharWidth();
   for (const EntryPtr& entry : entries) {
     if (entry == nullptr) continue;
     // A long name is cut in the middle so that the menu stays narrow.
     const QString name =
-        menu.fontMetrics().elidedText(FromBytes(entry->siteName), Qt::ElideMiddle,
-                                      kMaxItemTextWidth * menu.fontMetrics().averageCharWidth());
+        metrics.elidedText(FromBytes(entry->siteName), Qt::ElideMiddle, maxTextWidth);
     QAction* item = menu.addAction(MenuCaption(name, takenKeys));
     QObject::connect(item, &QAction::triggered, item, [onEntry, entry] {
       if (onEntry) onEntry(entry);
