@@ -80,6 +80,16 @@ void SaveList(const std::string& path, const std::vector<Plain>& list) {
 
 // Starts the saver with `arguments`, the master password on its standard input and its
 // standard output going to `output`. -1 when it cannot be started.
+// Loads the vault under kMaster into `store`; anything but a whole file is a failure.
+void Load(PasswordStore& store, const std::string& vault) {
+  store.SetMasterPassword(kMaster);
+  try {
+    ASSERT_EQ(store.LoadPasswordsFrom(vault), LoadResult::Loaded);
+  } catch (const Error& e) {
+    FAIL() << "the file does not load: " << e.what();
+  }
+}
+
 pid_t StartSaver(const std::vector<std::string>& arguments, int output) {
   int input[2];
   if (::pipe(input) != 0) return -1;
@@ -213,12 +223,7 @@ TEST(CrashSafetyTest, KilledSaveLeavesTheOldOrTheNewFile) {
     }
 
     PasswordStore store;
-    store.SetMasterPassword(kMaster);
-    try {
-      ASSERT_EQ(store.LoadPasswordsFrom(vault), LoadResult::Loaded);
-    } catch (const Error& e) {
-      FAIL() << "the file does not load: " << e.what();
-    }
+    ASSERT_NO_FATAL_FAILURE(Load(store, vault));
     const std::vector<Plain> loaded = Snapshot(store);
     if (loaded == listA) {
       ++seenA;
@@ -297,12 +302,7 @@ TEST(ConcurrentSaveTest, TwoSaversTakeTurnsAndLoseNothing) {
     refused += report.refused;
   }
   PasswordStore store;
-  store.SetMasterPassword(kMaster);
-  try {
-    ASSERT_EQ(store.LoadPasswordsFrom(vault), LoadResult::Loaded);
-  } catch (const Error& e) {
-    FAIL() << "the file does not load: " << e.what();
-  }
+  ASSERT_NO_FATAL_FAILURE(Load(store, vault));
   std::multiset<std::string> found;
   for (const EntryPtr& entry : store.Entries()) {
     found.insert(entry->siteName);
