@@ -75,6 +75,19 @@ void SyncDirectory(const std::string& directory) {
   if (result != 0) ThrowFileError("Cannot write file", directory, error);
 }
 
+FileIdentity IdentityFrom(const struct stat& status) {
+  return {
+      static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+      static_cast<std::uint64_t>(status.st_size),
+      static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
+}
+
+// A fresh name beside `path` for a file of this writer's own: ".<name>.XXXXXX.tmp".
+std::string TemporaryNameFor(const std::string& path) {
+  return DirectoryOf(path) + "/." + BaseNameOf(path) + '.' + RandomSuffix() +
+         std::string(kTemporaryEnd);
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) {
@@ -152,6 +165,57 @@ void RemoveLeftoverTemporaries(const std::string& path) {
   }
 }
 
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return IdentityFrom(status);
+}
+
+bool KeepCopy(const std::string& path, const std::string& copyPath) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT) return false;
+    ThrowFileError("Cannot open file", path, errno);
+  }
+  // A second name costs nothing, but shares the mode: only a private file is linked.
+  if (S_ISREG(status.st_mode) && (status.st_mode & 07777) == 0600 && status.st_uid == ::geteuid()) {
+    for (int attempt = 1;; ++attempt) {
+      // Named as a temporary file of `path`, so that the holder of its lock clears a leftover.
+      const std::string linkPath = TemporaryNameFor(DirectoryOf(copyPath) + '/' + BaseNameOf(path));
+      if (::link(path.c_str(), linkPath.c_str()) == 0) {
+        if (::rename(linkPath.c_str(), copyPath.c_str()) != 0) {
+          const int error = errno;
+          ::unlink(linkPath.c_str());
+          ThrowFileError("Cannot replace file", copyPath, error);
+        }
+        SyncDirectory(DirectoryOf(copyPath));
+        return true;
+      }
+      if (errno == ENOENT) ThrowFileError("Cannot open file", path, errno);
+      if (errno != EEXIST || attempt == kMaxNameAttempts) break;  // written out below
+    }
+  }
+  InputFile source(path);
+  AtomicFileWriter copy(copyPath);
+  for (std::uint64_t left = source.Size(); left > 0;) {
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kMaxReadSize));
+    const auto bytes = source.Read(count);
+    std::memcpy(copy.Next(count).data(), bytes.data(), count);
+    left -= count;
+  }
+  copy.Commit();
+  return true;
+}
+
+bool RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) {
+    SyncDirectory(DirectoryOf(path));
+    return true;
+  }
+  if (errno == ENOENT) return false;
+  ThrowFileError("Cannot remove file", path, errno);
+}
+
 void ThrowFileError(const char* what, const std::string& path, int error) {
   throw Error(std::string(what) + " \"" + path + "\". " + std::strerror(error));
 }
@@ -186,6 +250,7 @@ InputFile::InputFile(const std::string& path) : path_(path) {
                 ", not a regular file");
   }
   size_ = static_cast<std::uint64_t>(status.st_size);
+  identity_ = IdentityFrom(status);
 }
 
 InputFile::~InputFile() {
@@ -211,9 +276,8 @@ std::span<const unsigned char> InputFile::Read(std::size_t count) {
 AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
   // A name of its own for every writer, made anew: a concurrent writer's file is never touched,
   // and a link planted at a name can neither redirect the write nor widen its permissions.
-  const std::string prefix = DirectoryOf(path) + "/." + BaseNameOf(path) + '.';
   for (int attempt = 1; fd_ < 0; ++attempt) {
-    temporaryPath_ = prefix + RandomSuffix() + std::string(kTemporaryEnd);
+    temporaryPath_ = TemporaryNameFor(path);
     fd_ = ::open(temporaryPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd_ < 0 && (errno != EEXIST || attempt == kMaxNameAttempts)) {
       ThrowFileError("Cannot write file", path_, errno);
@@ -222,10 +286,12 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    ::unlink(temporaryPath_.c_str());
-  }
+  if (fd_ >= 0) ::close(fd_);
+  Discard();
+}
+
+void AtomicFileWriter::Discard() {
+  if (std::exchange(temporaryExists_, false)) ::unlink(temporaryPath_.c_str());
 }
 
 std::span<unsigned char> AtomicFileWriter::Next(std::size_t count) {
@@ -255,28 +321,36 @@ void AtomicFileWriter::WritePending() {
   }
 }
 
-void AtomicFileWriter::Finish() {
+void AtomicFileWriter::Complete() {
+  if (fd_ < 0) return;
   WritePending();
-  if (::fsync(fd_) != 0) ThrowFileError("Cannot write file", path_, errno);
+  struct stat status {};
+  if (::fsync(fd_) != 0 || ::fstat(fd_, &status) != 0) {
+    ThrowFileError("Cannot write file", path_, errno);
+  }
+  identity_ = IdentityFrom(status);
   if (::close(std::exchange(fd_, -1)) != 0) {
     const int error = errno;
-    ::unlink(temporaryPath_.c_str());
+    Discard();
     ThrowFileError("Cannot write file", path_, error);
   }
 }
 
 void AtomicFileWriter::Commit() {
-  Finish();
+  Complete();
+  CORVELLA_ASSERT(temporaryExists_);
   if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
     const int error = errno;
-    ::unlink(temporaryPath_.c_str());
+    Discard();
     ThrowFileError("Cannot replace file", path_, error);
   }
+  temporaryExists_ = false;
   SyncDirectory(DirectoryOf(path_));
 }
 
 void AtomicFileWriter::CommitNew() {
-  Finish();
+  Complete();
+  CORVELLA_ASSERT(temporaryExists_);
   int error = 0;
   if (::renameat2(AT_FDCWD, temporaryPath_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) !=
       0) {
@@ -287,8 +361,9 @@ void AtomicFileWriter::CommitNew() {
     }
     // After a link the temporary name is a second name of the new file; a leftover one is
     // harmless, and the next holder of the file's lock removes it.
-    ::unlink(temporaryPath_.c_str());
+    Discard();
   }
+  temporaryExists_ = false;
   if (error != 0) ThrowFileError("Cannot create file", path_, error);
   SyncDirectory(DirectoryOf(path_));
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,28 @@ std::string ResolveLinks(const std::string& path);
 // Removes what saves of `path` that were killed left behind: their temporary files, as far as
 // they belong to this user. Only for the one writer of `path`, who holds its VaultLock.
 void RemoveLeftoverTemporaries(const std::string& path);
+
+// Which file a path named when it was looked at: a file replaced meanwhile differs from it.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t modifiedNs = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file `path` leads to; nothing when there is none.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// Makes `copyPath` a copy of the file at `path` as it is now, in one step: a complete copy
+// replaces whatever was at `copyPath`, or nothing changes and an Error naming `copyPath` is
+// raised. The copy has mode 0600. Where it can, the copy is a second name of the same file (a
+// hard link); it is written out where linking is impossible or the file's mode is not 0600.
+// False, with nothing done, when there is no file at `path`.
+bool KeepCopy(const std::string& path, const std::string& copyPath);
+
+// Removes the file at `path`; false when there was none. Other failures are Errors naming it.
+bool RemoveFile(const std::string& path);
 
 // Raises an Error that reads `<what> "<path>". <the system's text for the errno value>`, such as
 // `Cannot open file "/a/b". No such file or directory`.
@@ -58,12 +81,14 @@ class InputFile final : public ByteSource {
   InputFile& operator=(const InputFile&) = delete;
 
   std::uint64_t Size() const override { return size_; }
+  const FileIdentity& Identity() const { return identity_; }
   std::span<const unsigned char> Read(std::size_t count) override;
 
  private:
   std::string path_;
   int fd_ = -1;
   std::uint64_t size_ = 0;
+  FileIdentity identity_;
   std::array<unsigned char, kMaxReadSize> buffer_;
 };
 
@@ -79,7 +104,8 @@ class ByteSink {
 
 // Writes a file as one step. The new content goes to a temporary file of this writer's own
 // beside `path` (".<name>.XXXXXX.tmp", a new file with mode 0600), which is flushed to disk and
-// then renamed over `path` by Commit(), or put at `path` by CommitNew(). A symbolic link at
+// then renamed over `path` by Commit(), or put at `path` by CommitNew(); Complete() flushes it
+// beforehand, so that a step can come between the complete file and its rename. A symbolic link at
 // `path` is replaced, not followed. Every failure is an error naming `path`; up to the rename
 // it leaves the previous file untouched and removes the temporary file, and a failure to flush
 // the folder after the rename is reported as well.
@@ -93,6 +119,8 @@ class AtomicFileWriter final : public ByteSink {
   std::span<unsigned char> Next(std::size_t count) override;
   // Appends `bytes` whole.
   void Write(std::string_view bytes);
+  // Flushes the content to disk and closes the temporary file; nothing can be written after.
+  void Complete();
   // Replaces whatever is at `path`.
   void Commit();
   // Puts the file at `path` only while nothing is there (not even a dangling link), else raises
@@ -100,15 +128,19 @@ class AtomicFileWriter final : public ByteSink {
   void CommitNew();
 
   const std::string& TemporaryPath() const { return temporaryPath_; }
+  // The new file's identity, once it is complete.
+  const FileIdentity& Identity() const { return identity_; }
 
  private:
   void WritePending();
-  // Flushes and closes the temporary file.
-  void Finish();
+  // Removes the temporary file; it is not ours any more afterwards.
+  void Discard();
 
   std::string path_;
   std::string temporaryPath_;
   int fd_ = -1;
+  bool temporaryExists_ = true;
+  FileIdentity identity_;
   std::array<unsigned char, kMaxWriteSize> buffer_;
   std::size_t pending_ = 0;
 };

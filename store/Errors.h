@@ -21,4 +21,13 @@ class InvalidPasswordError : public Error {
   InvalidPasswordError() : Error("Invalid password") {}
 };
 
+// A new master password shorter than kMinimumMasterPasswordLength.
+class PasswordTooShortError : public Error {
+ public:
+  PasswordTooShortError()
+      : Error(
+            "The password you entered is too short. Please enter a password that is at least 6 "
+            "characters long") {}
+};
+
 }  // namespace corvella

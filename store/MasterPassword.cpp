@@ -31,4 +31,18 @@ LoadResult OpenWithTypedPassword(PasswordStore& store, std::string_view typedUtf
   }
 }
 
+bool IsCurrentMasterPassword(const PasswordStore& store, std::string_view typedUtf8) {
+  if (!store.HasFileKey()) return false;
+  if (FileKey::FromMasterPassword(typedUtf8) == store.CurrentFileKey()) return true;
+  const auto legacy = Utf8ToWindows1252(typedUtf8);
+  return legacy && FileKey::FromMasterPassword(legacy->View()) == store.CurrentFileKey();
+}
+
+void ChangeMasterPassword(PasswordStore& store, std::string_view currentUtf8,
+                          std::string_view newUtf8, const std::string& path) {
+  if (!IsCurrentMasterPassword(store, currentUtf8)) throw InvalidPasswordError();
+  if (newUtf8.size() < kMinimumMasterPasswordLength) throw PasswordTooShortError();
+  store.ChangeFileKey(FileKey::FromMasterPassword(newUtf8), path);
+}
+
 }  // namespace corvella

@@ -20,4 +20,14 @@ constexpr std::size_t kMinimumMasterPasswordLength = 6;
 LoadResult OpenWithTypedPassword(PasswordStore& store, std::string_view typedUtf8,
                                  const std::string& path);
 
+// True when the typed text (UTF-8), or its Windows-1252 bytes, make the store's file key.
+bool IsCurrentMasterPassword(const PasswordStore& store, std::string_view typedUtf8);
+
+// Rewrites the password file at `path` under a new master password (UTF-8), after checking the
+// current one: a wrong one raises InvalidPasswordError, a new one shorter than
+// kMinimumMasterPasswordLength raises PasswordTooShortError, both before anything is written.
+// Otherwise as PasswordStore::ChangeFileKey.
+void ChangeMasterPassword(PasswordStore& store, std::string_view currentUtf8,
+                          std::string_view newUtf8, const std::string& path);
+
 }  // namespace corvella

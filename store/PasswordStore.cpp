@@ -28,6 +28,10 @@ std::string GetPasswordFileName() {
 
 bool PasswordFileExists() { return platform::FileExists(GetPasswordFileName()); }
 
+std::string BackupFileName(const std::string& path) { return path + ".bak"; }
+
+std::string DamagedFileName(const std::string& path) { return path + ".damaged"; }
+
 PasswordStore::~PasswordStore() { WipeEntries(); }
 
 void PasswordStore::AddEntry(EntryPtr entry) { entries_.push_back(std::move(entry)); }
@@ -55,32 +59,84 @@ void PasswordStore::SetFileKey(const FileKey& key) { fileKey_ = key; }
 
 void PasswordStore::WipeFileKey() { fileKey_.Wipe(); }
 
-void PasswordStore::SavePasswords() const { SavePasswordsTo(GetPasswordFileName()); }
+void PasswordStore::SavePasswords() { SavePasswordsTo(GetPasswordFileName()); }
 
-void PasswordStore::SavePasswordsTo(const std::string& path) const {
-  Write(platform::ResolveLinks(path), Commit::Replace);
+void PasswordStore::SavePasswordsTo(const std::string& path) {
+  Write(platform::ResolveLinks(path), Commit::Replace, fileKey_);
 }
 
-void PasswordStore::CreatePasswordFile(const std::string& path) const { Write(path, Commit::New); }
+void PasswordStore::CreatePasswordFile(const std::string& path) {
+  Write(path, Commit::New, fileKey_);
+}
 
-void PasswordStore::Write(const std::string& path, Commit commit) const {
-  if (!fileKey_.IsSet()) throw Error("No master password set");
+void PasswordStore::ChangeFileKey(const FileKey& newKey, const std::string& path) {
+  const std::string target = platform::ResolveLinks(path);
+  if (platform::IdentityOf(target) != fileIdentity_) {
+    throw Error("The password file " + target +
+                " was replaced by another program since it was opened. Lock the program and "
+                "unlock it again to load that file first.");
+  }
+  Write(target, Commit::ReplaceWithoutBackup, newKey);
+  fileKey_ = newKey;
+  const std::string backup = BackupFileName(target);
+  try {
+    platform::KeepCopy(target, backup);
+  } catch (const Error& error) {
+    try {
+      platform::RemoveFile(backup);
+      return;
+    } catch (const Error&) {
+    }
+    throw Error("The master password was changed, but the backup " + backup +
+                " still opens with the old one and could not be replaced or removed. Remove it "
+                "yourself. " +
+                error.what());
+  }
+}
+
+void PasswordStore::ReplaceDamagedFile(const std::string& path) {
+  const std::string target = platform::ResolveLinks(path);
+  platform::KeepCopy(target, DamagedFileName(target));
+  Write(target, Commit::ReplaceWithoutBackup, fileKey_);
+}
+
+void PasswordStore::Write(const std::string& path, Commit commit, const FileKey& key) {
+  if (!key.IsSet()) throw Error("No master password set");
   SecureBytes stream;
   WritePasswordStream(entries_, sessionKey_, stream);
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
-  EncryptStreamToFile(stream, file, fileKey_);
-  if (commit == Commit::Replace) {
-    file.Commit();
-  } else {
-    file.CommitNew();
+  EncryptStreamToFile(stream, file, key);
+  switch (commit) {
+    case Commit::Replace:
+      // The previous file is kept only once the new one is complete, and is replaced only
+      // once it is kept.
+      file.Complete();
+      try {
+        platform::KeepCopy(path, BackupFileName(path));
+      } catch (const Error& error) {
+        throw Error("The password file was not replaced: its backup could not be made. " +
+                    std::string(error.what()));
+      }
+      file.Commit();
+      break;
+    case Commit::ReplaceWithoutBackup:
+      file.Commit();
+      break;
+    case Commit::New:
+      file.CommitNew();
+      break;
   }
+  fileIdentity_ = file.Identity();
 }
 
 LoadResult PasswordStore::LoadPasswords() { return LoadPasswordsFrom(GetPasswordFileName()); }
 
 LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
-  if (!platform::FileExists(path)) return LoadResult::FileMissing;
+  if (!platform::FileExists(path)) {
+    fileIdentity_.reset();
+    return LoadResult::FileMissing;
+  }
   if (!fileKey_.IsSet()) throw InvalidPasswordError();
   platform::InputFile file(path);
   SecureBytes stream;
@@ -96,6 +152,7 @@ LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
     entries_.resize(before);
     throw;
   }
+  fileIdentity_ = file.Identity();
   return LoadResult::Loaded;
 }
 

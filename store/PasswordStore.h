@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "FileKey.h"
 #include "SecureMemory.h"
 #include "SessionKey.h"
+#include "platform/Files.h"
 
 namespace corvella {
 
@@ -23,6 +25,11 @@ std::string GetPasswordFileName();
 std::string PasswordFileNameIn(const std::string& programDir, const std::string& userDataDir);
 
 bool PasswordFileExists();
+
+// Where the previous version of the password file at `path` is kept: "<path>.bak" beside it.
+std::string BackupFileName(const std::string& path);
+// Where a damaged password file goes when its backup takes its place: "<path>.damaged".
+std::string DamagedFileName(const std::string& path);
 
 enum class LoadResult { Loaded, FileMissing };
 
@@ -52,14 +59,26 @@ class PasswordStore {
   void WipeFileKey();
 
   // Writes every entry, in order, under the file key. Either the whole new file is in place
-  // afterwards or an error was raised and the previous file is untouched. Where the path is a
-  // symbolic link, the file it leads to is replaced and the link kept. Callers that may share the
-  // file with another program hold its platform::VaultLock.
-  void SavePasswords() const;
-  void SavePasswordsTo(const std::string& path) const;
+  // afterwards or an error was raised and the previous file is untouched. The previous file
+  // becomes the backup (BackupFileName) just before it is replaced; when that fails, nothing is
+  // replaced. Where the path is a symbolic link, the file it leads to is replaced, the backup is
+  // kept beside it and the link kept. Callers that may share the file with another program hold
+  // its platform::VaultLock.
+  void SavePasswords();
+  void SavePasswordsTo(const std::string& path);
   // The same as a new file: it appears at `path` only when complete, and only while nothing
   // else is there, which is never replaced.
-  void CreatePasswordFile(const std::string& path) const;
+  void CreatePasswordFile(const std::string& path);
+
+  // Writes every entry under `newKey` over the file at `path`, which must still be the file last
+  // loaded or saved (else an Error says it was replaced and nothing is written). No copy under
+  // the previous key stays: the backup becomes a copy of the new file, or goes. On any failure
+  // before the new file is in place, the store keeps its key and the file is untouched; once it
+  // is, the store holds `newKey`, also when the backup then raises an error.
+  void ChangeFileKey(const FileKey& newKey, const std::string& path);
+  // Writes every entry over the damaged file at `path`, which stays as DamagedFileName(path);
+  // the backup is left as it is.
+  void ReplaceDamagedFile(const std::string& path);
 
   // Appends the entries of the password file. On any error the entries appended so far are
   // wiped and removed again, and the error propagates. Without a file key an existing file is
@@ -68,11 +87,13 @@ class PasswordStore {
   LoadResult LoadPasswordsFrom(const std::string& path);
 
  private:
-  enum class Commit { Replace, New };
-  void Write(const std::string& path, Commit commit) const;
+  enum class Commit { Replace, ReplaceWithoutBackup, New };
+  void Write(const std::string& path, Commit commit, const FileKey& key);
 
   std::vector<EntryPtr> entries_;
   FileKey fileKey_;
+  // The file as last loaded or saved; nothing for none.
+  std::optional<platform::FileIdentity> fileIdentity_;
   SessionKey sessionKey_;
 };
 

@@ -255,9 +255,11 @@ TEST_P(FileModeTest, SavedFileHasMode0600AndNoTemporaryRemains) {
 
   TempDir target;
   const std::string vault = target / "Passwords.dat";
+  std::string previous;
   if (c.previousFile) {
     Save(vault, Numbered("old", 1));
     ASSERT_EQ(::chmod(vault.c_str(), 0644), 0);
+    previous = ReadFileBytes(vault);
   }
   // Longer than the new file: a temporary that is reused without truncation would show. A save
   // leaves it alone; the holder of the file's lock clears it.
@@ -275,6 +277,12 @@ TEST_P(FileModeTest, SavedFileHasMode0600AndNoTemporaryRemains) {
   if (c.leftoverTemporary) {
     expected.insert(".Passwords.dat.Lft0v3.tmp");
     EXPECT_EQ(ReadFileBytes(leftover), std::string(5000, 'x'));
+  }
+  if (c.previousFile) {
+    // The backup is private too, although the file it keeps was not.
+    expected.insert("Passwords.dat.bak");
+    EXPECT_EQ(FileMode(vault + ".bak"), 0600u);
+    EXPECT_EQ(ReadFileBytes(vault + ".bak"), previous);
   }
   EXPECT_EQ(ListDirectory(target.Path()), expected);
   EXPECT_EQ(FileMode(vault), 0600u);
@@ -435,6 +443,8 @@ TEST_P(LinkedFileTest, SaveThroughLinksReplacesTheTargetAndKeepsTheLinks) {
   }
   std::set<std::string> expected = {"data", "synced", "elsewhere", c.target};
   for (const auto& link : c.links) expected.insert(link.first);
+  // The backup sits beside the file the links lead to.
+  if (c.targetExists) expected.insert(c.target + ".bak");
   EXPECT_EQ(names, expected);
 }
 
@@ -651,7 +661,8 @@ TEST_F(WriteFailureTest, SaveWithinTheLimitSucceeds) {
   const Outcome outcome = SaveLimited(entries, length);
 
   ASSERT_EQ(outcome.exitCode, 0) << outcome.message;
-  EXPECT_EQ(ListDirectory(dir_.Path()), kOnlyTheFile);
+  EXPECT_EQ(ListDirectory(dir_.Path()),
+            (std::set<std::string>{"Passwords.dat", "Passwords.dat.bak"}));
   PasswordStore loaded;
   loaded.SetMasterPassword(kMaster);
   loaded.LoadPasswordsFrom(vault_);

@@ -19,3 +19,5 @@ target_compile_definitions(store_crash_safety_test PRIVATE
 # It kills the saver at random moments and runs two savers for 5 s. Run alone so that the timing
 # holds.
 set_tests_properties(store_crash_safety_test PROPERTIES LABELS crash RUN_SERIAL TRUE TIMEOUT 600)
+
+corvella_store_test(store_backup_test BackupTest.cpp)
