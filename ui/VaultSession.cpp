@@ -7,6 +7,7 @@
 
 #include "core/Error.h"
 #include "platform/Clipboard.h"
+#include "platform/Files.h"
 #include "platform/Settings.h"
 #include "platform/Shell.h"
 #include "store/Errors.h"
@@ -64,8 +65,23 @@ void VaultSession::CreateVault(std::string_view password) {
 }
 
 UnlockResult VaultSession::Unlock(std::string_view typed) {
-  const std::string path = FilePath();
-  auto vaultLock = std::make_unique<platform::VaultLock>(path);
+  return OpenFile(typed, FilePath(), false);
+}
+
+std::string VaultSession::BackupPath() {
+  return BackupFileName(platform::ResolveLinks(FilePath()));
+}
+
+bool VaultSession::BackupExists() { return platform::FileExists(BackupPath()); }
+
+UnlockResult VaultSession::UnlockBackup(std::string_view typed) {
+  return OpenFile(typed, BackupPath(), true);
+}
+
+UnlockResult VaultSession::OpenFile(std::string_view typed, const std::string& path,
+                                    bool readOnly) {
+  // The lock is the password file's, also while its backup is open.
+  auto vaultLock = std::make_unique<platform::VaultLock>(FilePath());
   // Whatever fails, the key of the typed password goes.
   auto forgetKey = qScopeGuard([this] { store_.WipeFileKey(); });
   LoadResult result;
@@ -74,14 +90,48 @@ UnlockResult VaultSession::Unlock(std::string_view typed) {
   } catch (const InvalidPasswordError&) {
     return UnlockResult::WrongPassword;
   } catch (const StreamReadError&) {
-    throw Error("The password file " + path +
-                " is damaged and cannot be read.\n\nRestore the file from backup and restart the "
-                "program.");
+    throw UnreadableFileError("The password file " + path +
+                              " is damaged and cannot be read.\n\nRestore the file from backup "
+                              "and restart the program.");
+  } catch (const Error& error) {
+    throw UnreadableFileError(error.what());
   }
   forgetKey.dismiss();
+  SetReadOnly(readOnly);
   Open(std::move(vaultLock));
   return result == LoadResult::FileMissing ? UnlockResult::UnlockedWithoutFile
                                            : UnlockResult::Unlocked;
+}
+
+void VaultSession::RestoreBackup() {
+  RequireUnlocked();
+  if (!readOnly_) return;
+  store_.ReplaceDamagedFile(FilePath());
+  SetReadOnly(false);
+}
+
+void VaultSession::ChangeMasterPassword(std::string_view current, std::string_view newPassword) {
+  RequireWritable();
+  try {
+    corvella::ChangeMasterPassword(store_, current, newPassword, FilePath());
+  } catch (const InvalidPasswordError&) {
+    throw Error("Invalid master password");
+  }
+  // Every entry is in the file now.
+  SetUnsaved(false);
+}
+
+void VaultSession::RequireWritable() const {
+  RequireUnlocked();
+  if (readOnly_) {
+    throw Error("The backup of the password file is open read-only. Restore it to make changes.");
+  }
+}
+
+void VaultSession::SetReadOnly(bool readOnly) {
+  if (readOnly == readOnly_) return;
+  readOnly_ = readOnly;
+  emit ReadOnlyChanged(readOnly);
 }
 
 void VaultSession::Open(std::unique_ptr<platform::VaultLock> vaultLock) {
@@ -95,6 +145,7 @@ void VaultSession::Lock() {
   store_.WipeEntries();
   store_.WipeFileKey();
   vaultLock_.reset();
+  SetReadOnly(false);
   locked_ = true;
   emit Locked();
 }
@@ -111,7 +162,7 @@ void VaultSession::SetFields(Entry& entry, const EntryFields& fields) const {
 }
 
 EntryPtr VaultSession::AddEntry(const EntryFields& fields) {
-  RequireUnlocked();
+  RequireWritable();
   auto entry = std::make_shared<Entry>();
   SetFields(*entry, fields);
   store_.AddEntry(entry);
@@ -121,14 +172,14 @@ EntryPtr VaultSession::AddEntry(const EntryFields& fields) {
 }
 
 void VaultSession::UpdateEntry(Entry& entry, const EntryFields& fields) {
-  RequireUnlocked();
+  RequireWritable();
   SetFields(entry, fields);
   emit EntriesChanged();
   Save();
 }
 
 void VaultSession::DeleteEntry(const Entry& entry) {
-  RequireUnlocked();
+  RequireWritable();
   store_.RemoveEntry(&entry);
   emit EntriesChanged();
   Save();

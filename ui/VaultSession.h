@@ -45,6 +45,12 @@ class ChangeNotSavedError : public Error {
   std::string reason_;
 };
 
+// The password file exists but cannot be read, or is damaged; its backup may still open.
+class UnreadableFileError : public Error {
+ public:
+  using Error::Error;
+};
+
 // The open vault, apart from any window: the lock state, the file key of the master password and
 // the entries with their saves, the clipboard countdown and the lock timer. Windows call it and
 // follow its signals; every failure is an Error for the caller.
@@ -65,6 +71,8 @@ class VaultSession final : public QObject {
   bool IsLocked() const { return locked_; }
   // Raises "Please unlock the program first ..." unless unlocked with a master password.
   void RequireUnlocked() const;
+  // As RequireUnlocked, and refuses while a backup is open read-only.
+  void RequireWritable() const;
 
   // Makes `password` (UTF-8) the master password and writes the first, empty password file. An
   // existing file is never overwritten; when the save fails the session stays locked.
@@ -74,8 +82,24 @@ class VaultSession final : public QObject {
   void CreateVault(std::string_view password);
   // Opens the password file with the typed master password (UTF-8). A missing file unlocks an
   // empty vault, which the first change creates. A file that cannot be read or is damaged is an
-  // Error naming the file; only a wrong password is WrongPassword.
+  // UnreadableFileError naming the file; only a wrong password is WrongPassword.
   UnlockResult Unlock(std::string_view typed);
+
+  // The backup of the password file, which every save keeps.
+  static std::string BackupPath();
+  static bool BackupExists();
+  // Opens the backup read-only with the typed master password: changes are refused until
+  // RestoreBackup. Its failures are Unlock's.
+  UnlockResult UnlockBackup(std::string_view typed);
+  bool IsReadOnly() const { return readOnly_; }
+  // Writes the open backup's entries as the password file, keeping the damaged file beside it
+  // (DamagedFileName), and allows changes again. On failure the session stays read-only.
+  void RestoreBackup();
+
+  // Rewrites the password file, and its backup, under a new master password. A wrong
+  // `current` raises "Invalid master password", a short new one the creation panel's message;
+  // on those and any failure to write, the session keeps the old key and the file is untouched.
+  void ChangeMasterPassword(std::string_view current, std::string_view newPassword);
   // Wipes the entries and the file key; nothing while locked, while an entry is being edited, or
   // while changes wait to be saved (see HasUnsavedChanges).
   void Lock();
@@ -129,11 +153,15 @@ class VaultSession final : public QObject {
   // The lock period ended with changes waiting to be saved: whoever shows the session saves them
   // again or asks what to do with them, then locks.
   void LockWaitsForUnsavedChanges();
+  // An open backup became read-only, or was restored.
+  void ReadOnlyChanged(bool readOnly);
 
  private:
   void SetFields(Entry& entry, const EntryFields& fields) const;
   // Unlocked, holding the password file's lock.
   void Open(std::unique_ptr<platform::VaultLock> vaultLock);
+  UnlockResult OpenFile(std::string_view typed, const std::string& path, bool readOnly);
+  void SetReadOnly(bool readOnly);
   void Save();
   void SetUnsaved(bool unsaved);
 
@@ -144,6 +172,7 @@ class VaultSession final : public QObject {
   bool editing_ = false;
   bool unsaved_ = false;
   bool autoLock_ = true;
+  bool readOnly_ = false;
   QTimer lockTimer_;
   QTimer clearClipboardTimer_;
   // Recognises the password this program last put on the clipboard, without keeping it.

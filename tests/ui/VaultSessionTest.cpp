@@ -29,6 +29,7 @@
 #include "platform/Settings.h"
 #include "platform/VaultLock.h"
 #include "store/CipherFraming.h"
+#include "store/Errors.h"
 #include "store/PasswordStore.h"
 #include "store/PasswordStream.h"
 #include "tests/ui/UiTestSupport.h"
@@ -178,6 +179,8 @@ enum class Obstacle { VaultExists, FolderIsFile, VaultIsDirectory };
 enum class Change { Add, Update, Delete };
 enum class Meanwhile { Nothing, OtherText, UserName, PasswordAndSpace, Cleared };
 
+const std::string kNewPassword = "n\xC3\xA9w master";
+
 }  // namespace
 
 }  // namespace corvella
@@ -219,6 +222,10 @@ class VaultSessionTest : public QObject {
   void changeNotSaved_data();
   void changeNotSaved();
   void discardedChangesGoWithTheLock();
+
+  void changeMasterPassword_data();
+  void changeMasterPassword();
+  void openBackupThenRestore();
 
   void copyPassword_data();
   void copyPassword();
@@ -716,6 +723,109 @@ void VaultSessionTest::discardedChangesGoWithTheLock() {
   // A change while locked is refused, not held as unsaved.
   QCOMPARE(ErrorOf([&] { session_->AddEntry(Fields(kNewLogin)); }), QLatin1String(kUnlockFirst));
   QVERIFY(!session_->HasUnsavedChanges());
+}
+
+void VaultSessionTest::changeMasterPassword_data() {
+  QTest::addColumn<QByteArray>("current");
+  QTest::addColumn<QByteArray>("newPassword");
+  QTest::addColumn<bool>("replaceFile");  // another program replaces the file meanwhile
+  QTest::addColumn<QString>("error");     // empty: the change succeeds
+
+  const QByteArray right(kVaultPassword.data(), static_cast<qsizetype>(kVaultPassword.size()));
+  const QByteArray fresh(kNewPassword.data(), static_cast<qsizetype>(kNewPassword.size()));
+  QTest::newRow("changed") << right << fresh << false << QString();
+  QTest::newRow("wrong current") << QByteArray("correct horse 8") << fresh << false
+                                 << "Invalid master password";
+  QTest::newRow("too short") << right << QByteArray("five5") << false
+                             << "The password you entered is too short. Please enter a password "
+                                "that is at least 6 characters long";
+  QTest::newRow("file replaced") << right << fresh << true << "replaced by another program";
+}
+
+// Afterwards only the new password opens the file; a refused change leaves the file, its
+// backup and the session's key as they were.
+void VaultSessionTest::changeMasterPassword() {
+  QFETCH(QByteArray, current);
+  QFETCH(QByteArray, newPassword);
+  QFETCH(bool, replaceFile);
+  QFETCH(QString, error);
+  WriteVault(VaultPath(), {kLogins[0]});
+  QVERIFY(StartUnlocked(kLogins));
+  const std::string backup = VaultPath() + ".bak";
+  if (replaceFile) WriteVault(VaultPath(), kLogins);
+  const QByteArray fileBefore = ReadAll(VaultFile());
+  const QByteArray backupBefore = ReadAll(QString::fromStdString(backup));
+  const auto view = [](const QByteArray& bytes) {
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  };
+
+  const QString raised =
+      ErrorOf([&] { session_->ChangeMasterPassword(view(current), view(newPassword)); });
+
+  if (error.isEmpty()) {
+    QCOMPARE(raised, QStringLiteral("<no error>"));
+    QVERIFY(ReadAll(QString::fromStdString(backup)) != backupBefore);
+  } else {
+    QVERIFY2(raised.contains(error), qPrintable(raised));
+    QCOMPARE(ReadAll(VaultFile()), fileBefore);
+    QCOMPARE(ReadAll(QString::fromStdString(backup)), backupBefore);
+  }
+  // The session goes on under the key the file has: a change saves and opens with it.
+  session_->AddEntry(Fields(kNewLogin));
+  session_->Lock();
+  const std::string_view opens = error.isEmpty() ? view(newPassword) : kVaultPassword;
+  const std::string_view refused = error.isEmpty() ? kVaultPassword : view(newPassword);
+  QCOMPARE(session_->Unlock(refused), UnlockResult::WrongPassword);
+  QCOMPARE(session_->Unlock(opens), UnlockResult::Unlocked);
+  QCOMPARE(session_->Entries().size(), kLogins.size() + 1);
+  // The backup, the file before that change, opens with the same password, never the old one.
+  session_->Lock();
+  PasswordStore kept;
+  kept.SetMasterPassword(opens);
+  QCOMPARE(kept.LoadPasswordsFrom(backup), LoadResult::Loaded);
+  if (error.isEmpty()) {
+    kept.SetMasterPassword(kVaultPassword);
+    QVERIFY_THROWS_EXCEPTION(InvalidPasswordError, kept.LoadPasswordsFrom(backup));
+  }
+}
+
+// A damaged file whose backup opens: the backup is shown read-only until it is restored, which
+// keeps the damaged file aside.
+void VaultSessionTest::openBackupThenRestore() {
+  const std::vector<Login> older(kLogins.begin(), kLogins.begin() + 2);
+  WriteVault(VaultPath(), older);
+  WriteVault(VaultPath(), kLogins);
+  WriteCutVault(VaultPath(), kLogins, 3);
+  const QByteArray damaged = ReadAll(VaultFile());
+  QSignalSpy readOnly(session_.get(), &VaultSession::ReadOnlyChanged);
+
+  QVERIFY_THROWS_EXCEPTION(UnreadableFileError, session_->Unlock(kVaultPassword));
+  QVERIFY(VaultSession::BackupExists());
+  QCOMPARE(session_->UnlockBackup("correct horse 8"), UnlockResult::WrongPassword);
+  QCOMPARE(session_->UnlockBackup(kVaultPassword), UnlockResult::Unlocked);
+  QVERIFY(session_->IsReadOnly());
+  QCOMPARE(readOnly.count(), 1);
+  QCOMPARE(Describe(LoginsOf(*session_)), Describe(older));
+
+  const QString refusal =
+      "The backup of the password file is open read-only. Restore it to make changes.";
+  const std::vector<EntryPtr> entries = session_->Entries();
+  QCOMPARE(ErrorOf([&] { session_->AddEntry(Fields(kNewLogin)); }), refusal);
+  QCOMPARE(ErrorOf([&] { session_->UpdateEntry(*entries[0], Fields(kNewLogin)); }), refusal);
+  QCOMPARE(ErrorOf([&] { session_->DeleteEntry(*entries[0]); }), refusal);
+  QCOMPARE(ErrorOf([&] { session_->ChangeMasterPassword(kVaultPassword, kNewPassword); }), refusal);
+  QCOMPARE(Describe(LoginsOf(*session_)), Describe(older));
+  QCOMPARE(ReadAll(VaultFile()), damaged);
+
+  session_->RestoreBackup();
+  QVERIFY(!session_->IsReadOnly());
+  QCOMPARE(ReadAll(VaultFile() + ".damaged"), damaged);
+  QCOMPARE(Describe(ReadVault(VaultPath())), Describe(older));
+  session_->AddEntry(Fields(kNewLogin));
+  session_->Lock();
+  QCOMPARE(session_->Unlock(kVaultPassword), UnlockResult::Unlocked);
+  QVERIFY(!session_->IsReadOnly());
+  QCOMPARE(session_->Entries().size(), older.size() + 1);
 }
 
 void VaultSessionTest::copyPassword_data() {
