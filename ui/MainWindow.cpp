@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include "ui/ChangePasswordDialog.h"
 #include "ui/CreatePasswordPanel.h"
 #include "ui/EntryEditor.h"
 #include "ui/EntryListView.h"
@@ -89,6 +90,9 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
 
   connect(optionsPage_, &OptionsPage::LockPeriodChosen, &session_, &VaultSession::SetLockPeriod);
   connect(optionsPage_, &OptionsPage::LockProgramChosen, &session_, &VaultSession::SetAutoLock);
+  connect(optionsPage_, &OptionsPage::ChangePasswordRequested, this,
+          Guarded(this, &MainWindow::ChangeMasterPassword));
+  connect(&session_, &VaultSession::ReadOnlyChanged, this, &MainWindow::ShowTitle);
   connect(&session_, &VaultSession::Unlocked, this, &MainWindow::OnUnlocked);
   connect(&session_, &VaultSession::Locked, this, &MainWindow::OnLocked);
   connect(&session_, &VaultSession::EntryAdded, entryList_, &EntryListView::AddRow);
@@ -261,6 +265,9 @@ void MainWindow::Unlock(const SecureString& password) {
   UnlockResult result;
   try {
     result = session_.Unlock(password.View());
+  } catch (const UnreadableFileError& error) {
+    OfferBackup(password, QString::fromUtf8(error.what()));
+    return;
   } catch (const std::exception& error) {
     // The file, not the password, is at fault: an error of its own, not a refusal.
     ShowMessage(MessageKind::Error, QString::fromUtf8(error.what()));
@@ -273,7 +280,54 @@ void MainWindow::Unlock(const SecureString& password) {
   }
 }
 
+void MainWindow::OfferBackup(const SecureString& password, const QString& failure) {
+  if (!VaultSession::BackupExists()) {
+    ShowMessage(MessageKind::Error, failure);
+    return;
+  }
+  const QString offer =
+      tr("%1\n\nA backup of the password file was found: %2\n\nOpen the backup read-only?")
+          .arg(failure, FromBytes(VaultSession::BackupPath()));
+  if (ShowMessage(MessageKind::Confirm, offer, MessageButtons::YesNo) != MessageAnswer::Yes) {
+    return;
+  }
+  if (session_.UnlockBackup(password.View()) == UnlockResult::WrongPassword) {
+    ShowMessage(MessageKind::Error, tr("Invalid master password"));
+    return;
+  }
+  OfferRestoreUntilWritable();
+}
+
+bool MainWindow::OfferRestoreUntilWritable() {
+  if (!session_.IsReadOnly()) return true;
+  const QString question =
+      tr("The backup of the password file is open read-only: changes are refused until it is "
+         "restored.\n\nRestore the backup as the password file now? The damaged file is kept as "
+         "%1.")
+          .arg(FromBytes(VaultSession::DamagedPath()));
+  if (ShowMessage(MessageKind::Confirm, question, MessageButtons::YesNo) != MessageAnswer::Yes) {
+    return false;
+  }
+  RestoreBackup();
+  return true;
+}
+
+void MainWindow::RestoreBackup() { session_.RestoreBackup(); }
+
+void MainWindow::ChangeMasterPassword() {
+  session_.RequireUnlocked();
+  if (!OfferRestoreUntilWritable()) return;
+  // The session stays unlocked while the dialog is open.
+  session_.SetEditing(true);
+  const auto editingDone = qScopeGuard([this] { session_.SetEditing(false); });
+  ChangePasswordDialog dialog(session_, this);
+  if (dialog.exec() == QDialog::Accepted) {
+    ShowMessage(MessageKind::Information, tr("The master password has been changed."));
+  }
+}
+
 void MainWindow::OnUnlocked() {
+  optionsPage_->SetVaultOpen(true);
   RefreshList();
   unlockPanel_->hide();
   if (createPasswordPanel_->isVisible()) {
@@ -284,6 +338,7 @@ void MainWindow::OnUnlocked() {
 }
 
 void MainWindow::OnLocked() {
+  optionsPage_->SetVaultOpen(false);
   entryList_->Clear();
   unlockPanel_->show();
   unlockPanel_->raise();
@@ -300,12 +355,14 @@ void MainWindow::RunEditor(EntryEditor& editor, const std::function<void()>& aft
 
 void MainWindow::AddNewEntry() {
   session_.RequireUnlocked();
+  if (!OfferRestoreUntilWritable()) return;
   EntryEditor editor;
   RunEditor(editor, [&] { ApplyChange([&] { session_.AddEntry(editor.Fields()); }); });
 }
 
 void MainWindow::EditSelectedEntry() {
   session_.RequireUnlocked();
+  if (!OfferRestoreUntilWritable()) return;
   const EntryPtr entry = entryList_->SelectedEntry();
   if (!entry) {
     ShowMessage(MessageKind::Information, tr("No password entry selected"));
@@ -319,6 +376,7 @@ void MainWindow::EditSelectedEntry() {
 
 void MainWindow::DeleteSelectedEntry() {
   session_.RequireUnlocked();
+  if (!OfferRestoreUntilWritable()) return;
   // Held across the question: a lock meanwhile wipes the entry but cannot free it.
   const EntryPtr entry = entryList_->SelectedEntry();
   if (!entry) {
@@ -343,6 +401,14 @@ void MainWindow::ApplyChange(const std::function<void()>& change) {
 
 void MainWindow::ShowUnsavedChanges(bool unsaved) {
   setWindowTitle(unsaved ? tr("Corvella 1.0 (changes not saved)") : QStringLiteral("Corvella 1.0"));
+}
+
+void MainWindow::ShowTitle() {
+  if (session_.IsReadOnly()) {
+    setWindowTitle(tr("Corvella 1.0 (backup, read-only)"));
+  } else {
+    ShowUnsavedChanges(session_.HasUnsavedChanges());
+  }
 }
 
 bool MainWindow::SettleUnsavedChanges() {

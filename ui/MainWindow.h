@@ -83,6 +83,13 @@ class MainWindow final : public QMainWindow {
   void OnLocked();
   void RefreshList();
   void ShowUnsavedChanges(bool unsaved);
+  void ShowTitle();
+  // Asks to open the backup of the password file that could not be read, read-only.
+  void OfferBackup(const SecureString& password, const QString& failure);
+  // False while the backup is open read-only, after offering to restore it.
+  bool OfferRestoreUntilWritable();
+  void RestoreBackup();
+  void ChangeMasterPassword();
   // Runs an entry change; one that could not be saved is an error box saying so.
   void ApplyChange(const std::function<void()>& change);
   // Saves the changes a failed save left, asking Retry / Discard / Cancel while that fails.

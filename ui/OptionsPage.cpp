@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <algorithm>
 #include <initializer_list>
 
@@ -66,6 +67,13 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
   centreOnLine(lockTimeLabel, std::max(188, lockTimeBox_->geometry().right() + 8));
   copyPasswordBox_->setChecked(true);
   lockProgramBox_->setChecked(true);
+  changePasswordButton_ = Place(new QPushButton(tr("Change Master Password..."), this),
+                                "changePasswordButton", 16, 232, 161, 25);
+  changePasswordButton_->resize(
+      std::max(changePasswordButton_->width(), changePasswordButton_->sizeHint().width()), 25);
+  changePasswordButton_->setEnabled(false);
+  connect(changePasswordButton_, &QPushButton::clicked, this,
+          &OptionsPage::ChangePasswordRequested);
 
   // Only the user's changes write: clicked and activated, never toggled.
   connect(copyPasswordBox_, &QCheckBox::clicked, this,
@@ -95,6 +103,8 @@ void OptionsPage::RefreshLoadOnStartup() {
   // The box reacts to clicks only (QCheckBox::clicked), so this writes nothing.
   loadOnStartupBox_->setChecked(autostart_.IsInStartup());
 }
+
+void OptionsPage::SetVaultOpen(bool open) { changePasswordButton_->setEnabled(open); }
 
 void OptionsPage::SetCopyPassword(bool enabled) {
   settings_.WriteFlag(platform::Option::CopyToClipboard, enabled);

@@ -72,6 +72,10 @@ std::string VaultSession::BackupPath() {
   return BackupFileName(platform::ResolveLinks(FilePath()));
 }
 
+std::string VaultSession::DamagedPath() {
+  return DamagedFileName(platform::ResolveLinks(FilePath()));
+}
+
 bool VaultSession::BackupExists() { return platform::FileExists(BackupPath()); }
 
 UnlockResult VaultSession::UnlockBackup(std::string_view typed) {

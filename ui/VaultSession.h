@@ -88,6 +88,8 @@ class VaultSession final : public QObject {
   // The backup of the password file, which every save keeps.
   static std::string BackupPath();
   static bool BackupExists();
+  // Where RestoreBackup keeps the damaged file.
+  static std::string DamagedPath();
   // Opens the backup read-only with the typed master password: changes are refused until
   // RestoreBackup. Its failures are Unlock's.
   UnlockResult UnlockBackup(std::string_view typed);
