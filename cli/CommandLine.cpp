@@ -12,6 +12,7 @@ std::optional<CommandKind> CommandNamed(const std::string& name) {
   if (name == "list") return CommandKind::List;
   if (name == "export") return CommandKind::Export;
   if (name == "import") return CommandKind::Import;
+  if (name == "passwd") return CommandKind::Passwd;
   return std::nullopt;
 }
 
@@ -90,6 +91,10 @@ Options ParseCommandLine(const std::vector<std::string>& arguments) {
         throw UsageError("import needs --file with the path of the new password file");
       options.source = positional.front();
       break;
+    case CommandKind::Passwd:
+      if (options.documentFormat) throw UsageError("passwd takes no --format");
+      if (!positional.empty()) throw UsageError("passwd takes no arguments");
+      break;
     case CommandKind::Help:
       break;
   }
@@ -112,16 +117,21 @@ std::string UsageText() {
          "      Write a new password file NEWPATH from a document; SOURCE is a file, or - for\n"
          "      standard input. NEWPATH must not exist yet. The master password is asked twice\n"
          "      and must be at least 6 bytes long.\n"
+         "  passwd [--file PATH]\n"
+         "      Change the master password: asks for the current one, then the new one twice\n"
+         "      (at least 6 bytes). The file and its backup (PATH.bak) are written anew under\n"
+         "      the new one; on any failure the file stays as it was.\n"
          "\n"
          "Options:\n"
-         "  --file PATH       The password file. Default for list and export:\n"
+         "  --file PATH       The password file. Default for list, export and passwd:\n"
          "                    " +
          GetPasswordFileName() +
          "\n"
          "  --format FORMAT   json or csv.\n"
          "  --password-stdin  Read the master password from the first line of standard input\n"
          "                    instead of the terminal. For import from -, the document follows\n"
-         "                    on the next lines.\n"
+         "                    on the next lines. For passwd, three lines: the current\n"
+         "                    password, the new one and the new one again.\n"
          "  -h, --help        Show this text.\n"
          "\n"
          "Documents: JSON is an array of objects with the keys siteName, url, userName and\n"
@@ -134,7 +144,7 @@ std::string UsageText() {
          "regular files (not FIFOs, devices or folders); a document on standard input (-) may\n"
          "come through a pipe.\n"
          "\n"
-         "The tool never changes an existing password file. Exit status: 0 on success, 1 on\n"
+         "Only passwd changes an existing password file. Exit status: 0 on success, 1 on\n"
          "failure, 2 on wrong use.\n";
 }
 

@@ -10,7 +10,7 @@
 
 namespace corvella::cli {
 
-enum class CommandKind { Help, List, Export, Import };
+enum class CommandKind { Help, List, Export, Import, Passwd };
 enum class Format { Json, Csv };
 
 struct Options {

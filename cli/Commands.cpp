@@ -52,9 +52,11 @@ void CheckReadable(const std::string& path) {
   }
 }
 
-SecureString ExistingMasterPassword(const Options& options) {
-  return options.passwordFromStdin ? ReadPasswordFromStdin() : AskPassword(kPrompt);
+SecureString AskOrRead(const Options& options, std::string_view prompt) {
+  return options.passwordFromStdin ? ReadPasswordFromStdin() : AskPassword(prompt);
 }
+
+SecureString ExistingMasterPassword(const Options& options) { return AskOrRead(options, kPrompt); }
 
 SecureString NewMasterPassword(const Options& options) {
   SecureString password = ExistingMasterPassword(options);
@@ -68,12 +70,9 @@ SecureString NewMasterPassword(const Options& options) {
   return password;
 }
 
-// Loads the password file into `store`, turning the store's failures into messages that say
-// what went wrong with which file.
-void OpenStore(PasswordStore& store, const Options& options, const std::string& path) {
-  CheckReadable(path);
-  const platform::VaultLock lock(path, platform::VaultLock::Purpose::Read);
-  const SecureString typed = ExistingMasterPassword(options);
+// Loads the password file into `store` with the typed master password, turning the store's
+// failures into messages that say what went wrong with which file.
+void LoadWithPassword(PasswordStore& store, const SecureString& typed, const std::string& path) {
   try {
     if (OpenWithTypedPassword(store, typed.View(), path) == LoadResult::FileMissing) {
       throw Error("Password file " + path + " not found");
@@ -83,6 +82,12 @@ void OpenStore(PasswordStore& store, const Options& options, const std::string& 
   } catch (const StreamReadError& error) {
     throw Error("The password file " + path + " is damaged: " + error.what());
   }
+}
+
+void OpenStore(PasswordStore& store, const Options& options, const std::string& path) {
+  CheckReadable(path);
+  const platform::VaultLock lock(path, platform::VaultLock::Purpose::Read);
+  LoadWithPassword(store, ExistingMasterPassword(options), path);
 }
 
 // A field of a list line. Control characters (C0, DEL, C1) would act on the terminal, and tabs
@@ -189,6 +194,21 @@ SecureString Import(const Options& options, const std::string& path) {
   return {};
 }
 
+// Rewrites the password file under a new master password, holding its lock from the load on.
+SecureString ChangePassword(const Options& options, const std::string& path) {
+  CheckReadable(path);
+  const platform::VaultLock lock(path);
+  PasswordStore store;
+  const SecureString current = AskOrRead(options, "Current master password: ");
+  LoadWithPassword(store, current, path);
+  const SecureString newPassword = AskOrRead(options, "New master password: ");
+  if (AskOrRead(options, kRepeatPrompt) != newPassword) {
+    throw Error("The passwords you enter don't match.");
+  }
+  ChangeMasterPassword(store, current.View(), newPassword.View(), path);
+  return {};
+}
+
 }  // namespace
 
 SecureString RunCommand(const Options& options) {
@@ -199,6 +219,8 @@ SecureString RunCommand(const Options& options) {
       return Export(options, options.file.value_or(GetPasswordFileName()));
     case CommandKind::Import:
       return Import(options, *options.file);
+    case CommandKind::Passwd:
+      return ChangePassword(options, options.file.value_or(GetPasswordFileName()));
     case CommandKind::Help:
       break;
   }

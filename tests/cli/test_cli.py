@@ -610,6 +610,94 @@ class UsageTest(CliTestCase):
                 self.assertIn(b"--password-stdin", result.stdout)
 
 
+class PasswdTest(CliTestCase):
+    """passwd: the current master password, then the new one twice, on three lines."""
+    NEW = "n\u00e9w master"
+
+    def setUp(self):
+        super().setUp()
+        self.vault = self.path("vault.dat")
+        self.write_vault(self.vault, ENTRIES[:2])
+        self.write_vault(self.vault + ".bak", ENTRIES[:1])
+
+    def opens(self, path, password):
+        result = subprocess.run([sys.executable, VAULTREF, "read", path, "--password-hex",
+                                 password.encode().hex()], capture_output=True)
+        return result.returncode == 0 and b"siteName" in result.stdout
+
+    def passwd(self, lines):
+        stdin = b"".join(line.encode() + b"\n" for line in lines)
+        return self.cli("passwd", "--file", self.vault, "--password-stdin", password=None,
+                        stdin=stdin)
+
+    def test_changed_file_and_backup_open_only_with_the_new_password(self):
+        result = self.cli("passwd", "--file", self.vault, password=HORSE,
+                          stdin=(self.NEW + "\n" + self.NEW + "\n").encode())
+        self.assertSucceeds(result)
+        self.assertEqual(result.stdout, b"")
+        for path in (self.vault, self.vault + ".bak"):
+            with self.subTest(path=path):
+                self.assertTrue(self.opens(path, self.NEW))
+                self.assertFalse(self.opens(path, HORSE))
+                self.assertEqual(stat.S_IMODE(os.stat(path).st_mode), 0o600)
+        self.assertEqual(self.read_vault(self.vault, self.NEW),
+                         self.read_vault(self.vault + ".bak", self.NEW))
+        self.assertEqual(len(self.read_vault(self.vault, self.NEW)), 2)
+        self.assertEqual(leftovers(self.dir, "vault.dat"), [])
+
+    def test_refusals_leave_file_and_backup_as_they_were(self):
+        new = self.NEW
+        cases = [
+            ("wrong current", ["correct horsE", new, new], ["Invalid master password"]),
+            ("repeat differs", [HORSE, new, new + "!"], ["don't match"]),
+            ("too short", [HORSE, "five5", "five5"], ["too short", "at least 6 characters"]),
+            ("repeat missing", [HORSE, new], ["No master password on standard input"]),
+            ("held elsewhere", [HORSE, new, new],
+             ["The password file %s is open in another program" % self.vault]),
+            ("damaged file", [HORSE, new, new], ["is damaged"]),
+            ("missing file", [HORSE, new, new], ["not found"]),
+        ]
+        originals = {}
+        for path in (self.vault, self.vault + ".bak"):
+            with open(path, "rb") as f:
+                originals[path] = f.read()
+        for name, lines, fragments in cases:
+            with self.subTest(name):
+                for path, content in originals.items():
+                    with open(path, "wb") as f:
+                        f.write(content)
+                if name == "damaged file":
+                    # A damaged fixture of the reference model, opened with its own password.
+                    vectors = self.path("vectors")
+                    subprocess.run([sys.executable, VAULTREF, "vectors", vectors], check=True)
+                    with open(os.path.join(vectors, "vectors_index.txt")) as f:
+                        fixture, password_hex = next(row[:2] for row in map(str.split, f)
+                                                     if row and row[3] == "damaged")
+                    shutil.copyfile(os.path.join(vectors, fixture), self.vault)
+                    lines = [bytes.fromhex(password_hex).decode("cp1252")] + lines[1:]
+                if name == "missing file":
+                    os.remove(self.vault)
+                before = {}
+                for path in originals:
+                    if os.path.exists(path):
+                        with open(path, "rb") as f:
+                            before[path] = f.read()
+                lock = held_lock(self.vault) if name == "held elsewhere" else None
+                try:
+                    result = self.passwd(lines)
+                finally:
+                    if lock:
+                        lock.close()
+                self.assertFails(result, *fragments)
+                for secret in (HORSE, new, "five5"):
+                    self.assertNotIn(secret.encode(), result.stderr)
+                for path, content in before.items():
+                    with open(path, "rb") as f:
+                        self.assertEqual(f.read(), content, path)
+                self.assertEqual([n for n in leftovers(self.dir, "vault.dat")
+                                  if not n.endswith(".lock")], [])
+
+
 class TerminalTest(CliTestCase):
     """The master password asked on the controlling terminal, with echo off."""
 
@@ -674,6 +762,19 @@ class TerminalTest(CliTestCase):
         self.assertEqual((code, stdout), (1, b""))
         self.assertIn(b"The passwords you enter don't match.", shown_text)
         self.assertFalse(os.path.lexists(self.path("other.dat")))
+
+    def test_passwd_asks_current_then_new_twice(self):
+        vault = self.path("tty.dat")
+        self.write_vault(vault, self.entries())
+        fresh = "fr\u00eash secret".encode()
+        code, stdout, shown_text = self.converse(
+            ("passwd", "--file", vault),
+            [(b"Current master password: ", HORSE.encode()), (b"New master password: ", fresh),
+             (b"Repeat: ", fresh)])
+        self.assertEqual((code, stdout), (0, b""), shown_text)
+        self.assertNotIn(fresh, shown_text)
+        self.assertNotIn(HORSE.encode(), shown_text)
+        self.assertEqual(self.read_vault(vault, fresh.decode())[0]["siteName"], b"Site")
 
     @staticmethod
     def entries():
