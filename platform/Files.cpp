@@ -207,6 +207,29 @@ bool KeepCopy(const std::string& path, const std::string& copyPath) {
   return true;
 }
 
+bool KeepUnderName(const std::string& path, const std::string& otherPath) {
+  for (int attempt = 1;; ++attempt) {
+    const std::string linkPath = TemporaryNameFor(DirectoryOf(otherPath) + '/' + BaseNameOf(path));
+    if (::link(path.c_str(), linkPath.c_str()) == 0) {
+      if (::rename(linkPath.c_str(), otherPath.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(linkPath.c_str());
+        ThrowFileError("Cannot replace file", otherPath, error);
+      }
+      break;
+    }
+    if (errno == ENOENT) return false;
+    if (errno == EEXIST && attempt < kMaxNameAttempts) continue;
+    if (::rename(path.c_str(), otherPath.c_str()) != 0) {
+      if (errno == ENOENT) return false;
+      ThrowFileError("Cannot replace file", otherPath, errno);
+    }
+    break;
+  }
+  SyncDirectory(DirectoryOf(otherPath));
+  return true;
+}
+
 bool RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) == 0) {
     SyncDirectory(DirectoryOf(path));

@@ -51,6 +51,11 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 // False, with nothing done, when there is no file at `path`.
 bool KeepCopy(const std::string& path, const std::string& copyPath);
 
+// Gives the file at `path` the name `otherPath` as well, in one step, replacing what was there;
+// where a second name is impossible, the file is moved there. False, with nothing done, when
+// there is no file at `path`. A failure is an Error naming `otherPath`.
+bool KeepUnderName(const std::string& path, const std::string& otherPath);
+
 // Removes the file at `path`; false when there was none. Other failures are Errors naming it.
 bool RemoveFile(const std::string& path);
 

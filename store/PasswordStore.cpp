@@ -96,7 +96,8 @@ void PasswordStore::ChangeFileKey(const FileKey& newKey, const std::string& path
 
 void PasswordStore::ReplaceDamagedFile(const std::string& path) {
   const std::string target = platform::ResolveLinks(path);
-  platform::KeepCopy(target, DamagedFileName(target));
+  // Not read: a file that cannot be read is kept all the same.
+  platform::KeepUnderName(target, DamagedFileName(target));
   Write(target, Commit::ReplaceWithoutBackup, fileKey_);
 }
 

@@ -5,10 +5,13 @@
 // locking, saving every change, the clipboard countdown, the lock timer and opening web pages.
 // It runs under a QGuiApplication, so that creating any widget would abort the run.
 
+#include <sys/stat.h>
+
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -225,6 +228,7 @@ class VaultSessionTest : public QObject {
 
   void changeMasterPassword_data();
   void changeMasterPassword();
+  void openBackupThenRestore_data();
   void openBackupThenRestore();
 
   void copyPassword_data();
@@ -791,12 +795,24 @@ void VaultSessionTest::changeMasterPassword() {
 
 // A damaged file whose backup opens: the backup is shown read-only until it is restored, which
 // keeps the damaged file aside.
+void VaultSessionTest::openBackupThenRestore_data() {
+  QTest::addColumn<bool>("fifo");  // in place of the file: nothing there can be read
+
+  QTest::newRow("record cut short") << false;
+  QTest::newRow("FIFO") << true;
+}
+
 void VaultSessionTest::openBackupThenRestore() {
+  QFETCH(bool, fifo);
   const std::vector<Login> older(kLogins.begin(), kLogins.begin() + 2);
   WriteVault(VaultPath(), older);
   WriteVault(VaultPath(), kLogins);
   WriteCutVault(VaultPath(), kLogins, 3);
-  const QByteArray damaged = ReadAll(VaultFile());
+  if (fifo) {
+    QVERIFY(QFile::remove(VaultFile()));
+    QCOMPARE(::mkfifo(VaultPath().c_str(), 0600), 0);
+  }
+  const QByteArray damaged = fifo ? QByteArray() : ReadAll(VaultFile());
   QSignalSpy readOnly(session_.get(), &VaultSession::ReadOnlyChanged);
 
   QVERIFY_THROWS_EXCEPTION(UnreadableFileError, session_->Unlock(kVaultPassword));
@@ -815,11 +831,16 @@ void VaultSessionTest::openBackupThenRestore() {
   QCOMPARE(ErrorOf([&] { session_->DeleteEntry(*entries[0]); }), refusal);
   QCOMPARE(ErrorOf([&] { session_->ChangeMasterPassword(kVaultPassword, kNewPassword); }), refusal);
   QCOMPARE(Describe(LoginsOf(*session_)), Describe(older));
-  QCOMPARE(ReadAll(VaultFile()), damaged);
+  if (!fifo) QCOMPARE(ReadAll(VaultFile()), damaged);
 
   session_->RestoreBackup();
   QVERIFY(!session_->IsReadOnly());
-  QCOMPARE(ReadAll(VaultFile() + ".damaged"), damaged);
+  if (fifo) {
+    QVERIFY(QFileInfo(VaultFile() + ".damaged").isFile() == false);
+    QVERIFY(QFileInfo::exists(VaultFile() + ".damaged"));
+  } else {
+    QCOMPARE(ReadAll(VaultFile() + ".damaged"), damaged);
+  }
   QCOMPARE(Describe(ReadVault(VaultPath())), Describe(older));
   session_->AddEntry(Fields(kNewLogin));
   session_->Lock();
