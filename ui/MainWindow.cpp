@@ -266,7 +266,7 @@ void MainWindow::Unlock(const SecureString& password) {
   try {
     result = session_.Unlock(password.View());
   } catch (const UnreadableFileError& error) {
-    OfferBackup(password, QString::fromUtf8(error.what()));
+    OfferBackup(password, error);
     return;
   } catch (const std::exception& error) {
     // The file, not the password, is at fault: an error of its own, not a refusal.
@@ -280,14 +280,14 @@ void MainWindow::Unlock(const SecureString& password) {
   }
 }
 
-void MainWindow::OfferBackup(const SecureString& password, const QString& failure) {
+void MainWindow::OfferBackup(const SecureString& password, const UnreadableFileError& failure) {
   if (!VaultSession::BackupExists()) {
-    ShowMessage(MessageKind::Error, failure);
+    ShowMessage(MessageKind::Error, QString::fromUtf8(failure.what()));
     return;
   }
   const QString offer =
       tr("%1\n\nA backup of the password file was found: %2\n\nOpen the backup read-only?")
-          .arg(failure, FromBytes(VaultSession::BackupPath()));
+          .arg(QString::fromUtf8(failure.Fault()), FromBytes(VaultSession::BackupPath()));
   if (ShowMessage(MessageKind::Confirm, offer, MessageButtons::YesNo) != MessageAnswer::Yes) {
     return;
   }

@@ -26,6 +26,7 @@ class OptionsPage;
 class SidePanelButton;
 class TrayIcon;
 class UnlockPanel;
+class UnreadableFileError;
 class VaultSession;
 
 // The main window: tool bar, side panel, the Passwords and Options pages and, while the session
@@ -85,7 +86,7 @@ class MainWindow final : public QMainWindow {
   void ShowUnsavedChanges(bool unsaved);
   void ShowTitle();
   // Asks to open the backup of the password file that could not be read, read-only.
-  void OfferBackup(const SecureString& password, const QString& failure);
+  void OfferBackup(const SecureString& password, const UnreadableFileError& failure);
   // False while the backup is open read-only, after offering to restore it.
   bool OfferRestoreUntilWritable();
   void RestoreBackup();

@@ -31,6 +31,9 @@ ChangeNotSavedError::ChangeNotSavedError(const std::string& reason)
             "the program or exit."),
       reason_(reason) {}
 
+UnreadableFileError::UnreadableFileError(const std::string& fault, const std::string& advice)
+    : Error(advice.empty() ? fault : fault + "\n\n" + advice), fault_(fault) {}
+
 VaultSession::VaultSession(platform::Settings& settings, QObject* parent)
     : QObject(parent), settings_(settings) {
   lockTimer_.setInterval(kLockTimerStartMs);
@@ -94,9 +97,8 @@ UnlockResult VaultSession::OpenFile(std::string_view typed, const std::string& p
   } catch (const InvalidPasswordError&) {
     return UnlockResult::WrongPassword;
   } catch (const StreamReadError&) {
-    throw UnreadableFileError("The password file " + path +
-                              " is damaged and cannot be read.\n\nRestore the file from backup "
-                              "and restart the program.");
+    throw UnreadableFileError("The password file " + path + " is damaged and cannot be read.",
+                              "Restore the file from backup and restart the program.");
   } catch (const Error& error) {
     throw UnreadableFileError(error.what());
   }

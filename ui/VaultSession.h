@@ -48,7 +48,13 @@ class ChangeNotSavedError : public Error {
 // The password file exists but cannot be read, or is damaged; its backup may still open.
 class UnreadableFileError : public Error {
  public:
-  using Error::Error;
+  // The message is `fault`, then `advice` after a blank line where there is one.
+  explicit UnreadableFileError(const std::string& fault, const std::string& advice = {});
+  // What is wrong with the file, without the advice.
+  const std::string& Fault() const { return fault_; }
+
+ private:
+  std::string fault_;
 };
 
 // The open vault, apart from any window: the lock state, the file key of the master password and

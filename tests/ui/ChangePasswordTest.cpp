@@ -212,9 +212,8 @@ void ChangePasswordTest::backupOfADamagedFile() {
 
   const QString offer =
       "Confirm (Yes, No): The password file " + VaultFile() +
-      " is damaged and cannot be read.\n\nRestore the file from backup and restart the "
-      "program.\n\nA backup of the password file was found: " +
-      VaultFile() + ".bak\n\nOpen the backup read-only?";
+      " is damaged and cannot be read.\n\nA backup of the password file was found: " + VaultFile() +
+      ".bak\n\nOpen the backup read-only?";
   const QString restore =
       "Confirm (Yes, No): The backup of the password file is open read-only: changes are refused "
       "until it is restored.\n\nRestore the backup as the password file now? The damaged file is "
