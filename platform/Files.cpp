@@ -88,6 +88,33 @@ std::string TemporaryNameFor(const std::string& path) {
          std::string(kTemporaryEnd);
 }
 
+// Gives the file at `path` the name `otherPath` too: a second name under a fresh temporary name,
+// renamed over `otherPath`. False when no link can be made (the error is in errno).
+bool LinkOver(const std::string& path, const std::string& otherPath) {
+  for (int attempt = 1;; ++attempt) {
+    // Named as a temporary file of `path`, so that the holder of its lock clears a leftover.
+    const std::string linkPath = TemporaryNameFor(DirectoryOf(otherPath) + '/' + BaseNameOf(path));
+    if (::link(path.c_str(), linkPath.c_str()) != 0) {
+      if (errno == EEXIST && attempt < kMaxNameAttempts) continue;
+      return false;
+    }
+    // Renaming a name over another name of the same file does nothing, and would leave the
+    // temporary name behind.
+    struct stat linked {
+    }, there{};
+    const bool same = ::stat(linkPath.c_str(), &linked) == 0 &&
+                      ::stat(otherPath.c_str(), &there) == 0 && linked.st_dev == there.st_dev &&
+                      linked.st_ino == there.st_ino;
+    if (same || ::rename(linkPath.c_str(), otherPath.c_str()) != 0) {
+      const int error = errno;
+      ::unlink(linkPath.c_str());
+      if (!same) ThrowFileError("Cannot replace file", otherPath, error);
+    }
+    SyncDirectory(DirectoryOf(otherPath));
+    return true;
+  }
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) {
@@ -179,21 +206,9 @@ bool KeepCopy(const std::string& path, const std::string& copyPath) {
   }
   // A second name costs nothing, but shares the mode: only a private file is linked.
   if (S_ISREG(status.st_mode) && (status.st_mode & 07777) == 0600 && status.st_uid == ::geteuid()) {
-    for (int attempt = 1;; ++attempt) {
-      // Named as a temporary file of `path`, so that the holder of its lock clears a leftover.
-      const std::string linkPath = TemporaryNameFor(DirectoryOf(copyPath) + '/' + BaseNameOf(path));
-      if (::link(path.c_str(), linkPath.c_str()) == 0) {
-        if (::rename(linkPath.c_str(), copyPath.c_str()) != 0) {
-          const int error = errno;
-          ::unlink(linkPath.c_str());
-          ThrowFileError("Cannot replace file", copyPath, error);
-        }
-        SyncDirectory(DirectoryOf(copyPath));
-        return true;
-      }
-      if (errno == ENOENT) ThrowFileError("Cannot open file", path, errno);
-      if (errno != EEXIST || attempt == kMaxNameAttempts) break;  // written out below
-    }
+    if (LinkOver(path, copyPath)) return true;
+    if (errno == ENOENT) ThrowFileError("Cannot open file", path, errno);
+    // Written out below.
   }
   InputFile source(path);
   AtomicFileWriter copy(copyPath);
@@ -208,23 +223,11 @@ bool KeepCopy(const std::string& path, const std::string& copyPath) {
 }
 
 bool KeepUnderName(const std::string& path, const std::string& otherPath) {
-  for (int attempt = 1;; ++attempt) {
-    const std::string linkPath = TemporaryNameFor(DirectoryOf(otherPath) + '/' + BaseNameOf(path));
-    if (::link(path.c_str(), linkPath.c_str()) == 0) {
-      if (::rename(linkPath.c_str(), otherPath.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(linkPath.c_str());
-        ThrowFileError("Cannot replace file", otherPath, error);
-      }
-      break;
-    }
+  if (LinkOver(path, otherPath)) return true;
+  if (errno == ENOENT) return false;
+  if (::rename(path.c_str(), otherPath.c_str()) != 0) {
     if (errno == ENOENT) return false;
-    if (errno == EEXIST && attempt < kMaxNameAttempts) continue;
-    if (::rename(path.c_str(), otherPath.c_str()) != 0) {
-      if (errno == ENOENT) return false;
-      ThrowFileError("Cannot replace file", otherPath, errno);
-    }
-    break;
+    ThrowFileError("Cannot replace file", otherPath, errno);
   }
   SyncDirectory(DirectoryOf(otherPath));
   return true;

@@ -186,6 +186,9 @@ TEST_F(ChangePasswordTest, NewPasswordOpensFileAndBackupAndTheOldOneNeither) {
   store.SavePasswordsTo(vault_);
   EXPECT_EQ(Opened(vault_, kNew).size(), 4u);
   EXPECT_EQ(Opened(backup_, kNew), current);
+  // The backup was the file itself under a second name; keeping it leaves nothing behind.
+  EXPECT_EQ(ListDirectory(dir_.Path()),
+            (std::set<std::string>{"Passwords.dat", "Passwords.dat.bak"}));
 }
 
 TEST_F(ChangePasswordTest, ThroughALinkTheFileItLeadsToChanges) {
