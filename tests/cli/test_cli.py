@@ -589,7 +589,9 @@ class UsageTest(CliTestCase):
             ("list", "--format", "json"), ("export", "--format", "xml"),
             ("export", "--file", "a", "--file", "b"), ("list", "--password-stdin=yes"),
             ("import", "--format", "json", "source.json"),
-            ("import", "--file", "new.dat", "source.json"),
+            ("import", "--file", "new.dat", "--into", "old.dat", "source.json"),
+            ("import", "--into", "old.dat", "--into", "old.dat", "source.json"),
+            ("export", "--format", "auto"), ("list", "--into", "old.dat"),
             ("import", "--format", "csv", "--file", "new.dat"),
             ("import", "--format", "csv", "--file", "new.dat", "a.csv", "b.csv"),
         ]
