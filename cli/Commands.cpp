@@ -32,7 +32,6 @@
 namespace corvella::cli {
 namespace {
 
-using interchange::Field;
 using interchange::ImportedDocument;
 using interchange::PlainEntry;
 
@@ -128,16 +127,6 @@ SecureString ListField(std::string_view bytes) {
   return shown;
 }
 
-// An entry's texts as an export writes them.
-PlainEntry PlainOf(const Entry& entry, const PasswordStore& store) {
-  PlainEntry plain;
-  plain[Field::SiteName] = SecretDisplayText(entry.siteName);
-  plain[Field::Url] = SecretDisplayText(entry.url);
-  plain[Field::UserName] = SecretDisplayText(entry.userName);
-  plain[Field::Password] = SecretDisplayText(entry.Password(store.Key()).View());
-  return plain;
-}
-
 SecureString List(const Options& options, const std::string& path) {
   PasswordStore store;
   OpenStore(store, options, path);
@@ -158,7 +147,8 @@ SecureString Export(const Options& options, const std::string& path) {
   OpenStore(store, options, path);
   std::vector<PlainEntry> entries;
   entries.reserve(store.Entries().size());
-  for (const EntryPtr& entry : store.Entries()) entries.push_back(PlainOf(*entry, store));
+  for (const EntryPtr& entry : store.Entries())
+    entries.push_back(interchange::PlainEntryOf(*entry, store.Key()));
   SecureString out;
   if (options.documentFormat == Format::Csv) {
     interchange::AppendCsv(entries, out);
@@ -181,15 +171,6 @@ ImportedDocument ReadImportDocument(const Options& options) {
   }
 }
 
-void AddPlainEntry(PasswordStore& store, const PlainEntry& plain) {
-  auto entry = std::make_shared<Entry>();
-  entry->siteName = plain[Field::SiteName].View();
-  entry->url = plain[Field::Url].View();
-  entry->userName = plain[Field::UserName].View();
-  entry->SetPassword(plain[Field::Password].View(), store.Key());
-  store.AddEntry(std::move(entry));
-}
-
 SecureString ImportReport(std::size_t added, std::size_t duplicates, std::size_t notLogins) {
   return SecureString(interchange::ImportReport(added, duplicates, notLogins) + "\n");
 }
@@ -203,7 +184,9 @@ SecureString Import(const Options& options, const std::string& path) {
   if (!options.passwordFromStdin) password = NewMasterPassword(options);
 
   PasswordStore store;
-  for (const PlainEntry& plain : document.entries) AddPlainEntry(store, plain);
+  for (const PlainEntry& plain : document.entries) {
+    store.AddEntry(interchange::NewEntry(plain, store.Key()));
+  }
   store.SetMasterPassword(password.View());
   // The new file appears only when complete, and never over one that appeared meanwhile.
   const platform::VaultLock lock(path);
@@ -221,11 +204,12 @@ SecureString ImportInto(const Options& options, const std::string& path) {
   const ImportedDocument document = ReadImportDocument(options);
 
   interchange::SeenEntries seen;
-  for (const EntryPtr& entry : store.Entries()) seen.Insert(PlainOf(*entry, store));
+  for (const EntryPtr& entry : store.Entries())
+    seen.Insert(interchange::PlainEntryOf(*entry, store.Key()));
   std::size_t added = 0;
   for (const PlainEntry& plain : document.entries) {
     if (!seen.Insert(plain)) continue;
-    AddPlainEntry(store, plain);
+    store.AddEntry(interchange::NewEntry(plain, store.Key()));
     ++added;
   }
   if (added > 0) store.SavePasswordsTo(path);

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "store/TextCodec.h"
+
 namespace corvella::interchange {
 
 std::optional<Field> FieldNamed(std::string_view name) {
@@ -29,6 +31,24 @@ std::string QuotedName(std::string_view name) {
     ++taken;
   }
   return text + "\"";
+}
+
+PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key) {
+  PlainEntry plain;
+  plain[Field::SiteName] = SecretDisplayText(entry.siteName);
+  plain[Field::Url] = SecretDisplayText(entry.url);
+  plain[Field::UserName] = SecretDisplayText(entry.userName);
+  plain[Field::Password] = SecretDisplayText(entry.Password(key).View());
+  return plain;
+}
+
+EntryPtr NewEntry(const PlainEntry& plain, const SessionKey& key) {
+  auto entry = std::make_shared<Entry>();
+  entry->siteName = plain[Field::SiteName].View();
+  entry->url = plain[Field::Url].View();
+  entry->userName = plain[Field::UserName].View();
+  entry->SetPassword(plain[Field::Password].View(), key);
+  return entry;
 }
 
 bool SeenEntries::Insert(const PlainEntry& entry) {

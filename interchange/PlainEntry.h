@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "store/Entry.h"
 #include "store/SecureMemory.h"
 
 namespace corvella::interchange {
@@ -30,6 +31,11 @@ struct PlainEntry {
     return fields[static_cast<std::size_t>(field)];
   }
 };
+
+// A stored entry's texts as a document holds them (UTF-8), and a new entry from such texts, its
+// password encrypted under `key`.
+PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key);
+EntryPtr NewEntry(const PlainEntry& plain, const SessionKey& key);
 
 // What a document holds for the vault: its logins, and how many of its items were not logins.
 struct ImportedDocument {

@@ -17,10 +17,13 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include "core/Error.h"
+#include "interchange/Import.h"
 #include "ui/CreatePasswordPanel.h"
 #include "ui/EntryEditor.h"
 #include "ui/EntryListView.h"
 #include "ui/FailureHandler.h"
+#include "ui/FileDialog.h"
 #include "ui/Icons.h"
 #include "ui/MessageDialog.h"
 #include "ui/OptionsPage.h"
@@ -89,6 +92,8 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
 
   connect(optionsPage_, &OptionsPage::LockPeriodChosen, &session_, &VaultSession::SetLockPeriod);
   connect(optionsPage_, &OptionsPage::LockProgramChosen, &session_, &VaultSession::SetAutoLock);
+  connect(optionsPage_, &OptionsPage::ImportRequested, this,
+          Guarded(this, &MainWindow::ImportFile));
   connect(&session_, &VaultSession::Unlocked, this, &MainWindow::OnUnlocked);
   connect(&session_, &VaultSession::Locked, this, &MainWindow::OnLocked);
   connect(&session_, &VaultSession::EntryAdded, entryList_, &EntryListView::AddRow);
@@ -275,6 +280,7 @@ void MainWindow::Unlock(const SecureString& password) {
 
 void MainWindow::OnUnlocked() {
   RefreshList();
+  optionsPage_->SetImportEnabled(true);
   unlockPanel_->hide();
   if (createPasswordPanel_->isVisible()) {
     createPasswordPanel_->hide();
@@ -285,6 +291,7 @@ void MainWindow::OnUnlocked() {
 
 void MainWindow::OnLocked() {
   entryList_->Clear();
+  optionsPage_->SetImportEnabled(false);
   unlockPanel_->show();
   unlockPanel_->raise();
   FocusUnlockField();
@@ -331,6 +338,35 @@ void MainWindow::DeleteSelectedEntry() {
     return;
   }
   ApplyChange([&] { session_.DeleteEntry(*entry); });
+}
+
+void MainWindow::ImportFile() {
+  session_.RequireUnlocked();
+  QString path;
+  {
+    // The session stays open while the person looks for the file.
+    session_.SetEditing(true);
+    const auto choosingDone = qScopeGuard([this] { session_.SetEditing(false); });
+    path =
+        AskOpenFileName(this, tr("Import"), tr("Password exports (*.csv *.json);;All files (*)"));
+  }
+  if (path.isEmpty()) return;
+  const std::string file = ToBytes(path);
+  interchange::ImportedDocument imported;
+  {
+    const SecureString document = interchange::ReadDocumentFile(file);
+    try {
+      imported = interchange::ReadExport(document.View(), interchange::DocumentFormat::Auto);
+    } catch (const Error& error) {
+      throw Error("Cannot import " + file + ": " + error.what());
+    }
+  }
+  ApplyChange([&] {
+    const ImportCounts counts = session_.ImportEntries(imported.entries);
+    ShowMessage(MessageKind::Information,
+                QString::fromStdString(interchange::ImportReport(counts.added, counts.duplicates,
+                                                                 imported.notLogins)));
+  });
 }
 
 void MainWindow::ApplyChange(const std::function<void()>& change) {

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <algorithm>
 #include <initializer_list>
 
@@ -66,6 +67,15 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
   centreOnLine(lockTimeLabel, std::max(188, lockTimeBox_->geometry().right() + 8));
   copyPasswordBox_->setChecked(true);
   lockProgramBox_->setChecked(true);
+  // Beside "Change Master Password..." on the same row, which sits at the left margin.
+  importButton_ = new QPushButton(tr("Import..."), this);
+  importButton_->setObjectName(QStringLiteral("importButton"));
+  const int besideChangePassword =
+      16 + QPushButton(tr("Change Master Password...")).sizeHint().width() + 8;
+  importButton_->setGeometry(besideChangePassword, 232, importButton_->sizeHint().width(),
+                             importButton_->sizeHint().height());
+  importButton_->setEnabled(false);
+  connect(importButton_, &QPushButton::clicked, this, &OptionsPage::ImportRequested);
 
   // Only the user's changes write: clicked and activated, never toggled.
   connect(copyPasswordBox_, &QCheckBox::clicked, this,
@@ -95,6 +105,8 @@ void OptionsPage::RefreshLoadOnStartup() {
   // The box reacts to clicks only (QCheckBox::clicked), so this writes nothing.
   loadOnStartupBox_->setChecked(autostart_.IsInStartup());
 }
+
+void OptionsPage::SetImportEnabled(bool enabled) { importButton_->setEnabled(enabled); }
 
 void OptionsPage::SetCopyPassword(bool enabled) {
   settings_.WriteFlag(platform::Option::CopyToClipboard, enabled);

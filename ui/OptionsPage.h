@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QPushButton;
 
 namespace corvella::platform {
 class Autostart;
@@ -29,12 +30,16 @@ class OptionsPage final : public QWidget {
   void LoadSettings();
   // Brings "Load on computer startup" in line with the autostart entry without writing it.
   void RefreshLoadOnStartup();
+  // "Import..." works only while the vault is open.
+  void SetImportEnabled(bool enabled);
 
  signals:
   // The lock period the user picked, or that the options set at start.
   void LockPeriodChosen(int minutes);
   // "Lock program after" was ticked or unticked.
   void LockProgramChosen(bool enabled);
+  // "Import..." was pressed.
+  void ImportRequested();
 
  private:
   void SetCopyPassword(bool enabled);
@@ -50,6 +55,7 @@ class OptionsPage final : public QWidget {
   QCheckBox* lockProgramBox_;
   QComboBox* lockTimeBox_;
   QCheckBox* loadOnStartupBox_;
+  QPushButton* importButton_;
 };
 
 }  // namespace corvella

@@ -79,6 +79,15 @@ EntryFields Fields(const Login& login) {
   return {login.site, login.url, login.user, SecureString(login.password)};
 }
 
+interchange::PlainEntry Plain(const Login& login) {
+  interchange::PlainEntry plain;
+  plain[interchange::Field::SiteName] = SecureString(login.site);
+  plain[interchange::Field::Url] = SecureString(login.url);
+  plain[interchange::Field::UserName] = SecureString(login.user);
+  plain[interchange::Field::Password] = SecureString(login.password);
+  return plain;
+}
+
 EntryPtr MakeEntry(const Login& login, const SessionKey& key) {
   auto entry = std::make_shared<Entry>();
   entry->siteName = login.site;
@@ -175,7 +184,7 @@ void SetClipboard(const QString& text) { QGuiApplication::clipboard()->setText(t
 QStringList reportedFailures;
 
 enum class Obstacle { VaultExists, FolderIsFile, VaultIsDirectory };
-enum class Change { Add, Update, Delete };
+enum class Change { Add, Update, Delete, Import };
 enum class Meanwhile { Nothing, OtherText, UserName, PasswordAndSpace, Cleared };
 
 }  // namespace
@@ -186,6 +195,7 @@ Q_DECLARE_METATYPE(corvella::UnlockResult)
 Q_DECLARE_METATYPE(corvella::Obstacle)
 Q_DECLARE_METATYPE(corvella::Change)
 Q_DECLARE_METATYPE(corvella::Meanwhile)
+Q_DECLARE_METATYPE(std::vector<corvella::Login>)
 
 namespace corvella {
 
@@ -214,6 +224,8 @@ class VaultSessionTest : public QObject {
   void addEntry_data();
   void addEntry();
   void updateEntry();
+  void importEntries_data();
+  void importEntries();
   void deleteEntry_data();
   void deleteEntry();
   void changeNotSaved_data();
@@ -574,6 +586,49 @@ void VaultSessionTest::addEntry() {
   QVERIFY(Passwords(saved) == Passwords(logins));
 }
 
+void VaultSessionTest::importEntries_data() {
+  QTest::addColumn<std::vector<Login>>("document");
+  QTest::addColumn<std::vector<Login>>("added");
+
+  const Login otherPassword = {kLogins[0].site, kLogins[0].url, kLogins[0].user, "pw-mail-3"};
+  const Login otherUser = {kLogins[0].site, kLogins[0].url, "bob", kLogins[0].password};
+  QTest::newRow("new ones in order") << std::vector<Login>{kNewLogin, otherPassword}
+                                     << std::vector<Login>{kNewLogin, otherPassword};
+  QTest::newRow("stored ones left out")
+      << std::vector<Login>{kLogins[2], kNewLogin, kLogins[1]} << std::vector<Login>{kNewLogin};
+  QTest::newRow("repeated ones once") << std::vector<Login>{kNewLogin, otherUser, kNewLogin}
+                                      << std::vector<Login>{kNewLogin, otherUser};
+  QTest::newRow("nothing new") << std::vector<Login>{kLogins[0]} << std::vector<Login>{};
+}
+
+void VaultSessionTest::importEntries() {
+  QFETCH(std::vector<Login>, document);
+  QFETCH(std::vector<Login>, added);
+  QVERIFY(StartUnlocked(kLogins));
+  const QByteArray before = ReadAll(VaultFile());
+  QSignalSpy changed(session_.get(), &VaultSession::EntriesChanged);
+  std::vector<interchange::PlainEntry> plain;
+  for (const Login& login : document) plain.push_back(Plain(login));
+
+  const ImportCounts counts = session_->ImportEntries(plain);
+
+  QCOMPARE(counts.added, added.size());
+  QCOMPARE(counts.duplicates, document.size() - added.size());
+  std::vector<Login> expected = kLogins;
+  expected.insert(expected.end(), added.begin(), added.end());
+  const std::vector<Login> held = LoginsOf(*session_);
+  QCOMPARE(Describe(held), Describe(expected));
+  QVERIFY(Passwords(held) == Passwords(expected));
+  const std::vector<Login> saved = ReadVault(VaultPath());
+  QCOMPARE(Describe(saved), Describe(expected));
+  QVERIFY(Passwords(saved) == Passwords(expected));
+  // Nothing added, nothing written.
+  QCOMPARE(changed.count(), added.empty() ? 0 : 1);
+  if (added.empty()) QVERIFY(ReadAll(VaultFile()) == before);
+  session_->Lock();
+  QCOMPARE(ErrorOf([&] { session_->ImportEntries(plain); }), kUnlockFirst);
+}
+
 void VaultSessionTest::updateEntry() {
   QVERIFY(StartUnlocked(kLogins));
   const std::vector<EntryPtr> before = session_->Entries();
@@ -633,6 +688,7 @@ void VaultSessionTest::changeNotSaved_data() {
   QTest::newRow("add") << Change::Add;
   QTest::newRow("update") << Change::Update;
   QTest::newRow("delete") << Change::Delete;
+  QTest::newRow("import") << Change::Import;
 }
 
 void VaultSessionTest::changeNotSaved() {
@@ -658,10 +714,13 @@ void VaultSessionTest::changeNotSaved() {
       case Change::Delete:
         session_->DeleteEntry(*before[1]);
         break;
+      case Change::Import:
+        session_->ImportEntries({Plain(kLogins[0]), Plain(kNewLogin)});
+        break;
     }
   });
   std::vector<Login> expected = kLogins;
-  if (change == Change::Add) expected.push_back(kNewLogin);
+  if (change == Change::Add || change == Change::Import) expected.push_back(kNewLogin);
   if (change == Change::Update) expected[1] = kNewLogin;
   if (change == Change::Delete) expected.erase(expected.begin() + 1);
 
