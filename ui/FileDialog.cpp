@@ -3,6 +3,7 @@
 
 #include "ui/FileDialog.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <utility>
 
@@ -19,7 +20,7 @@ OpenFileResponder& Responder() {
 QString AskOpenFileName(QWidget* parent, const QString& caption, const QString& filter) {
   if (Responder()) return Responder()(caption, filter);
   // Qt's own dialog looks the same on every desktop and can be driven by keyboard in tests.
-  return QFileDialog::getOpenFileName(parent, caption, QString(), filter, nullptr,
+  return QFileDialog::getOpenFileName(parent, caption, QDir::homePath(), filter, nullptr,
                                       QFileDialog::DontUseNativeDialog);
 }
 
