@@ -254,6 +254,8 @@ class VaultSessionTest : public QObject {
  private:
   [[nodiscard]] bool StartUnlocked(const std::vector<Login>& logins);
   bool MasterPasswordForgotten();
+  // The session holds `expected`, in order, and the password file has them too.
+  void CompareHeldAndSaved(const std::vector<Login>& expected);
 
   QString Path(const char* below) const { return home_->filePath(QLatin1String(below)); }
   QString VaultFolder() const { return Path("data/Corvella"); }
@@ -306,6 +308,15 @@ bool VaultSessionTest::StartUnlocked(const std::vector<Login>& logins) {
   WriteVault(VaultPath(), logins);
   return session_->Unlock(kVaultPassword) == UnlockResult::Unlocked &&
          session_->Entries().size() == logins.size();
+}
+
+void VaultSessionTest::CompareHeldAndSaved(const std::vector<Login>& expected) {
+  const std::vector<Login> held = LoginsOf(*session_);
+  QCOMPARE(Describe(held), Describe(expected));
+  QVERIFY(Passwords(held) == Passwords(expected));
+  const std::vector<Login> saved = ReadVault(VaultPath());
+  QCOMPARE(Describe(saved), Describe(expected));
+  QVERIFY(Passwords(saved) == Passwords(expected));
 }
 
 // A session that still knew a master password would write the vault on the next change.
@@ -578,12 +589,7 @@ void VaultSessionTest::addEntry() {
   QCOMPARE(session_->Entries().back(), entry);
   QCOMPARE(added.size(), std::size_t{1});
   QCOMPARE(added.front(), entry);
-  const std::vector<Login> held = LoginsOf(*session_);
-  QCOMPARE(Describe(held), Describe(logins));
-  QVERIFY(Passwords(held) == Passwords(logins));
-  const std::vector<Login> saved = ReadVault(VaultPath());
-  QCOMPARE(Describe(saved), Describe(logins));
-  QVERIFY(Passwords(saved) == Passwords(logins));
+  CompareHeldAndSaved(logins);
 }
 
 void VaultSessionTest::importEntries_data() {
@@ -616,12 +622,8 @@ void VaultSessionTest::importEntries() {
   QCOMPARE(counts.duplicates, document.size() - added.size());
   std::vector<Login> expected = kLogins;
   expected.insert(expected.end(), added.begin(), added.end());
-  const std::vector<Login> held = LoginsOf(*session_);
-  QCOMPARE(Describe(held), Describe(expected));
-  QVERIFY(Passwords(held) == Passwords(expected));
-  const std::vector<Login> saved = ReadVault(VaultPath());
-  QCOMPARE(Describe(saved), Describe(expected));
-  QVERIFY(Passwords(saved) == Passwords(expected));
+  CompareHeldAndSaved(expected);
+  if (QTest::currentTestFailed()) return;
   // Nothing added, nothing written.
   QCOMPARE(changed.count(), added.empty() ? 0 : 1);
   if (added.empty()) QVERIFY(ReadAll(VaultFile()) == before);
@@ -639,12 +641,7 @@ void VaultSessionTest::updateEntry() {
   const std::vector<Login> expected = {kLogins[0], kNewLogin, kLogins[2]};
   QCOMPARE(changed.count(), 1);
   QVERIFY(session_->Entries() == before);
-  const std::vector<Login> held = LoginsOf(*session_);
-  QCOMPARE(Describe(held), Describe(expected));
-  QVERIFY(Passwords(held) == Passwords(expected));
-  const std::vector<Login> saved = ReadVault(VaultPath());
-  QCOMPARE(Describe(saved), Describe(expected));
-  QVERIFY(Passwords(saved) == Passwords(expected));
+  CompareHeldAndSaved(expected);
 }
 
 void VaultSessionTest::deleteEntry_data() {
