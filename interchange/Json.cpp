@@ -50,12 +50,13 @@ struct Value {
   std::size_t position = 0;
   // A text, or a number as written.
   SecureString text;
+  // The items of an array, or the values of an object's members under `keys`.
   std::vector<Value> items;
-  std::vector<std::pair<SecureString, Value>> members;
+  std::vector<SecureString> keys;
 
   const Value* Member(std::string_view key) const {
-    for (const auto& [name, value] : members) {
-      if (name.View() == key) return &value;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i].View() == key) return &items[i];
     }
     return nullptr;
   }
@@ -162,7 +163,8 @@ class Parser {
         SkipSpace();
         Expect(':', "expected ':' after a key");
         SkipSpace();
-        value.members.emplace_back(std::move(key), Read(depth + 1));
+        value.items.push_back(Read(depth + 1));
+        value.keys.push_back(std::move(key));
         SkipSpace();
       } while (Take(','));
       Expect('}', "expected ',' or '}' after a member");
