@@ -113,7 +113,6 @@ class Reader {
   std::size_t rowLine_ = 1;
 };
 
-constexpr std::size_t kMaxLayoutColumns = 12;
 constexpr int kNone = -1;
 
 // The header row of one program's export and what its columns mean.
@@ -279,7 +278,7 @@ ImportedDocument ParseCsv(std::string_view document) {
   }
   const Layout& layout = LayoutOf(*header, reader);
   // Where each of the layout's columns is in a row, if it is there.
-  std::array<std::optional<std::size_t>, kMaxLayoutColumns> position{};
+  std::vector<std::optional<std::size_t>> position(layout.columns.size());
   for (std::size_t i = 0; i < header->size(); ++i) {
     position[*layout.Find((*header)[i].View())] = i;
   }

@@ -16,6 +16,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
+#include <optional>
+#include <string>
 
 #include "core/Error.h"
 #include "interchange/Import.h"
@@ -49,6 +51,16 @@ QString PasswordFileNotFound(const std::string& path) {
              "Password file %1 not found.\n\nRestore the file from backup and restart the "
              "program or enter a new master password to create a new password file")
       .arg(FromBytes(path));
+}
+
+// The logins of the export at `path`; a failure names the file.
+interchange::ImportedDocument ReadExportFile(const std::string& path) {
+  const SecureString document = interchange::ReadDocumentFile(path);
+  try {
+    return interchange::ReadExport(document.View(), interchange::DocumentFormat::Auto);
+  } catch (const Error& error) {
+    throw Error("Cannot import " + path + ": " + error.what());
+  }
 }
 
 }  // namespace
@@ -351,22 +363,14 @@ void MainWindow::ImportFile() {
         AskOpenFileName(this, tr("Import"), tr("Password exports (*.csv *.json);;All files (*)"));
   }
   if (path.isEmpty()) return;
-  const std::string file = ToBytes(path);
-  interchange::ImportedDocument imported;
-  {
-    const SecureString document = interchange::ReadDocumentFile(file);
-    try {
-      imported = interchange::ReadExport(document.View(), interchange::DocumentFormat::Auto);
-    } catch (const Error& error) {
-      throw Error("Cannot import " + file + ": " + error.what());
-    }
-  }
+  std::optional<std::string> report;
   ApplyChange([&] {
+    // The document's passwords go as soon as the session holds them, before any box shows.
+    const interchange::ImportedDocument imported = ReadExportFile(ToBytes(path));
     const ImportCounts counts = session_.ImportEntries(imported.entries);
-    ShowMessage(MessageKind::Information,
-                QString::fromStdString(interchange::ImportReport(counts.added, counts.duplicates,
-                                                                 imported.notLogins)));
+    report = interchange::ImportReport(counts.added, counts.duplicates, imported.notLogins);
   });
+  if (report) ShowMessage(MessageKind::Information, QString::fromStdString(*report));
 }
 
 void MainWindow::ApplyChange(const std::function<void()>& change) {
