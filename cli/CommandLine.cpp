@@ -156,9 +156,8 @@ std::string UsageText() {
          "regular files (not FIFOs, devices or folders); a document on standard input (-) may\n"
          "come through a pipe.\n"
          "\n"
-         "The tool changes an existing password file only for import --into. Exit status: 0 on "
-         "success, 1 on\n"
-         "failure, 2 on wrong use.\n";
+         "The tool changes an existing password file only for import --into. Exit status:\n"
+         "0 on success, 1 on failure, 2 on wrong use.\n";
 }
 
 }  // namespace corvella::cli
