@@ -32,6 +32,24 @@ def random_password():
 
 
 class ImportTest(unittest.TestCase):
+    def type_file_name(self, session, dialog, path):
+        """Types `path` into the file dialog's name field, which has the focus, until the field
+        holds all of it: selecting its text puts it in the X primary selection to be read back.
+        Keys typed before the field takes them would be lost."""
+        session.activate(dialog)
+        for _ in range(3):
+            session.set_clipboard("unset", "primary")
+            session.key("ctrl+a")
+            session.type_text(path)
+            session.key("ctrl+a")
+            try:
+                harness.wait_until(lambda: session.clipboard("primary") == path, timeout=10,
+                                   what="the path in the file name field")
+                return
+            except harness.HarnessError:
+                pass
+        self.fail("the file name field did not take the path")
+
     def test_import_a_browser_export_into_the_open_vault(self):
         stored = {"siteName": "Mail", "url": "https://mail.example.org/", "userName": "alice",
                   "password": random_password()}
@@ -65,9 +83,8 @@ class ImportTest(unittest.TestCase):
             dialog = session.wait_for_window("Import", pid=app.pid)
             session.wait_until_settled(dialog)
             session.screenshot("import-file-dialog.png", dialog)
-            # The file name field has the focus.
-            session.activate(dialog)
-            session.type_text(export)
+            self.type_file_name(session, dialog, export)
+            session.screenshot("import-path-typed.png", dialog)
             session.key("Return")
 
             box = session.wait_for_dialog("Information", pid=app.pid)
