@@ -11,7 +11,7 @@
 namespace corvella::cli {
 
 enum class CommandKind { Help, List, Export, Import, Passwd };
-enum class Format { Json, Csv };
+enum class Format { Json, Csv, Auto };
 
 struct Options {
   CommandKind command = CommandKind::Help;
@@ -20,6 +20,8 @@ struct Options {
   bool passwordFromStdin = false;
   // The document to import: a path, or "-" for standard input.
   std::string source;
+  // The existing password file that an import adds to.
+  std::optional<std::string> into;
 };
 
 // Wrong use of the command line; the message names the problem in one line.

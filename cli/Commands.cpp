@@ -14,12 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "Csv.h"
 #include "InputOutput.h"
-#include "Json.h"
 #include "PasswordPrompt.h"
-#include "PlainEntry.h"
 #include "core/Error.h"
+#include "interchange/Csv.h"
+#include "interchange/Import.h"
+#include "interchange/Json.h"
+#include "interchange/PlainEntry.h"
 #include "platform/Files.h"
 #include "platform/VaultLock.h"
 #include "store/Errors.h"
@@ -30,6 +31,9 @@
 
 namespace corvella::cli {
 namespace {
+
+using interchange::ImportedDocument;
+using interchange::PlainEntry;
 
 constexpr std::string_view kPrompt = "Master password: ";
 constexpr std::string_view kRepeatPrompt = "Repeat: ";
@@ -84,10 +88,16 @@ void LoadWithPassword(PasswordStore& store, const SecureString& typed, const std
   }
 }
 
+// Asks the master password and loads the password file, whose lock the caller holds.
+void LoadStore(PasswordStore& store, const Options& options, const std::string& path) {
+  LoadWithPassword(store, ExistingMasterPassword(options), path);
+}
+
+// Loads the password file into `store` to read it.
 void OpenStore(PasswordStore& store, const Options& options, const std::string& path) {
   CheckReadable(path);
   const platform::VaultLock lock(path, platform::VaultLock::Purpose::Read);
-  LoadWithPassword(store, ExistingMasterPassword(options), path);
+  LoadStore(store, options, path);
 }
 
 // A field of a list line. Control characters (C0, DEL, C1) would act on the terminal, and tabs
@@ -143,31 +153,32 @@ SecureString Export(const Options& options, const std::string& path) {
   OpenStore(store, options, path);
   std::vector<PlainEntry> entries;
   entries.reserve(store.Entries().size());
-  for (const EntryPtr& entry : store.Entries()) {
-    PlainEntry& plain = entries.emplace_back();
-    plain[Field::SiteName] = SecretDisplayText(entry->siteName);
-    plain[Field::Url] = SecretDisplayText(entry->url);
-    plain[Field::UserName] = SecretDisplayText(entry->userName);
-    plain[Field::Password] = SecretDisplayText(entry->Password(store.Key()).View());
-  }
+  for (const EntryPtr& entry : store.Entries())
+    entries.push_back(interchange::PlainEntryOf(*entry, store.Key()));
   SecureString out;
   if (options.documentFormat == Format::Csv) {
-    AppendCsv(entries, out);
+    interchange::AppendCsv(entries, out);
   } else {
-    AppendJson(entries, out);
+    interchange::AppendJson(entries, out);
   }
   return out;
 }
 
-std::vector<PlainEntry> ReadImportDocument(const Options& options) {
+ImportedDocument ReadImportDocument(const Options& options) {
   const std::string name = options.source == "-" ? "standard input" : options.source;
   const SecureString document = ReadDocument(options.source);
+  const auto format = options.documentFormat == Format::Csv    ? interchange::DocumentFormat::Csv
+                      : options.documentFormat == Format::Json ? interchange::DocumentFormat::Json
+                                                               : interchange::DocumentFormat::Auto;
   try {
-    return options.documentFormat == Format::Csv ? ParseCsv(document.View())
-                                                 : ParseJson(document.View());
+    return interchange::ReadExport(document.View(), format);
   } catch (const Error& error) {
     throw Error("Cannot import " + name + ": " + error.what());
   }
+}
+
+SecureString ImportReport(std::size_t added, std::size_t duplicates, std::size_t notLogins) {
+  return SecureString(interchange::ImportReport(added, duplicates, notLogins) + "\n");
 }
 
 SecureString Import(const Options& options, const std::string& path) {
@@ -175,23 +186,40 @@ SecureString Import(const Options& options, const std::string& path) {
   // With the password on standard input, the document may follow it there.
   SecureString password;
   if (options.passwordFromStdin) password = NewMasterPassword(options);
-  const std::vector<PlainEntry> entries = ReadImportDocument(options);
+  const ImportedDocument document = ReadImportDocument(options);
   if (!options.passwordFromStdin) password = NewMasterPassword(options);
 
   PasswordStore store;
-  for (const PlainEntry& plain : entries) {
-    auto entry = std::make_shared<Entry>();
-    entry->siteName = plain[Field::SiteName].View();
-    entry->url = plain[Field::Url].View();
-    entry->userName = plain[Field::UserName].View();
-    entry->SetPassword(plain[Field::Password].View(), store.Key());
-    store.AddEntry(std::move(entry));
+  for (const PlainEntry& plain : document.entries) {
+    store.AddEntry(interchange::NewEntry(plain, store.Key()));
   }
   store.SetMasterPassword(password.View());
   // The new file appears only when complete, and never over one that appeared meanwhile.
   const platform::VaultLock lock(path);
   store.CreatePasswordFile(path);
-  return {};
+  return ImportReport(document.entries.size(), 0, document.notLogins);
+}
+
+// Adds the document's logins to an existing vault, but none whose four fields equal those of an
+// entry already there or earlier in the document. The lock is held from the load to the save.
+SecureString ImportInto(const Options& options, const std::string& path) {
+  CheckReadable(path);
+  const platform::VaultLock lock(path);
+  PasswordStore store;
+  LoadStore(store, options, path);
+  const ImportedDocument document = ReadImportDocument(options);
+
+  interchange::SeenEntries seen;
+  for (const EntryPtr& entry : store.Entries())
+    seen.Insert(interchange::PlainEntryOf(*entry, store.Key()));
+  std::size_t added = 0;
+  for (const PlainEntry& plain : document.entries) {
+    if (!seen.Insert(plain)) continue;
+    store.AddEntry(interchange::NewEntry(plain, store.Key()));
+    ++added;
+  }
+  if (added > 0) store.SavePasswordsTo(path);
+  return ImportReport(added, document.entries.size() - added, document.notLogins);
 }
 
 // Rewrites the password file under a new master password, holding its lock from the load on.
@@ -218,7 +246,7 @@ SecureString RunCommand(const Options& options) {
     case CommandKind::Export:
       return Export(options, options.file.value_or(GetPasswordFileName()));
     case CommandKind::Import:
-      return Import(options, *options.file);
+      return options.into ? ImportInto(options, *options.into) : Import(options, *options.file);
     case CommandKind::Passwd:
       return ChangePassword(options, options.file.value_or(GetPasswordFileName()));
     case CommandKind::Help:

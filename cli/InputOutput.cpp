@@ -11,7 +11,6 @@
 #include <string>
 
 #include "core/Error.h"
-#include "platform/Files.h"
 
 namespace corvella::cli {
 namespace {
@@ -48,18 +47,7 @@ SecureString ReadDocument(const std::string& source) {
     }
     return content;
   }
-  // The vault reader refuses what is not a regular file, without blocking on a FIFO.
-  platform::InputFile file(source);
-  if (file.Size() > kMaxDocumentSize) {
-    throw Error("The document \"" + source + "\" is larger than " + MiB(kMaxDocumentSize));
-  }
-  content.resize(static_cast<std::size_t>(file.Size()));
-  for (std::size_t done = 0; done < content.size();) {
-    const auto piece = file.Read(std::min(platform::kMaxReadSize, content.size() - done));
-    std::copy(piece.begin(), piece.end(), content.begin() + static_cast<std::ptrdiff_t>(done));
-    done += piece.size();
-  }
-  return content;
+  return interchange::ReadDocumentFile(source);
 }
 
 bool ReadLine(int fd, SecureString& line) {

@@ -7,13 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "interchange/Import.h"
 #include "store/SecureMemory.h"
 
 namespace corvella::cli {
 
-// Bounds on what is read, so that endless input (/dev/zero, a pipe that never ends) is an error
+using interchange::kMaxDocumentSize;
+// A bound on what is read, so that endless input (/dev/zero, a pipe that never ends) is an error
 // rather than a hang or an exhausted memory.
-constexpr std::size_t kMaxDocumentSize = std::size_t{64} << 20;
 constexpr std::size_t kMaxPasswordLength = std::size_t{64} << 10;
 
 // The whole content of a regular file, or of standard input for "-", at most kMaxDocumentSize

@@ -16,12 +16,17 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
+#include <optional>
+#include <string>
 
+#include "core/Error.h"
+#include "interchange/Import.h"
 #include "ui/ChangePasswordDialog.h"
 #include "ui/CreatePasswordPanel.h"
 #include "ui/EntryEditor.h"
 #include "ui/EntryListView.h"
 #include "ui/FailureHandler.h"
+#include "ui/FileDialog.h"
 #include "ui/Icons.h"
 #include "ui/MessageDialog.h"
 #include "ui/OptionsPage.h"
@@ -47,6 +52,16 @@ QString PasswordFileNotFound(const std::string& path) {
              "Password file %1 not found.\n\nRestore the file from backup and restart the "
              "program or enter a new master password to create a new password file")
       .arg(FromBytes(path));
+}
+
+// The logins of the export at `path`; a failure names the file.
+interchange::ImportedDocument ReadExportFile(const std::string& path) {
+  const SecureString document = interchange::ReadDocumentFile(path);
+  try {
+    return interchange::ReadExport(document.View(), interchange::DocumentFormat::Auto);
+  } catch (const Error& error) {
+    throw Error("Cannot import " + path + ": " + error.what());
+  }
 }
 
 }  // namespace
@@ -93,6 +108,8 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
   connect(optionsPage_, &OptionsPage::ChangePasswordRequested, this,
           Guarded(this, &MainWindow::ChangeMasterPassword));
   connect(&session_, &VaultSession::ReadOnlyChanged, this, &MainWindow::ShowTitle);
+  connect(optionsPage_, &OptionsPage::ImportRequested, this,
+          Guarded(this, &MainWindow::ImportFile));
   connect(&session_, &VaultSession::Unlocked, this, &MainWindow::OnUnlocked);
   connect(&session_, &VaultSession::Locked, this, &MainWindow::OnLocked);
   connect(&session_, &VaultSession::EntryAdded, entryList_, &EntryListView::AddRow);
@@ -329,6 +346,7 @@ void MainWindow::ChangeMasterPassword() {
 void MainWindow::OnUnlocked() {
   optionsPage_->SetVaultOpen(true);
   RefreshList();
+  optionsPage_->SetImportEnabled(true);
   unlockPanel_->hide();
   if (createPasswordPanel_->isVisible()) {
     createPasswordPanel_->hide();
@@ -340,6 +358,7 @@ void MainWindow::OnUnlocked() {
 void MainWindow::OnLocked() {
   optionsPage_->SetVaultOpen(false);
   entryList_->Clear();
+  optionsPage_->SetImportEnabled(false);
   unlockPanel_->show();
   unlockPanel_->raise();
   FocusUnlockField();
@@ -389,6 +408,28 @@ void MainWindow::DeleteSelectedEntry() {
     return;
   }
   ApplyChange([&] { session_.DeleteEntry(*entry); });
+}
+
+void MainWindow::ImportFile() {
+  session_.RequireUnlocked();
+  if (!OfferRestoreUntilWritable()) return;
+  QString path;
+  {
+    // The session stays open while the person looks for the file.
+    session_.SetEditing(true);
+    const auto choosingDone = qScopeGuard([this] { session_.SetEditing(false); });
+    path =
+        AskOpenFileName(this, tr("Import"), tr("Password exports (*.csv *.json);;All files (*)"));
+  }
+  if (path.isEmpty()) return;
+  std::optional<std::string> report;
+  ApplyChange([&] {
+    // The document's passwords go as soon as the session holds them, before any box shows.
+    const interchange::ImportedDocument imported = ReadExportFile(ToBytes(path));
+    const ImportCounts counts = session_.ImportEntries(imported.entries);
+    report = interchange::ImportReport(counts.added, counts.duplicates, imported.notLogins);
+  });
+  if (report) ShowMessage(MessageKind::Information, QString::fromStdString(*report));
 }
 
 void MainWindow::ApplyChange(const std::function<void()>& change) {

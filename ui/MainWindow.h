@@ -70,6 +70,8 @@ class MainWindow final : public QMainWindow {
   void Exit();
   void ShowPasswordsPage();
   void ShowOptionsPage();
+  // Asks for an export of another program (or of Corvella) and adds its logins to the vault.
+  void ImportFile();
 
   void ShowEntryMenu(const QPoint& position);
   void CopySelectedUserName();

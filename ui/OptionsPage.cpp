@@ -67,13 +67,20 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
   centreOnLine(lockTimeLabel, std::max(188, lockTimeBox_->geometry().right() + 8));
   copyPasswordBox_->setChecked(true);
   lockProgramBox_->setChecked(true);
-  changePasswordButton_ = Place(new QPushButton(tr("Change Master Password..."), this),
-                                "changePasswordButton", 16, 232, 161, 25);
-  changePasswordButton_->resize(
-      std::max(changePasswordButton_->width(), changePasswordButton_->sizeHint().width()), 25);
+  changePasswordButton_ = new QPushButton(tr("Change Master Password..."), this);
+  changePasswordButton_->setObjectName(QStringLiteral("changePasswordButton"));
+  changePasswordButton_->setGeometry(16, 232, changePasswordButton_->sizeHint().width(),
+                                     changePasswordButton_->sizeHint().height());
   changePasswordButton_->setEnabled(false);
   connect(changePasswordButton_, &QPushButton::clicked, this,
           &OptionsPage::ChangePasswordRequested);
+  // Beside "Change Master Password..." on the same row.
+  importButton_ = new QPushButton(tr("Import..."), this);
+  importButton_->setObjectName(QStringLiteral("importButton"));
+  importButton_->setGeometry(changePasswordButton_->geometry().right() + 1 + 8, 232,
+                             importButton_->sizeHint().width(), importButton_->sizeHint().height());
+  importButton_->setEnabled(false);
+  connect(importButton_, &QPushButton::clicked, this, &OptionsPage::ImportRequested);
 
   // Only the user's changes write: clicked and activated, never toggled.
   connect(copyPasswordBox_, &QCheckBox::clicked, this,
@@ -105,6 +112,8 @@ void OptionsPage::RefreshLoadOnStartup() {
 }
 
 void OptionsPage::SetVaultOpen(bool open) { changePasswordButton_->setEnabled(open); }
+
+void OptionsPage::SetImportEnabled(bool enabled) { importButton_->setEnabled(enabled); }
 
 void OptionsPage::SetCopyPassword(bool enabled) {
   settings_.WriteFlag(platform::Option::CopyToClipboard, enabled);

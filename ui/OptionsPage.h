@@ -30,8 +30,10 @@ class OptionsPage final : public QWidget {
   void LoadSettings();
   // Brings "Load on computer startup" in line with the autostart entry without writing it.
   void RefreshLoadOnStartup();
-  // The commands on the open vault work only while it is unlocked.
+  // "Change Master Password..." works only while the vault is unlocked.
   void SetVaultOpen(bool open);
+  // "Import..." works only while the vault is open.
+  void SetImportEnabled(bool enabled);
 
  signals:
   // The lock period the user picked, or that the options set at start.
@@ -40,6 +42,8 @@ class OptionsPage final : public QWidget {
   void LockProgramChosen(bool enabled);
   // "Change Master Password..." was clicked.
   void ChangePasswordRequested();
+  // "Import..." was pressed.
+  void ImportRequested();
 
  private:
   void SetCopyPassword(bool enabled);
@@ -56,6 +60,7 @@ class OptionsPage final : public QWidget {
   QComboBox* lockTimeBox_;
   QCheckBox* loadOnStartupBox_;
   QPushButton* changePasswordButton_;
+  QPushButton* importButton_;
 };
 
 }  // namespace corvella

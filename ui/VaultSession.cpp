@@ -191,6 +191,27 @@ void VaultSession::DeleteEntry(const Entry& entry) {
   Save();
 }
 
+ImportCounts VaultSession::ImportEntries(const std::vector<interchange::PlainEntry>& entries) {
+  RequireWritable();
+  interchange::SeenEntries seen;
+  for (const EntryPtr& entry : store_.Entries()) {
+    seen.Insert(interchange::PlainEntryOf(*entry, store_.Key()));
+  }
+  ImportCounts counts;
+  for (const interchange::PlainEntry& plain : entries) {
+    if (!seen.Insert(plain)) {
+      ++counts.duplicates;
+      continue;
+    }
+    store_.AddEntry(interchange::NewEntry(plain, store_.Key()));
+    ++counts.added;
+  }
+  if (counts.added == 0) return counts;
+  emit EntriesChanged();
+  Save();
+  return counts;
+}
+
 void VaultSession::Save() {
   try {
     store_.SavePasswords();

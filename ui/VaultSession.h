@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/Error.h"
+#include "interchange/PlainEntry.h"
 #include "platform/VaultLock.h"
 #include "store/PasswordStore.h"
 #include "store/SecretFingerprint.h"
@@ -30,6 +31,12 @@ struct EntryFields {
   std::string url;
   std::string userName;
   SecureString password;
+};
+
+// What an import did: entries added, and entries left out as equal to one already there.
+struct ImportCounts {
+  std::size_t added = 0;
+  std::size_t duplicates = 0;
 };
 
 enum class UnlockResult { Unlocked, UnlockedWithoutFile, WrongPassword };
@@ -124,6 +131,9 @@ class VaultSession final : public QObject {
   EntryPtr AddEntry(const EntryFields& fields);
   void UpdateEntry(Entry& entry, const EntryFields& fields);
   void DeleteEntry(const Entry& entry);
+  // Adds the entries (UTF-8 texts) at the end of the list, but none whose four fields equal those
+  // of an entry already there or added before it, and saves once, as a change.
+  ImportCounts ImportEntries(const std::vector<interchange::PlainEntry>& entries);
 
   bool HasUnsavedChanges() const { return unsaved_; }
   // Writes the changes that a failed save left; raises ChangeNotSavedError again on failure.

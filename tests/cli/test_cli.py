@@ -435,6 +435,89 @@ class ImportTest(CliTestCase):
         self.assertFalse(os.path.lexists(self.path("nowhere")))
 
 
+class ImportFromOtherProgramsTest(CliTestCase):
+    SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "interchange",
+                           "samples")
+
+    def setUp(self):
+        super().setUp()
+        self.vault = self.path("vault.dat")
+        self.write_vault(self.vault, ENTRIES[:1])
+
+    def vault_state(self):
+        with open(self.vault, "rb") as f:
+            return f.read(), os.stat(self.vault).st_mtime_ns
+
+    def test_every_sample_is_recognised_without_format(self):
+        # file: (logins, items that are not logins)
+        cases = {"corvella.csv": (2, 0), "corvella.json": (2, 0), "keepassxc.csv": (2, 1),
+                 "bitwarden.csv": (2, 1), "bitwarden.json": (2, 3), "chrome.csv": (2, 0),
+                 "firefox.csv": (3, 0)}
+        for name, (logins, others) in cases.items():
+            with self.subTest(name):
+                target = self.path(name + ".dat")
+                result = self.cli("import", os.path.join(self.SAMPLES, name), "--file", target,
+                                  password="sixsix")
+                self.assertSucceeds(result)
+                report = "%d added, %d skipped\n" % (logins, others)
+                if others:
+                    report += "(%d not %s)\n" % (others, "a login" if others == 1 else "logins")
+                self.assertEqual(result.stdout.decode(), report)
+                self.assertEqual(len(self.read_vault(target, "sixsix")), logins)
+
+    def test_into_adds_new_logins_once(self):
+        mail = ENTRIES[0]
+        chrome = csv_bytes([
+            ["name", "url", "username", "password"],
+            [mail["siteName"], mail["url"], mail["userName"], mail["password"]],
+            ["New, site", "https://new.example/", "nina", 'multi\r\nline "pw"'],
+            ["New, site", "https://new.example/", "nina", 'multi\r\nline "pw"'],
+            ["New, site", "https://new.example/", "nina", "other pw"],
+        ])
+        result = self.cli("import", "--into", self.vault, "-", stdin=chrome)
+        self.assertSucceeds(result)
+        self.assertEqual(result.stdout, b"2 added, 2 skipped\n(2 duplicates)\n")
+        self.assertEqual(self.read_vault(self.vault, HORSE), [
+            {f: mail[f].encode() for f in FIELDS},
+            {"siteName": b"New, site", "url": b"https://new.example/", "userName": b"nina",
+             "password": b'multi\r\nline "pw"'},
+            {"siteName": b"New, site", "url": b"https://new.example/", "userName": b"nina",
+             "password": b"other pw"}])
+        self.assertEqual(leftovers(self.dir, "vault.dat"), [])
+        # Everything is there now: the file is not written again.
+        before = self.vault_state()
+        result = self.cli("import", "--into", self.vault, "-", stdin=chrome)
+        self.assertEqual(result.stdout, b"0 added, 4 skipped\n(4 duplicates)\n")
+        self.assertEqual(self.vault_state(), before)
+
+    def test_failed_into_leaves_the_vault_as_it_was(self):
+        source = self.path("chrome.csv")
+        with open(source, "wb") as f:
+            f.write(csv_bytes([["name", "url", "username", "password"], ["s", "u", "n", "p"]]))
+        encrypted = self.path("encrypted.json")
+        with open(encrypted, "wb") as f:
+            f.write(b'{"encrypted": true, "passwordProtected": true, "data": "2.AA|BB|CC"}')
+        before = self.vault_state()
+        cases = [
+            ("wrong password", (source,), "not the password", ["Invalid master password"]),
+            ("encrypted export", (encrypted,), HORSE, [encrypted, "encrypted Bitwarden export"]),
+            ("unknown header", ("-",), HORSE, ['unknown column "site"', "Chrome (name, url"]),
+        ]
+        for name, args, password, fragments in cases:
+            with self.subTest(name):
+                result = self.cli("import", "--into", self.vault, *args, password=password,
+                                  stdin=b"site,user\r\na,b\r\n")
+                self.assertFails(result, *fragments)
+                self.assertEqual(self.vault_state(), before)
+                self.assertEqual(leftovers(self.dir, "vault.dat"), [])
+        with self.subTest("held by another program"):
+            lock = held_lock(self.vault)
+            self.addCleanup(lock.close)
+            result = self.cli("import", "--into", self.vault, source)
+            self.assertFails(result, self.vault, "open in another program")
+            self.assertEqual(self.vault_state(), before)
+
+
 class InterruptedImportTest(CliTestCase):
     """An import stopped at any moment leaves no file or the whole file, never a part of it."""
 
@@ -589,9 +672,12 @@ class UsageTest(CliTestCase):
             ("list", "--format", "json"), ("export", "--format", "xml"),
             ("export", "--file", "a", "--file", "b"), ("list", "--password-stdin=yes"),
             ("import", "--format", "json", "source.json"),
-            ("import", "--file", "new.dat", "source.json"),
+            ("import", "--file", "new.dat", "--into", "old.dat", "source.json"),
+            ("import", "--into", "old.dat", "--into", "old.dat", "source.json"),
+            ("export", "--format", "auto"), ("list", "--into", "old.dat"),
             ("import", "--format", "csv", "--file", "new.dat"),
             ("import", "--format", "csv", "--file", "new.dat", "a.csv", "b.csv"),
+            ("passwd", "extra"), ("passwd", "--format", "json"), ("passwd", "--into", "old.dat"),
         ]
         for args in cases:
             with self.subTest(args=args):

@@ -38,6 +38,7 @@
 #include "ui/Application.h"
 #include "ui/EntryEditor.h"
 #include "ui/EntryListView.h"
+#include "ui/FileDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageDialog.h"
 
@@ -178,6 +179,8 @@ class MainWindowTest : public QObject, public MainWindowFixture {
   void pageSwitchShowsAutostartEntry_data();
   void pageSwitchShowsAutostartEntry();
   void loadOnStartupClicks();
+  void importFromOptions_data();
+  void importFromOptions();
 
   void longListFitsTheWindow();
 
@@ -966,6 +969,72 @@ void MainWindowTest::loadOnStartupClicks() {
   QVERIFY(!ui_.startupBox->isChecked());
   QVERIFY(!QFile::exists(AutostartEntry()));
   QCOMPARE(window_->focusWidget(), ui_.startupBox);
+}
+
+void MainWindowTest::importFromOptions_data() {
+  QTest::addColumn<QByteArray>("document");
+  // The message box, with PATH for the document's path; empty for none.
+  QTest::addColumn<QString>("message");
+  QTest::addColumn<QStringList>("rows");
+
+  QTest::newRow("browser export")
+      << QByteArray(
+             "name,url,username,password\r\n"
+             "One,https://one.example,user of One,pw-One\r\n"
+             "\"New, site\",https://new.example/,nina,\"multi\r\nline\"\r\n")
+      << "Information: 1 added, 1 skipped\n(1 duplicate)" << QStringList{"One", "New, site"};
+  QTest::newRow("Bitwarden notes skipped")
+      << QByteArray(R"({"encrypted": false, "items": [{"type": 2, "name": "Note"},
+                       {"type": 1, "name": "Two", "login": {"password": "pw"}}]})")
+      << "Information: 1 added, 1 skipped\n(1 not a login)" << QStringList{"One", "Two"};
+  QTest::newRow("unknown header")
+      << QByteArray("site,user\r\n")
+      << "Information: Cannot import PATH: line 1: unknown column \"site\"; expected the columns "
+         "of an export of Corvella (siteName, url, userName, password), KeePassXC (Title, "
+         "Username, Password, URL), Bitwarden (type, name, login_uri, login_username, "
+         "login_password), Chrome (name, url, username, password) or Firefox (url, username, "
+         "password, httpRealm)"
+      << QStringList{"One"};
+  QTest::newRow("cancelled") << QByteArray() << QString() << QStringList{"One"};
+}
+
+void MainWindowTest::importFromOptions() {
+  QFETCH(QByteArray, document);
+  QFETCH(QString, message);
+  QFETCH(QStringList, rows);
+  const QString path = Path("export.csv");
+  QVERIFY(WriteAll(path, document));
+  QStringList asked;
+  const OpenFileDialogResponder chooser([&](const QString& caption, const QString& filter) {
+    asked << caption + " | " + filter;
+    return document.isEmpty() ? QString() : path;
+  });
+  WriteVault(VaultPath(), {"One"}, kVaultPassword);
+  QVERIFY(StartForm());
+  Click(ui_.optionsButton);
+  auto* importButton = window_->findChild<QPushButton*>(QStringLiteral("importButton"));
+  QVERIFY(importButton != nullptr);
+  QCOMPARE(importButton->y(), 232);
+  QVERIFY(importButton->x() > 16);
+  QVERIFY(!importButton->isEnabled());
+  QVERIFY(UnlockWith(kVaultPassword));
+  QVERIFY(importButton->isEnabled());
+
+  QTest::mouseClick(importButton, Qt::LeftButton);
+
+  QCOMPARE(asked, QStringList{"Import | Password exports (*.csv *.json);;All files (*)"});
+  QCOMPARE(TakeMessages(),
+           message.isEmpty() ? QStringList() : QStringList{QString(message).replace("PATH", path)});
+  QCOMPARE(ListRows(), rows);
+  QCOMPARE(SiteNames(session_->Entries()), rows);
+  // What the list shows is in the file.
+  PasswordStore reopened;
+  reopened.SetMasterPassword(kVaultPassword);
+  QCOMPARE(reopened.LoadPasswordsFrom(VaultPath()), LoadResult::Loaded);
+  QCOMPARE(SiteNames(reopened.Entries()), rows);
+  ClickNamed(QStringLiteral("lockActionButton"));
+  QVERIFY(session_->IsLocked());
+  QVERIFY(!importButton->isEnabled());
 }
 
 // ---- The look ----

@@ -83,6 +83,15 @@ EntryFields Fields(const Login& login) {
   return {login.site, login.url, login.user, SecureString(login.password)};
 }
 
+interchange::PlainEntry Plain(const Login& login) {
+  interchange::PlainEntry plain;
+  plain[interchange::Field::SiteName] = SecureString(login.site);
+  plain[interchange::Field::Url] = SecureString(login.url);
+  plain[interchange::Field::UserName] = SecureString(login.user);
+  plain[interchange::Field::Password] = SecureString(login.password);
+  return plain;
+}
+
 EntryPtr MakeEntry(const Login& login, const SessionKey& key) {
   auto entry = std::make_shared<Entry>();
   entry->siteName = login.site;
@@ -179,7 +188,7 @@ void SetClipboard(const QString& text) { QGuiApplication::clipboard()->setText(t
 QStringList reportedFailures;
 
 enum class Obstacle { VaultExists, FolderIsFile, VaultIsDirectory };
-enum class Change { Add, Update, Delete };
+enum class Change { Add, Update, Delete, Import };
 enum class Meanwhile { Nothing, OtherText, UserName, PasswordAndSpace, Cleared };
 
 const std::string kNewPassword = "n\xC3\xA9w master";
@@ -192,6 +201,7 @@ Q_DECLARE_METATYPE(corvella::UnlockResult)
 Q_DECLARE_METATYPE(corvella::Obstacle)
 Q_DECLARE_METATYPE(corvella::Change)
 Q_DECLARE_METATYPE(corvella::Meanwhile)
+Q_DECLARE_METATYPE(std::vector<corvella::Login>)
 
 namespace corvella {
 
@@ -220,6 +230,8 @@ class VaultSessionTest : public QObject {
   void addEntry_data();
   void addEntry();
   void updateEntry();
+  void importEntries_data();
+  void importEntries();
   void deleteEntry_data();
   void deleteEntry();
   void changeNotSaved_data();
@@ -253,6 +265,8 @@ class VaultSessionTest : public QObject {
  private:
   [[nodiscard]] bool StartUnlocked(const std::vector<Login>& logins);
   bool MasterPasswordForgotten();
+  // The session holds `expected`, in order, and the password file has them too.
+  void CompareHeldAndSaved(const std::vector<Login>& expected);
 
   QString Path(const char* below) const { return home_->filePath(QLatin1String(below)); }
   QString VaultFolder() const { return Path("data/Corvella"); }
@@ -305,6 +319,15 @@ bool VaultSessionTest::StartUnlocked(const std::vector<Login>& logins) {
   WriteVault(VaultPath(), logins);
   return session_->Unlock(kVaultPassword) == UnlockResult::Unlocked &&
          session_->Entries().size() == logins.size();
+}
+
+void VaultSessionTest::CompareHeldAndSaved(const std::vector<Login>& expected) {
+  const std::vector<Login> held = LoginsOf(*session_);
+  QCOMPARE(Describe(held), Describe(expected));
+  QVERIFY(Passwords(held) == Passwords(expected));
+  const std::vector<Login> saved = ReadVault(VaultPath());
+  QCOMPARE(Describe(saved), Describe(expected));
+  QVERIFY(Passwords(saved) == Passwords(expected));
 }
 
 // A session that still knew a master password would write the vault on the next change.
@@ -577,12 +600,46 @@ void VaultSessionTest::addEntry() {
   QCOMPARE(session_->Entries().back(), entry);
   QCOMPARE(added.size(), std::size_t{1});
   QCOMPARE(added.front(), entry);
-  const std::vector<Login> held = LoginsOf(*session_);
-  QCOMPARE(Describe(held), Describe(logins));
-  QVERIFY(Passwords(held) == Passwords(logins));
-  const std::vector<Login> saved = ReadVault(VaultPath());
-  QCOMPARE(Describe(saved), Describe(logins));
-  QVERIFY(Passwords(saved) == Passwords(logins));
+  CompareHeldAndSaved(logins);
+}
+
+void VaultSessionTest::importEntries_data() {
+  QTest::addColumn<std::vector<Login>>("document");
+  QTest::addColumn<std::vector<Login>>("added");
+
+  const Login otherPassword = {kLogins[0].site, kLogins[0].url, kLogins[0].user, "pw-mail-3"};
+  const Login otherUser = {kLogins[0].site, kLogins[0].url, "bob", kLogins[0].password};
+  QTest::newRow("new ones in order") << std::vector<Login>{kNewLogin, otherPassword}
+                                     << std::vector<Login>{kNewLogin, otherPassword};
+  QTest::newRow("stored ones left out")
+      << std::vector<Login>{kLogins[2], kNewLogin, kLogins[1]} << std::vector<Login>{kNewLogin};
+  QTest::newRow("repeated ones once") << std::vector<Login>{kNewLogin, otherUser, kNewLogin}
+                                      << std::vector<Login>{kNewLogin, otherUser};
+  QTest::newRow("nothing new") << std::vector<Login>{kLogins[0]} << std::vector<Login>{};
+}
+
+void VaultSessionTest::importEntries() {
+  QFETCH(std::vector<Login>, document);
+  QFETCH(std::vector<Login>, added);
+  QVERIFY(StartUnlocked(kLogins));
+  const QByteArray before = ReadAll(VaultFile());
+  QSignalSpy changed(session_.get(), &VaultSession::EntriesChanged);
+  std::vector<interchange::PlainEntry> plain;
+  for (const Login& login : document) plain.push_back(Plain(login));
+
+  const ImportCounts counts = session_->ImportEntries(plain);
+
+  QCOMPARE(counts.added, added.size());
+  QCOMPARE(counts.duplicates, document.size() - added.size());
+  std::vector<Login> expected = kLogins;
+  expected.insert(expected.end(), added.begin(), added.end());
+  CompareHeldAndSaved(expected);
+  if (QTest::currentTestFailed()) return;
+  // Nothing added, nothing written.
+  QCOMPARE(changed.count(), added.empty() ? 0 : 1);
+  if (added.empty()) QVERIFY(ReadAll(VaultFile()) == before);
+  session_->Lock();
+  QCOMPARE(ErrorOf([&] { session_->ImportEntries(plain); }), kUnlockFirst);
 }
 
 void VaultSessionTest::updateEntry() {
@@ -595,12 +652,7 @@ void VaultSessionTest::updateEntry() {
   const std::vector<Login> expected = {kLogins[0], kNewLogin, kLogins[2]};
   QCOMPARE(changed.count(), 1);
   QVERIFY(session_->Entries() == before);
-  const std::vector<Login> held = LoginsOf(*session_);
-  QCOMPARE(Describe(held), Describe(expected));
-  QVERIFY(Passwords(held) == Passwords(expected));
-  const std::vector<Login> saved = ReadVault(VaultPath());
-  QCOMPARE(Describe(saved), Describe(expected));
-  QVERIFY(Passwords(saved) == Passwords(expected));
+  CompareHeldAndSaved(expected);
 }
 
 void VaultSessionTest::deleteEntry_data() {
@@ -644,6 +696,7 @@ void VaultSessionTest::changeNotSaved_data() {
   QTest::newRow("add") << Change::Add;
   QTest::newRow("update") << Change::Update;
   QTest::newRow("delete") << Change::Delete;
+  QTest::newRow("import") << Change::Import;
 }
 
 void VaultSessionTest::changeNotSaved() {
@@ -669,10 +722,13 @@ void VaultSessionTest::changeNotSaved() {
       case Change::Delete:
         session_->DeleteEntry(*before[1]);
         break;
+      case Change::Import:
+        session_->ImportEntries({Plain(kLogins[0]), Plain(kNewLogin)});
+        break;
     }
   });
   std::vector<Login> expected = kLogins;
-  if (change == Change::Add) expected.push_back(kNewLogin);
+  if (change == Change::Add || change == Change::Import) expected.push_back(kNewLogin);
   if (change == Change::Update) expected[1] = kNewLogin;
   if (change == Change::Delete) expected.erase(expected.begin() + 1);
 
@@ -830,6 +886,7 @@ void VaultSessionTest::openBackupThenRestore() {
   QCOMPARE(ErrorOf([&] { session_->UpdateEntry(*entries[0], Fields(kNewLogin)); }), refusal);
   QCOMPARE(ErrorOf([&] { session_->DeleteEntry(*entries[0]); }), refusal);
   QCOMPARE(ErrorOf([&] { session_->ChangeMasterPassword(kVaultPassword, kNewPassword); }), refusal);
+  QCOMPARE(ErrorOf([&] { session_->ImportEntries({Plain(kNewLogin)}); }), refusal);
   QCOMPARE(Describe(LoginsOf(*session_)), Describe(older));
   if (!fifo) QCOMPARE(ReadAll(VaultFile()), damaged);
 

@@ -5,12 +5,14 @@
 
 #include <array>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "DocumentText.h"
 #include "core/Error.h"
 #include "store/TextCodec.h"
 
-namespace corvella::cli {
+namespace corvella::interchange {
 namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
@@ -36,11 +38,44 @@ void AppendString(std::string_view text, SecureString& out) {
   out += '"';
 }
 
-// A reader for the one shape of document that holds entries. It never recurses, so the depth of
-// a hostile document does not matter.
+// Deeper documents are refused rather than read by ever deeper calls.
+constexpr int kMaxDepth = 64;
+
+// Any JSON value, as a Bitwarden export holds them.
+struct Value {
+  enum class Kind { Null, False, True, Number, Text, Array, Object };
+
+  Kind kind = Kind::Null;
+  // Where the value begins in the document, for messages.
+  std::size_t position = 0;
+  // A text, or a number as written.
+  SecureString text;
+  // The items of an array, or the values of an object's members under `keys`.
+  std::vector<Value> items;
+  std::vector<SecureString> keys;
+
+  const Value* Member(std::string_view key) const {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i].View() == key) return &items[i];
+    }
+    return nullptr;
+  }
+};
+
+// A reader for the two shapes of document that hold entries. Corvella's array is read without
+// recursion; a Bitwarden export is read to a bounded depth.
 class Parser {
  public:
   explicit Parser(std::string_view text) : text_(text) {}
+
+  ImportedDocument Export() {
+    SkipSpace();
+    if (Peek() != '{') return {Document(), 0};
+    const Value root = Read(0);
+    SkipSpace();
+    if (pos_ != text_.size()) Fail("unexpected text after the export");
+    return Bitwarden(root);
+  }
 
   std::vector<PlainEntry> Document() {
     std::vector<PlainEntry> entries;
@@ -61,6 +96,124 @@ class Parser {
   }
 
  private:
+  ImportedDocument Bitwarden(const Value& root) {
+    if (const Value* encrypted = root.Member("encrypted");
+        encrypted && encrypted->kind == Value::Kind::True) {
+      throw Error(
+          "the document is an encrypted Bitwarden export; export the vault again as JSON without "
+          "encryption");
+    }
+    const Value* items = root.Member("items");
+    if (!items || items->kind != Value::Kind::Array) {
+      FailAt(root.position,
+             "the document must be an array of entries or a Bitwarden export with \"items\"");
+    }
+    ImportedDocument imported;
+    for (const Value& item : items->items) {
+      if (item.kind != Value::Kind::Object) FailAt(item.position, "each item must be an object");
+      const Value* type = item.Member("type");
+      if (!type || type->kind != Value::Kind::Number) {
+        FailAt(item.position, "an item has no number under \"type\"");
+      }
+      // 1 is a login; notes, cards, identities and keys are not.
+      if (type->text != "1") {
+        ++imported.notLogins;
+        continue;
+      }
+      PlainEntry& entry = imported.entries.emplace_back();
+      entry[Field::SiteName] = TextOf(item, "name");
+      const Value* login = item.Member("login");
+      if (!login || login->kind == Value::Kind::Null) continue;
+      if (login->kind != Value::Kind::Object) {
+        FailAt(login->position, "the value of \"login\" must be an object");
+      }
+      entry[Field::UserName] = TextOf(*login, "username");
+      entry[Field::Password] = TextOf(*login, "password");
+      const Value* uris = login->Member("uris");
+      if (uris && uris->kind == Value::Kind::Array && !uris->items.empty()) {
+        entry[Field::Url] = TextOf(uris->items.front(), "uri");
+      }
+    }
+    return imported;
+  }
+
+  // The text under `key` in `object`; empty when it is missing or null.
+  SecureString TextOf(const Value& object, std::string_view key) {
+    const Value* value = object.Member(key);
+    if (!value || value->kind == Value::Kind::Null) return {};
+    if (value->kind != Value::Kind::Text) {
+      FailAt(value->position, "the value of " + QuotedName(key) + " must be a text");
+    }
+    return value->text;
+  }
+
+  Value Read(int depth) {
+    if (depth > kMaxDepth) Fail("the document is nested too deeply");
+    Value value;
+    value.position = pos_;
+    const char c = Peek();
+    if (Take('{')) {
+      value.kind = Value::Kind::Object;
+      SkipSpace();
+      if (Take('}')) return value;
+      do {
+        SkipSpace();
+        if (Peek() != '"') Fail("expected a key in quotes");
+        SecureString key = String();
+        SkipSpace();
+        Expect(':', "expected ':' after a key");
+        SkipSpace();
+        value.items.push_back(Read(depth + 1));
+        value.keys.push_back(std::move(key));
+        SkipSpace();
+      } while (Take(','));
+      Expect('}', "expected ',' or '}' after a member");
+    } else if (Take('[')) {
+      value.kind = Value::Kind::Array;
+      SkipSpace();
+      if (Take(']')) return value;
+      do {
+        SkipSpace();
+        value.items.push_back(Read(depth + 1));
+        SkipSpace();
+      } while (Take(','));
+      Expect(']', "expected ',' or ']' after a value");
+    } else if (c == '"') {
+      value.kind = Value::Kind::Text;
+      value.text = String();
+    } else if (TakeWord("true")) {
+      value.kind = Value::Kind::True;
+    } else if (TakeWord("false")) {
+      value.kind = Value::Kind::False;
+    } else if (TakeWord("null")) {
+      value.kind = Value::Kind::Null;
+    } else if (c == '-' || (c >= '0' && c <= '9')) {
+      value.kind = Value::Kind::Number;
+      Take('-');
+      TakeDigits();
+      if (Take('.')) TakeDigits();
+      if (Take('e') || Take('E')) {
+        if (!Take('+')) Take('-');
+        TakeDigits();
+      }
+      value.text = SecureString(text_.substr(value.position, pos_ - value.position));
+    } else {
+      Fail(pos_ == text_.size() ? "the document ends too early" : "expected a value");
+    }
+    return value;
+  }
+
+  bool TakeWord(std::string_view word) {
+    if (text_.substr(pos_, word.size()) != word) return false;
+    pos_ += word.size();
+    return true;
+  }
+
+  void TakeDigits() {
+    if (Peek() < '0' || Peek() > '9') Fail("invalid number");
+    while (Peek() >= '0' && Peek() <= '9') ++pos_;
+  }
+
   PlainEntry Entry() {
     PlainEntry entry;
     std::array<bool, kFieldCount> seen{};
@@ -188,6 +341,11 @@ class Parser {
     if (!Take(c)) Fail(pos_ == text_.size() ? "the document ends too early" : problem);
   }
 
+  [[noreturn]] void FailAt(std::size_t position, const std::string& problem) {
+    pos_ = position;
+    Fail(problem);
+  }
+
   [[noreturn]] void Fail(const std::string& problem) const {
     std::size_t line = 1;
     std::size_t column = 1;
@@ -229,8 +387,8 @@ void AppendJson(const std::vector<PlainEntry>& entries, SecureString& out) {
   out += "]\n";
 }
 
-std::vector<PlainEntry> ParseJson(std::string_view document) {
-  return Parser(DocumentText(document)).Document();
+ImportedDocument ParseJson(std::string_view document) {
+  return Parser(DocumentText(document)).Export();
 }
 
-}  // namespace corvella::cli
+}  // namespace corvella::interchange

@@ -6,7 +6,7 @@
 #include "core/Error.h"
 #include "store/TextCodec.h"
 
-namespace corvella::cli {
+namespace corvella::interchange {
 
 std::string_view DocumentText(std::string_view document) {
   if (!IsValidUtf8(document)) throw Error("the document is not valid UTF-8");
@@ -15,4 +15,4 @@ std::string_view DocumentText(std::string_view document) {
   return document;
 }
 
-}  // namespace corvella::cli
+}  // namespace corvella::interchange

@@ -5,10 +5,10 @@
 
 #include <string_view>
 
-namespace corvella::cli {
+namespace corvella::interchange {
 
 // The text of an imported document: raises an Error when it is not valid UTF-8, and leaves out a
 // leading byte-order mark.
 std::string_view DocumentText(std::string_view document);
 
-}  // namespace corvella::cli
+}  // namespace corvella::interchange

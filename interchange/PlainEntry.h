@@ -8,10 +8,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
+#include "store/Entry.h"
 #include "store/SecureMemory.h"
 
-namespace corvella::cli {
+namespace corvella::interchange {
 
 // The columns of an exported or imported entry, in document order.
 enum class Field : std::size_t { SiteName, Url, UserName, Password };
@@ -29,6 +32,33 @@ struct PlainEntry {
   }
 };
 
+// A stored entry's texts as a document holds them (UTF-8), and a new entry from such texts, its
+// password encrypted under `key`.
+PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key);
+EntryPtr NewEntry(const PlainEntry& plain, const SessionKey& key);
+
+// What a document holds for the vault: its logins, and how many of its items were not logins.
+struct ImportedDocument {
+  std::vector<PlainEntry> entries;
+  std::size_t notLogins = 0;
+};
+
+// The entries met so far, to recognise one whose four fields equal those of an earlier one.
+class SeenEntries {
+ public:
+  // False when an equal entry was inserted before.
+  bool Insert(const PlainEntry& entry);
+
+ private:
+  struct Hash {
+    std::size_t operator()(const SecureString& key) const;
+  };
+  std::unordered_set<SecureString, Hash> keys_;
+};
+
+// "N added, M skipped", and on a second line why, when anything was skipped.
+std::string ImportReport(std::size_t added, std::size_t duplicates, std::size_t notLogins);
+
 // The field a document key or column names, or nothing for an unknown name.
 std::optional<Field> FieldNamed(std::string_view name);
 
@@ -36,4 +66,4 @@ std::optional<Field> FieldNamed(std::string_view name);
 // '?', long names cut short.
 std::string QuotedName(std::string_view name);
 
-}  // namespace corvella::cli
+}  // namespace corvella::interchange

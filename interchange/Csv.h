@@ -1,0 +1,26 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "PlainEntry.h"
+#include "store/SecureMemory.h"
+
+namespace corvella::interchange {
+
+// Appends the entries as RFC 4180 CSV: a header row of kFieldNames, then one row per entry, every
+// row ending in CRLF. A field is quoted when it holds a comma, a quote, CR or LF.
+void AppendCsv(const std::vector<PlainEntry>& entries, SecureString& out);
+
+// Reads a UTF-8 CSV document: a header row, then one row per item with as many fields as the
+// header. The header tells whose export it is: Corvella's (some of kFieldNames in any order;
+// missing columns leave their fields empty), KeePassXC's, Bitwarden's, or a browser's (Chrome and
+// its kin, Firefox); the columns of each may come in any order. Rows may end in CRLF, LF or CR;
+// empty lines are skipped. Items that are not logins are counted, not read. Anything else raises
+// an Error naming the line; the message never quotes a value.
+ImportedDocument ParseCsv(std::string_view document);
+
+}  // namespace corvella::interchange

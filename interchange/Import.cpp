@@ -1,0 +1,49 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "Import.h"
+
+#include <algorithm>
+
+#include "Csv.h"
+#include "Json.h"
+#include "core/Error.h"
+#include "platform/Files.h"
+
+namespace corvella::interchange {
+namespace {
+
+bool LooksLikeJson(std::string_view document) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (document.starts_with(kByteOrderMark)) document.remove_prefix(kByteOrderMark.size());
+  const auto first = document.find_first_not_of(" \t\r\n");
+  return first != std::string_view::npos && (document[first] == '[' || document[first] == '{');
+}
+
+}  // namespace
+
+SecureString ReadDocumentFile(const std::string& path) {
+  // The file reader refuses what is not a regular file, without blocking on a FIFO.
+  platform::InputFile file(path);
+  if (file.Size() > kMaxDocumentSize) {
+    throw Error("The document \"" + path + "\" is larger than " +
+                std::to_string(kMaxDocumentSize >> 20) + " MiB");
+  }
+  SecureString content;
+  content.resize(static_cast<std::size_t>(file.Size()));
+  for (std::size_t done = 0; done < content.size();) {
+    const auto piece = file.Read(std::min(platform::kMaxReadSize, content.size() - done));
+    std::copy(piece.begin(), piece.end(), content.begin() + static_cast<std::ptrdiff_t>(done));
+    done += piece.size();
+  }
+  return content;
+}
+
+ImportedDocument ReadExport(std::string_view document, DocumentFormat format) {
+  if (format == DocumentFormat::Auto) {
+    format = LooksLikeJson(document) ? DocumentFormat::Json : DocumentFormat::Csv;
+  }
+  return format == DocumentFormat::Json ? ParseJson(document) : ParseCsv(document);
+}
+
+}  // namespace corvella::interchange

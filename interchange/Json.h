@@ -1,0 +1,24 @@
+// SPDX-FileCopyrightText: 2026 The Corvella developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "PlainEntry.h"
+#include "store/SecureMemory.h"
+
+namespace corvella::interchange {
+
+// Appends the entries as a JSON array of objects with the keys of kFieldNames, in that order. The
+// texts must be UTF-8; control characters are escaped.
+void AppendJson(const std::vector<PlainEntry>& entries, SecureString& out);
+
+// Reads a UTF-8 JSON document (RFC 8259): Corvella's, an array of objects whose members are texts
+// under the keys of kFieldNames (a missing key leaves the field empty), or Bitwarden's unencrypted
+// export, an object whose "items" of type 1 are logins (the others are counted, not read).
+// Anything else raises an Error naming line and column; the message never quotes a value.
+ImportedDocument ParseJson(std::string_view document);
+
+}  // namespace corvella::interchange
