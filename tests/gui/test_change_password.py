@@ -22,7 +22,7 @@ import vaultref  # noqa: E402
 
 ARGS = None
 HORSE = "correct horse"
-NEW = "new st\u00e4ble horse"
+NEW = "new stable horse 2"  # typed by xdotool: ASCII types reliably
 INVALID = "Invalid master password"
 CHANGED = "The master password has been changed."
 # "Change Master Password..." on the Options page, at (16, 232) of the page, 25 high.
@@ -47,12 +47,16 @@ class ChangePasswordTest(unittest.TestCase):
 
     def unlock(self, session, app, window, password):
         session.activate(window)
+        session.wait_until_settled(window)
         session.type_text(password)
         session.key("Return")
 
     def expect_no_dialog(self, session, app, window):
         session.wait_until_settled(window)
-        self.assertEqual(session.find_dialogs(pid=app.pid), {})
+        dialogs = session.find_dialogs(pid=app.pid)
+        shown = {title: [session.dialog_text(box) for box in boxes]
+                 for title, boxes in dialogs.items()}
+        self.assertEqual(shown, {})
 
     def test_changed_password_is_the_only_one_after_a_restart(self):
         with harness.Session(ARGS.program, ARGS.cli) as session:
@@ -76,6 +80,7 @@ class ChangePasswordTest(unittest.TestCase):
             session.park_pointer()
             session.wait_until_settled(dialog)
             session.screenshot("change-password-dialog.png", dialog)
+            session.activate(dialog)
             session.key("Return")
             session.dismiss_dialog(self.expect_dialog(session, app, "Information", CHANGED))
             session.wait_window_gone(dialog)
