@@ -5,10 +5,13 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <vector>
 
 #include "store/SecureMemory.h"
 
 class QAction;
+class QKeySequence;
+class QLineEdit;
 class QMenu;
 class QStackedWidget;
 
@@ -60,6 +63,13 @@ class MainWindow final : public QMainWindow {
   void BuildSidePanel(QWidget* parent);
   QAction* AddAction(const char* name, const QString& caption, const char* icon,
                      void (MainWindow::*handler)());
+  void BuildPasswordsPage();
+  // Gives `action` its keys and names the first in its tool tip; `owner` is the widget the
+  // context refers to, where that is not the window.
+  void SetShortcuts(QAction* action, const QList<QKeySequence>& keys,
+                    Qt::ShortcutContext context = Qt::WindowShortcut, QWidget* owner = nullptr);
+  // While the session is locked only Exit answers its keys.
+  void EnableShortcuts(bool enabled);
 
   void AddNewEntry();
   void EditSelectedEntry();
@@ -69,8 +79,15 @@ class MainWindow final : public QMainWindow {
   void Exit();
   void ShowPasswordsPage();
   void ShowOptionsPage();
+  // Ctrl+1 and Ctrl+2: the side panel's buttons, and the focus to the page.
+  void PressPasswordsButton();
+  void PressOptionsButton();
 
   void ShowEntryMenu(const QPoint& position);
+  // At the selected row, for the menu key and Shift+F10.
+  void ShowEntryMenuAtSelection();
+  void FocusSearchField();
+  void ApplySearch(const QString& text);
   void CopySelectedUserName();
   void CopySelectedPassword();
   void CreateTrayIcon();
@@ -98,6 +115,8 @@ class MainWindow final : public QMainWindow {
   bool settling_ = false;
 
   QStackedWidget* pages_ = nullptr;
+  QWidget* passwordsPage_ = nullptr;
+  QLineEdit* searchField_ = nullptr;
   EntryListView* entryList_ = nullptr;
   OptionsPage* optionsPage_ = nullptr;
   SidePanelButton* passwordsButton_ = nullptr;
@@ -106,7 +125,13 @@ class MainWindow final : public QMainWindow {
   UnlockPanel* unlockPanel_ = nullptr;
   QMenu* entryMenu_ = nullptr;
   QMenu* trayMenu_ = nullptr;
+  QAction* exitAction_ = nullptr;
   TrayIcon* trayIcon_ = nullptr;
+  struct Shortcut {
+    QAction* action;
+    QList<QKeySequence> keys;
+  };
+  std::vector<Shortcut> shortcuts_;
 };
 
 }  // namespace corvella
