@@ -44,6 +44,7 @@ constexpr int kClientHeight = 611;
 constexpr int kToolBarHeight = 26;
 constexpr int kSidePanelWidth = 103;
 constexpr int kToolButtonWidth = 105;
+constexpr int kSearchFieldHeight = 22;
 const QColor kSidePanelColor(128, 128, 128);
 
 QString PasswordFileNotFound(const std::string& path) {
@@ -200,6 +201,7 @@ void MainWindow::BuildPasswordsPage() {
   searchField_->setObjectName(QStringLiteral("searchField"));
   searchField_->setPlaceholderText(tr("Search"));
   searchField_->setClearButtonEnabled(true);
+  searchField_->setFixedHeight(kSearchFieldHeight);
   searchField_->installEventFilter(this);
   RefuseAltChords(*searchField_);
   connect(searchField_, &QLineEdit::textChanged, this, &MainWindow::ApplySearch);
