@@ -48,21 +48,21 @@ void EntryListModel::Refresh(const std::vector<EntryPtr>& entries) {
   rows_.clear();
   rows_.reserve(entries.size());
   for (const EntryPtr& entry : entries) rows_.push_back({FromBytes(entry->siteName), entry});
-  Match({});
+  Match(nullptr);
   endResetModel();
 }
 
 void EntryListModel::SetFilter(const EntryFilter& filter) {
   // Typing on only narrows: the rows shown are all that can still match.
-  std::vector<int> candidates;
-  if (!filter_.IsEmpty() && filter.Narrows(filter_)) candidates = std::move(shown_);
+  const bool narrows = !filter_.IsEmpty() && filter.Narrows(filter_);
+  const std::vector<int> candidates = narrows ? std::move(shown_) : std::vector<int>();
   beginResetModel();
   filter_ = filter;
-  Match(std::move(candidates));
+  Match(narrows ? &candidates : nullptr);
   endResetModel();
 }
 
-void EntryListModel::Match(std::vector<int> candidates) {
+void EntryListModel::Match(const std::vector<int>* candidates) {
   shown_.clear();
   if (filter_.IsEmpty()) {
     shown_.shrink_to_fit();
@@ -71,10 +71,10 @@ void EntryListModel::Match(std::vector<int> candidates) {
   const auto test = [this](int row) {
     if (filter_.Matches(*rows_[static_cast<std::size_t>(row)].entry)) shown_.push_back(row);
   };
-  if (candidates.empty()) {
+  if (candidates == nullptr) {
     for (int row = 0; row < static_cast<int>(rows_.size()); ++row) test(row);
   } else {
-    for (const int row : candidates) test(row);
+    for (const int row : *candidates) test(row);
   }
 }
 

@@ -40,7 +40,8 @@ class EntryListModel final : public QAbstractListModel {
     EntryPtr entry;
   };
   const Row& RowAt(int row) const;
-  void Match(std::vector<int> candidates);
+  // Fills shown_ with the rows among `candidates` (all rows without) that the filter matches.
+  void Match(const std::vector<int>* candidates);
 
   std::vector<Row> rows_;
   EntryFilter filter_;
