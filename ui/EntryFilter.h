@@ -17,8 +17,9 @@ namespace corvella {
 QString FoldForSearch(const QString& text);
 
 // What the search field finds: entries whose site name, user name or address contains the typed
-// text, folded alike. Texts are folded on the fly and kept nowhere; stored texts of plain ASCII,
-// the common case, are compared in place. Passwords are never looked at.
+// text, folded alike. Texts are folded on the fly and kept nowhere: stored texts of plain ASCII,
+// the common case, are compared in place, Latin, Greek and Cyrillic ones folded by a table, and
+// only the rest through Qt's normalisation. Passwords are never looked at.
 class EntryFilter {
  public:
   EntryFilter() = default;
@@ -33,8 +34,8 @@ class EntryFilter {
 
  private:
   QString folded_;
-  // The folded text when it is ASCII: then ASCII texts are searched byte by byte.
-  std::string ascii_;
+  std::string utf8_;  // folded_ as UTF-8
+  // Then ASCII texts are searched byte by byte.
   bool isAscii_ = true;
 };
 

@@ -21,6 +21,7 @@ class EntryFilterTest : public QObject {
   void storedText();
   void entryFields_data();
   void entryFields();
+  void everyTwoByteCharacterFindsItself();
 };
 
 void EntryFilterTest::storedText_data() {
@@ -51,6 +52,9 @@ void EntryFilterTest::storedText_data() {
       << QStringLiteral(u"東京") << QByteArray("tokyo") << false;
   QTest::newRow("not Latin") << QStringLiteral(u"東京") << QStringLiteral(u"東京駅").toUtf8()
                              << true;
+  QTest::newRow("Cyrillic, diaeresis stored")
+      << QStringLiteral(u"елка") << QStringLiteral(u"Ёлка").toUtf8() << true;
+  QTest::newRow("not UTF-8 and not found") << "zurichx" << QByteArray("Z\xFCrich Bank") << false;
   QTest::newRow("Greek case") << QStringLiteral(u"σοφία") << QStringLiteral(u"ΣΟΦΊΑ").toUtf8()
                               << true;
 }
@@ -85,6 +89,24 @@ void EntryFilterTest::entryFields() {
   entry.url = "https://example.org/login";
   entry.SetPassword("hunter2-fake", key);
   QCOMPARE(EntryFilter(typed).Matches(entry), found);
+}
+
+void EntryFilterTest::everyTwoByteCharacterFindsItself() {
+  // Stored texts of these characters are folded by table, typed ones by Qt's normalisation: both
+  // must agree, and a character must not find its neighbour.
+  QStringList misses;
+  for (char16_t c = 0x80; c < 0x800; ++c) {
+    const QString text = QStringLiteral("x") + QChar(c) + QStringLiteral("y");
+    const QByteArray stored = text.toUtf8();
+    const std::string_view bytes(stored.constData(), static_cast<std::size_t>(stored.size()));
+    const EntryFilter itself(text);
+    const EntryFilter neighbour(QStringLiteral("x") + QChar(c + 1) + QStringLiteral("y"));
+    const bool neighbourFolds = FoldForSearch(QString(QChar(c + 1))) != FoldForSearch(QChar(c));
+    if (!itself.Matches(bytes) || (neighbourFolds && neighbour.Matches(bytes))) {
+      misses << QString::number(c, 16);
+    }
+  }
+  QCOMPARE(misses.join(u' '), QString());
 }
 
 }  // namespace corvella
