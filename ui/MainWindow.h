@@ -5,10 +5,13 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <vector>
 
 #include "store/SecureMemory.h"
 
 class QAction;
+class QKeySequence;
+class QLineEdit;
 class QMenu;
 class QStackedWidget;
 
@@ -60,6 +63,13 @@ class MainWindow final : public QMainWindow {
   void BuildSidePanel(QWidget* parent);
   QAction* AddAction(const char* name, const QString& caption, const char* icon,
                      void (MainWindow::*handler)());
+  void BuildPasswordsPage();
+  // Gives `action` its keys and names the first in its tool tip; `owner` is the widget the
+  // context refers to, where that is not the window.
+  void SetShortcuts(QAction* action, const QList<QKeySequence>& keys,
+                    Qt::ShortcutContext context = Qt::WindowShortcut, QWidget* owner = nullptr);
+  // While the session is locked only New Password and Exit answer their keys.
+  void EnableShortcuts(bool enabled);
 
   void AddNewEntry();
   void EditSelectedEntry();
@@ -71,8 +81,15 @@ class MainWindow final : public QMainWindow {
   void ShowOptionsPage();
   // Asks for an export of another program (or of Corvella) and adds its logins to the vault.
   void ImportFile();
+  // Ctrl+1 and Ctrl+2: the side panel's buttons, and the focus to the page.
+  void PressPasswordsButton();
+  void PressOptionsButton();
 
   void ShowEntryMenu(const QPoint& position);
+  // At the selected row, for the menu key and Shift+F10.
+  void ShowEntryMenuAtSelection();
+  void FocusSearchField();
+  void ApplySearch(const QString& text);
   void CopySelectedUserName();
   void CopySelectedPassword();
   void CreateTrayIcon();
@@ -100,6 +117,8 @@ class MainWindow final : public QMainWindow {
   bool settling_ = false;
 
   QStackedWidget* pages_ = nullptr;
+  QWidget* passwordsPage_ = nullptr;
+  QLineEdit* searchField_ = nullptr;
   EntryListView* entryList_ = nullptr;
   OptionsPage* optionsPage_ = nullptr;
   SidePanelButton* passwordsButton_ = nullptr;
@@ -108,7 +127,14 @@ class MainWindow final : public QMainWindow {
   UnlockPanel* unlockPanel_ = nullptr;
   QMenu* entryMenu_ = nullptr;
   QMenu* trayMenu_ = nullptr;
+  QAction* newPasswordAction_ = nullptr;
+  QAction* exitAction_ = nullptr;
   TrayIcon* trayIcon_ = nullptr;
+  struct Shortcut {
+    QAction* action;
+    QList<QKeySequence> keys;
+  };
+  std::vector<Shortcut> shortcuts_;
 };
 
 }  // namespace corvella

@@ -62,10 +62,11 @@ class MainWindow:
     """Where the main window's controls sit, in coordinates of its client area (690 x 611).
 
     The tool bar is 26 pixels high at the top; the side panel (103 wide) and the page area lie
-    below it. Tool-bar buttons are measured from a screenshot at the default font; the tests
+    below it. The Passwords page has the search field (22 high) above the list. Tool-bar buttons are measured from a screenshot at the default font; the tests
     check each click by its effect, so a layout change shows as a failed step."""
     TOOL_BAR_HEIGHT = 26
     SIDE_PANEL_WIDTH = 103
+    LIST_TOP = 22  # in the page area
     TOOL_BUTTONS = {  # a point on each button's icon and caption
         "New Password": (40, 13),
         "Go to Web Page": (170, 13),
