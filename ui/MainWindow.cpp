@@ -16,7 +16,10 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
+#include <utility>
 
+#include "platform/ScreenLockWatcher.h"
+#include "platform/Settings.h"
 #include "ui/CreatePasswordPanel.h"
 #include "ui/EntryEditor.h"
 #include "ui/EntryListView.h"
@@ -52,7 +55,7 @@ QString PasswordFileNotFound(const std::string& path) {
 
 MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
                        platform::Autostart& autostart)
-    : session_(session) {
+    : session_(session), settings_(settings) {
   setObjectName(QStringLiteral("mainWindow"));
   ShowUnsavedChanges(false);
   setWindowIcon(WindowIcon());
@@ -293,9 +296,17 @@ void MainWindow::OnLocked() {
 void MainWindow::RefreshList() { entryList_->Refresh(session_.Entries()); }
 
 void MainWindow::RunEditor(EntryEditor& editor, const std::function<void()>& afterOk) {
-  session_.SetEditing(true);
-  const auto editingDone = qScopeGuard([this] { session_.SetEditing(false); });
-  if (editor.exec() == QDialog::Accepted) afterOk();
+  lockAfterEditor_ = false;
+  {
+    session_.SetEditing(true);
+    openEditor_ = &editor;
+    const auto editingDone = qScopeGuard([this] {
+      openEditor_ = nullptr;
+      session_.SetEditing(false);
+    });
+    if (editor.exec() == QDialog::Accepted) afterOk();
+  }
+  if (std::exchange(lockAfterEditor_, false)) LockWhenSettled();
 }
 
 void MainWindow::AddNewEntry() {
@@ -377,6 +388,33 @@ void MainWindow::LockWhenSettled() {
   settling_ = true;
   const auto settled = qScopeGuard([this] { settling_ = false; });
   if (SettleUnsavedChanges()) session_.Lock();
+}
+
+void MainWindow::FollowScreenLock(platform::ScreenLockWatcher& watcher) {
+  connect(&watcher, &platform::ScreenLockWatcher::ScreenLocked, this,
+          Guarded(this, &MainWindow::OnScreenLocked));
+  connect(&watcher, &platform::ScreenLockWatcher::SleepComing, this,
+          Guarded(this, &MainWindow::OnSleepComing));
+}
+
+void MainWindow::OnScreenLocked() {
+  // Read now, so that the Options page's box counts from the moment it is clicked.
+  if (settings_.ReadFlag(platform::Option::LockOnScreenLock)) LockWhenAway();
+}
+
+void MainWindow::OnSleepComing() {
+  if (settings_.ReadFlag(platform::Option::LockBeforeSleep)) LockWhenAway();
+}
+
+void MainWindow::LockWhenAway() {
+  if (session_.IsLocked()) return;
+  if (openEditor_ != nullptr) {
+    // Nobody is there to finish the entry; RunEditor locks once the editor's loop has ended.
+    lockAfterEditor_ = true;
+    openEditor_->reject();
+    return;
+  }
+  LockWhenSettled();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
