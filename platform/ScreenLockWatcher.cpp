@@ -69,8 +69,23 @@ void ScreenLockWatcher::WatchSystemBus() {
   if (!systemBus_.isConnected()) return;
   systemBus_.connect(kLogin, kLoginPath, kLoginManager, QStringLiteral("PrepareForSleep"), this,
                      SLOT(OnPrepareForSleep(bool)));
+  HoldOffSleep();
   FindSession(QStringLiteral("GetSessionByPID"),
               QVariant::fromValue(static_cast<uint>(QCoreApplication::applicationPid())));
+}
+
+void ScreenLockWatcher::HoldOffSleep() {
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(kLogin, kLoginPath, kLoginManager, QStringLiteral("Inhibit"));
+  call << QStringLiteral("sleep") << QStringLiteral("Corvella")
+       << QStringLiteral("Locks the password vault") << QStringLiteral("delay");
+  auto* pending = new QDBusPendingCallWatcher(systemBus_.asyncCall(call), this);
+  connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
+    done->deleteLater();
+    const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *done;
+    // Refused, the computer may sleep before the lock: it then follows on waking.
+    if (!reply.isError()) sleepDelay_ = reply.value();
+  });
 }
 
 void ScreenLockWatcher::FindSession(const QString& method, const QVariant& argument) {
@@ -109,7 +124,14 @@ void ScreenLockWatcher::OnScreenSaverActiveChanged(bool active) {
 }
 
 void ScreenLockWatcher::OnPrepareForSleep(bool start) {
-  if (start) emit SleepComing();
+  if (!start) {
+    // Awake again: hold off the next sleep as well.
+    if (!HoldsOffSleep()) HoldOffSleep();
+    return;
+  }
+  emit SleepComing();
+  // Locked: the login manager need not wait any longer.
+  sleepDelay_ = QDBusUnixFileDescriptor();
 }
 
 void ScreenLockWatcher::OnSessionLock() { emit ScreenLocked(); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QString>
 
@@ -14,7 +15,9 @@ namespace corvella::platform {
 // Tells when the person leaves: the desktop's screen saver locking the screen, the login
 // manager locking our session, or the computer about to sleep. It listens on the session bus
 // for the screen savers' ActiveChanged and on the system bus for the login manager's signals.
-// A bus that is missing or refuses us is no error: nothing arrives from it.
+// A bus that is missing or refuses us is no error: nothing arrives from it. While it may, the
+// watcher holds off sleep (a "delay" inhibitor of the login manager) until SleepComing has been
+// handled.
 class ScreenLockWatcher final : public QObject {
   Q_OBJECT
 
@@ -33,6 +36,8 @@ class ScreenLockWatcher final : public QObject {
   // The login manager's object of our session, once found; empty until then or when there is
   // none.
   const QString& SessionPath() const { return sessionPath_; }
+  // Whether the login manager waits for us before the computer sleeps.
+  bool HoldsOffSleep() const { return sleepDelay_.isValid(); }
 
  signals:
   void ScreenLocked();
@@ -47,6 +52,7 @@ class ScreenLockWatcher final : public QObject {
  private:
   void WatchSessionBus();
   void WatchSystemBus();
+  void HoldOffSleep();
   void FindSession(const QString& method, const QVariant& argument);
   void OnSessionFound(QDBusPendingCallWatcher* call, bool byProcess);
 
@@ -55,6 +61,7 @@ class ScreenLockWatcher final : public QObject {
   QDBusConnection sessionBus_;
   QDBusConnection systemBus_;
   QString sessionPath_;
+  QDBusUnixFileDescriptor sleepDelay_;
 };
 
 }  // namespace corvella::platform

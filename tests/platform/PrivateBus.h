@@ -7,16 +7,21 @@
 // stand-in for the login manager on it: tests point the program's bus connections at these
 // instead of the machine's session and system buses.
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <vector>
 
 namespace corvella::test {
 
@@ -95,8 +100,9 @@ class PrivateBus {
 };
 
 // The login manager's Manager object as the program asks it: the session of a process (only
-// `knownPid` has one) or of a session id (only `knownId`). Owns the login manager's name on the
-// connection it is registered on, so that the signals sent from there come from it.
+// `knownPid` has one) or of a session id (only `knownId`), and inhibitors, each the write end of
+// a pipe whose read end tells when the holder has let go of it. Owns the login manager's name
+// on the connection it is registered on, so that the signals sent from there come from it.
 class LoginManagerStandIn : public QObject, protected QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
@@ -106,7 +112,19 @@ class LoginManagerStandIn : public QObject, protected QDBusContext {
 
   uint knownPid = 0;
   QString knownId;
-  int calls = 0;
+  int calls = 0;                   // session look-ups
+  QStringList inhibitors;          // "what who why mode" of each Inhibit call
+  std::vector<int> inhibitorEnds;  // the read end of each inhibitor's pipe
+
+  ~LoginManagerStandIn() override {
+    for (const int end : inhibitorEnds) ::close(end);
+  }
+
+  // Whether the holder of the inhibitor has let go of it.
+  bool Released(size_t inhibitor) const {
+    pollfd end{inhibitorEnds.at(inhibitor), POLLIN, 0};
+    return ::poll(&end, 1, 0) == 1 && (end.revents & POLLHUP) != 0;
+  }
 
   bool Register(QDBusConnection& connection) {
     return connection.registerService(QStringLiteral("org.freedesktop.login1")) &&
@@ -115,6 +133,17 @@ class LoginManagerStandIn : public QObject, protected QDBusContext {
   }
 
  public slots:
+  QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why,
+                                  const QString& mode) {
+    inhibitors << QStringList{what, who, why, mode}.join(' ');
+    int ends[2];
+    if (::pipe(ends) != 0) return {};
+    inhibitorEnds.push_back(ends[0]);
+    // The descriptor takes a copy of its own.
+    const QDBusUnixFileDescriptor held(ends[1]);
+    ::close(ends[1]);
+    return held;
+  }
   QDBusObjectPath GetSessionByPID(uint pid) {
     ++calls;
     if (pid == knownPid) return QDBusObjectPath(QLatin1String(kSessionPath));

@@ -52,6 +52,7 @@ class ScreenLockWatcherTest : public QObject {
   }
   void init() {
     manager_.calls = 0;
+    manager_.inhibitors.clear();
     warnings.clear();
     previousHandler = qInstallMessageHandler(RecordWarnings);
   }
@@ -66,6 +67,7 @@ class ScreenLockWatcherTest : public QObject {
   void signalFromTheLoginManager();
   void findsTheSession_data();
   void findsTheSession();
+  void sleepWaitsForTheLock();
   void noBus();
 
  private:
@@ -206,6 +208,33 @@ void ScreenLockWatcherTest::findsTheSession() {
   QTRY_COMPARE(sleep.count(), 1);
   QCOMPARE(locked.count(), found ? 1 : 0);
   QCOMPARE(watcher->SessionPath(), found ? kSessionPath : QString());
+  QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+}
+
+void ScreenLockWatcherTest::sleepWaitsForTheLock() {
+  const auto watcher = StartWatcher();
+  QTRY_VERIFY(watcher->HoldsOffSleep());
+  QCOMPARE(manager_.inhibitors.size(), 1);
+  QCOMPARE(manager_.inhibitors.front(),
+           QStringLiteral("sleep Corvella Locks the password vault delay"));
+  const size_t first = manager_.inhibitorEnds.size() - 1;
+  QVERIFY(!manager_.Released(first));
+  bool heldWhileLocking = false;
+  connect(watcher.get(), &ScreenLockWatcher::SleepComing, this,
+          [&] { heldWhileLocking = !manager_.Released(first); });
+
+  QVERIFY(
+      PrivateBus::Emit(login_, kManagerPath, kManager, QStringLiteral("PrepareForSleep"), true));
+  QTRY_VERIFY(manager_.Released(first));
+  QVERIFY(heldWhileLocking);
+  QVERIFY(!watcher->HoldsOffSleep());
+
+  // Awake again, the next sleep is held off as well.
+  QVERIFY(
+      PrivateBus::Emit(login_, kManagerPath, kManager, QStringLiteral("PrepareForSleep"), false));
+  QTRY_VERIFY(watcher->HoldsOffSleep());
+  QCOMPARE(manager_.inhibitors.size(), 2);
+  QVERIFY(!manager_.Released(first + 1));
   QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
 }
 
