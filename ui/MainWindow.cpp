@@ -409,7 +409,14 @@ void MainWindow::OnSleepComing() {
 void MainWindow::LockWhenAway() {
   if (session_.IsLocked()) return;
   if (openEditor_ != nullptr) {
-    // Nobody is there to finish the entry; RunEditor locks once the editor's loop has ended.
+    // Nobody is there to finish the entry; RunEditor locks once the editor's loop has ended. A
+    // question the editor asked goes unanswered first (as Cancel), or its loop would hold the
+    // editor's open.
+    while (auto* question = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      if (question == openEditor_) break;
+      question->reject();
+      if (question->isVisible()) break;
+    }
     lockAfterEditor_ = true;
     openEditor_->reject();
     return;

@@ -31,7 +31,7 @@ using namespace test;
 // What tells the window that the person has left.
 enum class Away { ScreenLocked, SleepComing };
 // What the person left behind.
-enum class Left { Nothing, EditorWithTyping, UnsavedChanges };
+enum class Left { Nothing, EditorWithTyping, QuestionOverEditor, UnsavedChanges };
 
 }  // namespace
 }  // namespace corvella
@@ -171,6 +171,8 @@ void AwayLockTest::awayLocks_data() {
       << screen << QByteArray() << Left::EditorWithTyping << none << true;
   QTest::newRow("sleep coming in the editor")
       << sleep << QByteArray() << Left::EditorWithTyping << none << true;
+  QTest::newRow("question over the editor")
+      << screen << QByteArray() << Left::QuestionOverEditor << none << true;
   QTest::newRow("editor, option off")
       << screen << QByteArray("LockOnScreenLock=0\n") << Left::EditorWithTyping << none << false;
   QTest::newRow("unsaved changes, discarded")
@@ -209,6 +211,28 @@ void AwayLockTest::awayLocks() {
       window_->findChild<QAction*>(QStringLiteral("newPasswordAction"))->trigger();
       QVERIFY(typed);
       // The typing is given up: nothing reached the vault.
+      QCOMPARE(ReadAll(VaultFile()), vault);
+      break;
+    }
+    case Left::QuestionOverEditor: {
+      // A real box this time: "replace the existing password?" after Generate.
+      MessageDialogResponder realBoxes({});
+      bool asked = false;
+      bool closedByTheLock = false;
+      WhenModalShows<EntryEditor>([&](EntryEditor& editor) {
+        editor.findChild<SecretField*>(QStringLiteral("passwordEdit"))->SetSecret("typed pw");
+        WhenModalShows<QMessageBox>([&](QMessageBox& question) {
+          asked = question.text().startsWith(QStringLiteral("Are you sure"));
+          LeaveWithAway(away);
+          closedByTheLock = !question.isVisible();
+          if (question.isVisible()) question.reject();
+        });
+        editor.findChild<QAbstractButton*>(QStringLiteral("generateButton"))->click();
+        if (editor.isVisible()) editor.reject();
+      });
+      window_->findChild<QAction*>(QStringLiteral("newPasswordAction"))->trigger();
+      QVERIFY(asked);
+      QVERIFY(closedByTheLock);
       QCOMPARE(ReadAll(VaultFile()), vault);
       break;
     }
