@@ -58,6 +58,10 @@ class AwayTest(unittest.TestCase):
             self.assertEqual(session.find_dialogs(pid=app.pid), {})
             self.assertTrue(app.running())
 
+            # Its connection to the bus goes cleanly with it.
+            session.click(window, *harness.MainWindow.TOOL_BUTTONS["Exit"])
+            self.assertEqual(app.wait(), 0)
+
 
 if __name__ == "__main__":
     harness.require_display_tools()
