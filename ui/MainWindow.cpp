@@ -21,9 +21,12 @@
 #include <QWindow>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/Error.h"
 #include "interchange/Import.h"
+#include "platform/ScreenLockWatcher.h"
+#include "platform/Settings.h"
 #include "ui/CreatePasswordPanel.h"
 #include "ui/EntryEditor.h"
 #include "ui/EntryFilter.h"
@@ -73,7 +76,7 @@ interchange::ImportedDocument ReadExportFile(const std::string& path) {
 
 MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
                        platform::Autostart& autostart)
-    : session_(session) {
+    : session_(session), settings_(settings) {
   setObjectName(QStringLiteral("mainWindow"));
   ShowUnsavedChanges(false);
   setWindowIcon(WindowIcon());
@@ -419,9 +422,17 @@ void MainWindow::OnLocked() {
 void MainWindow::RefreshList() { entryList_->Refresh(session_.Entries()); }
 
 void MainWindow::RunEditor(EntryEditor& editor, const std::function<void()>& afterOk) {
-  session_.SetEditing(true);
-  const auto editingDone = qScopeGuard([this] { session_.SetEditing(false); });
-  if (editor.exec() == QDialog::Accepted) afterOk();
+  lockAfterEditor_ = false;
+  {
+    session_.SetEditing(true);
+    openEditor_ = &editor;
+    const auto editingDone = qScopeGuard([this] {
+      openEditor_ = nullptr;
+      session_.SetEditing(false);
+    });
+    if (editor.exec() == QDialog::Accepted) afterOk();
+  }
+  if (std::exchange(lockAfterEditor_, false)) LockWhenSettled();
 }
 
 void MainWindow::AddNewEntry() {
@@ -524,6 +535,40 @@ void MainWindow::LockWhenSettled() {
   settling_ = true;
   const auto settled = qScopeGuard([this] { settling_ = false; });
   if (SettleUnsavedChanges()) session_.Lock();
+}
+
+void MainWindow::FollowScreenLock(platform::ScreenLockWatcher& watcher) {
+  connect(&watcher, &platform::ScreenLockWatcher::ScreenLocked, this,
+          Guarded(this, &MainWindow::OnScreenLocked));
+  connect(&watcher, &platform::ScreenLockWatcher::SleepComing, this,
+          Guarded(this, &MainWindow::OnSleepComing));
+}
+
+void MainWindow::OnScreenLocked() {
+  // Read now, so that the Options page's box counts from the moment it is clicked.
+  if (settings_.ReadFlag(platform::Option::LockOnScreenLock)) LockWhenAway();
+}
+
+void MainWindow::OnSleepComing() {
+  if (settings_.ReadFlag(platform::Option::LockBeforeSleep)) LockWhenAway();
+}
+
+void MainWindow::LockWhenAway() {
+  if (session_.IsLocked()) return;
+  if (openEditor_ != nullptr) {
+    // Nobody is there to finish the entry; RunEditor locks once the editor's loop has ended. A
+    // question the editor asked goes unanswered first (as Cancel), or its loop would hold the
+    // editor's open.
+    while (auto* question = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      if (question == openEditor_) break;
+      question->reject();
+      if (question->isVisible()) break;
+    }
+    lockAfterEditor_ = true;
+    openEditor_->reject();
+    return;
+  }
+  LockWhenSettled();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

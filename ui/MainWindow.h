@@ -17,6 +17,7 @@ class QStackedWidget;
 
 namespace corvella::platform {
 class Autostart;
+class ScreenLockWatcher;
 class Settings;
 }  // namespace corvella::platform
 
@@ -49,6 +50,13 @@ class MainWindow final : public QMainWindow {
 
   // The first activation builds the two panels and shows one of them.
   void OnFirstActivation();
+
+  // The person has left: the screen was locked, or the computer is about to sleep. Each locks as
+  // Lock does while its option is ticked; an entry editor still open is closed first, its
+  // typing given up, so that the vault does not stay open unattended.
+  void FollowScreenLock(platform::ScreenLockWatcher& watcher);
+  void OnScreenLocked();
+  void OnSleepComing();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -108,13 +116,18 @@ class MainWindow final : public QMainWindow {
   // False when the person cancels.
   bool SettleUnsavedChanges();
   void LockWhenSettled();
+  void LockWhenAway();
   void FocusUnlockField();
   // Runs the entry editor, and `afterOk` after OK, with the session held unlocked meanwhile.
   void RunEditor(EntryEditor& editor, const std::function<void()>& afterOk);
 
   VaultSession& session_;
+  platform::Settings& settings_;
   bool firstActivation_ = true;
   bool settling_ = false;
+  EntryEditor* openEditor_ = nullptr;
+  // The editor was closed because the person left; the lock follows.
+  bool lockAfterEditor_ = false;
 
   QStackedWidget* pages_ = nullptr;
   QWidget* passwordsPage_ = nullptr;
