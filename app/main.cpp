@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Corvella developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Corvella: start-up in order: the application, the one-copy check, the session and its window.
+// Corvella: start-up in order: the application, the one-copy check, the session and its window,
+// and what tells the window that the person has left.
 
 #include <QScopeGuard>
 #include <exception>
@@ -9,6 +10,7 @@
 #include "platform/Autostart.h"
 #include "platform/Paths.h"
 #include "platform/ProcessProtection.h"
+#include "platform/ScreenLockWatcher.h"
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "ui/Application.h"
@@ -42,6 +44,9 @@ int main(int argc, char** argv) {
     // The session key is made when the first password is protected: the random generator's
     // set-up would otherwise delay the window.
     window.show();
+    // Listens once the window is on its way: asking the buses must not delay it.
+    platform::ScreenLockWatcher screenLock;
+    window.FollowScreenLock(screenLock);
     return application.exec();
   } catch (const std::exception& error) {
     ShowMessage(MessageKind::ApplicationError, QString::fromUtf8(error.what()));

@@ -11,7 +11,7 @@
 namespace corvella::platform {
 
 // The program's stored options.
-enum class Option { CopyToClipboard, LockProgram, LockTime };
+enum class Option { CopyToClipboard, LockProgram, LockTime, LockOnScreenLock, LockBeforeSleep };
 
 // An option's value name in the settings file, and what a missing value stands for.
 struct OptionKey {
@@ -28,6 +28,10 @@ constexpr OptionKey KeyOf(Option option) {
       return {"LockProgram", "0"};
     case Option::LockTime:
       return {"LockTime", "10"};
+    case Option::LockOnScreenLock:
+      return {"LockOnScreenLock", "1"};
+    case Option::LockBeforeSleep:
+      return {"LockBeforeSleep", "1"};
   }
   return {};
 }

@@ -19,6 +19,7 @@
 #include "ui/Icons.h"
 #include "ui/MessageDialog.h"
 #include "ui/Text.h"
+#include "ui/controls/AltKeyFilter.h"
 #include "ui/controls/SecretField.h"
 
 namespace corvella {
@@ -33,6 +34,7 @@ QLineEdit* MakeField(const char* name, QWidget* parent) {
   // Stored texts may be longer than a line edit's default limit of 32767 characters; OK must
   // not cut them.
   field->setMaxLength(std::numeric_limits<int>::max());
+  RefuseAltChords(*field);
   return field;
 }
 
@@ -55,22 +57,22 @@ EntryEditor::EntryEditor() : QDialog(nullptr) {
   passwordEdit_ = new SecretField(this);
   passwordEdit_->setObjectName(QStringLiteral("passwordEdit"));
   passwordEdit_->SetEchoMode(QLineEdit::Password);
-  siteNameLabel_ = MakeLabel(tr("Web Site Name"), "siteNameLabel", siteNameEdit_, this);
-  userNameLabel_ = MakeLabel(tr("User Name"), "userNameLabel", userNameEdit_, this);
-  urlLabel_ = MakeLabel(tr("Web Site Address (URL)"), "urlLabel", urlEdit_, this);
-  passwordLabel_ = MakeLabel(tr("Password"), "passwordLabel", passwordEdit_, this);
+  siteNameLabel_ = MakeLabel(tr("&Web Site Name"), "siteNameLabel", siteNameEdit_, this);
+  userNameLabel_ = MakeLabel(tr("&User Name"), "userNameLabel", userNameEdit_, this);
+  urlLabel_ = MakeLabel(tr("Web Site &Address (URL)"), "urlLabel", urlEdit_, this);
+  passwordLabel_ = MakeLabel(tr("&Password"), "passwordLabel", passwordEdit_, this);
 
-  generateButton_ = new QPushButton(ToolImage("new-password"), tr("Generate"), this);
+  generateButton_ = new QPushButton(ToolImage("new-password"), tr("&Generate"), this);
   generateButton_->setObjectName(QStringLiteral("generateButton"));
   generateButton_->setIconSize({16, 16});
-  hidePasswordBox_ = new QCheckBox(tr("Hide password"), this);
+  hidePasswordBox_ = new QCheckBox(tr("&Hide password"), this);
   hidePasswordBox_->setObjectName(QStringLiteral("hidePasswordBox"));
   hidePasswordBox_->setChecked(true);
-  okButton_ = new QPushButton(tr("OK"), this);
+  okButton_ = new QPushButton(tr("&OK"), this);
   okButton_->setObjectName(QStringLiteral("okButton"));
   okButton_->setDefault(true);
   // Escape and the title-bar close reject the dialog as Cancel does.
-  cancelButton_ = new QPushButton(tr("Cancel"), this);
+  cancelButton_ = new QPushButton(tr("&Cancel"), this);
   cancelButton_->setObjectName(QStringLiteral("cancelButton"));
 
   const QList<QWidget*> tabOrder = {siteNameEdit_,   userNameEdit_,    urlEdit_,  passwordEdit_,

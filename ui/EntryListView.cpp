@@ -14,21 +14,32 @@
 namespace corvella {
 
 int EntryListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  if (parent.isValid()) return 0;
+  return static_cast<int>(filter_.IsEmpty() ? rows_.size() : shown_.size());
+}
+
+const EntryListModel::Row& EntryListModel::RowAt(int row) const {
+  const auto index = static_cast<std::size_t>(row);
+  return rows_[filter_.IsEmpty() ? index : static_cast<std::size_t>(shown_[index])];
 }
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
-    return rows_[static_cast<std::size_t>(index.row())].text;
+    return RowAt(index.row()).text;
   }
   return {};
 }
 
 void EntryListModel::Append(const EntryPtr& entry) {
+  if (!filter_.IsEmpty() && !filter_.Matches(*entry)) {
+    rows_.push_back({FromBytes(entry->siteName), entry});
+    return;
+  }
   const int row = rowCount();
   beginInsertRows({}, row, row);
   rows_.push_back({FromBytes(entry->siteName), entry});
+  if (!filter_.IsEmpty()) shown_.push_back(static_cast<int>(rows_.size() - 1));
   endInsertRows();
 }
 
@@ -37,14 +48,48 @@ void EntryListModel::Refresh(const std::vector<EntryPtr>& entries) {
   rows_.clear();
   rows_.reserve(entries.size());
   for (const EntryPtr& entry : entries) rows_.push_back({FromBytes(entry->siteName), entry});
+  Match(nullptr);
   endResetModel();
+}
+
+void EntryListModel::SetFilter(const EntryFilter& filter) {
+  // Typing on only narrows: the rows shown are all that can still match.
+  const bool narrows = !filter_.IsEmpty() && filter.Narrows(filter_);
+  const std::vector<int> candidates = narrows ? std::move(shown_) : std::vector<int>();
+  beginResetModel();
+  filter_ = filter;
+  Match(narrows ? &candidates : nullptr);
+  endResetModel();
+}
+
+void EntryListModel::Match(const std::vector<int>* candidates) {
+  shown_.clear();
+  if (filter_.IsEmpty()) {
+    shown_.shrink_to_fit();
+    return;
+  }
+  const auto test = [this](int row) {
+    if (filter_.Matches(*rows_[static_cast<std::size_t>(row)].entry)) shown_.push_back(row);
+  };
+  if (candidates == nullptr) {
+    for (int row = 0; row < static_cast<int>(rows_.size()); ++row) test(row);
+  } else {
+    for (const int row : *candidates) test(row);
+  }
+}
+
+std::vector<EntryPtr> EntryListModel::ShownEntries() const {
+  std::vector<EntryPtr> entries;
+  entries.reserve(static_cast<std::size_t>(rowCount()));
+  for (int row = 0; row < rowCount(); ++row) entries.push_back(RowAt(row).entry);
+  return entries;
 }
 
 void EntryListModel::Clear() { Refresh({}); }
 
 EntryPtr EntryListModel::EntryAt(int row) const {
   if (row < 0 || row >= rowCount()) return nullptr;
-  return rows_[static_cast<std::size_t>(row)].entry;
+  return RowAt(row).entry;
 }
 
 EntryRowDelegate::EntryRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
@@ -126,6 +171,28 @@ void EntryListView::Refresh(const std::vector<EntryPtr>& entries) {
 }
 
 void EntryListView::Clear() { Refresh({}); }
+
+void EntryListView::SetFilter(const EntryFilter& filter) {
+  const EntryPtr selected = SelectedEntry();
+  model_->SetFilter(filter);
+  int row = filter.IsEmpty() ? -1 : 0;
+  if (filter.IsEmpty() && selected) {
+    for (int i = 0; i < model_->rowCount(); ++i) {
+      if (model_->EntryAt(i) == selected) {
+        row = i;
+        break;
+      }
+    }
+  }
+  const QModelIndex index = model_->index(row, 0);
+  if (index.isValid()) {
+    setCurrentIndex(index);
+    scrollTo(index);
+  } else {
+    clearSelection();
+    setCurrentIndex({});
+  }
+}
 
 EntryPtr EntryListView::SelectedEntry() const {
   const QModelIndexList selected = selectionModel()->selectedIndexes();

@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "store/Entry.h"
+#include "ui/EntryFilter.h"
 
 namespace corvella {
 
 // The rows of the entry list. A row keeps the text it was added with and a reference to its
-// entry; only Refresh() renews the texts.
+// entry; only Refresh() renews the texts. A filter shows only the rows it matches, in list order.
 class EntryListModel final : public QAbstractListModel {
   Q_OBJECT
 
@@ -28,13 +29,24 @@ class EntryListModel final : public QAbstractListModel {
   void Refresh(const std::vector<EntryPtr>& entries);
   void Clear();
   EntryPtr EntryAt(int row) const;
+  // Shows the rows the filter matches; the model is reset.
+  void SetFilter(const EntryFilter& filter);
+  // The entries of the rows shown, in list order.
+  std::vector<EntryPtr> ShownEntries() const;
 
  private:
   struct Row {
     QString text;
     EntryPtr entry;
   };
+  const Row& RowAt(int row) const;
+  // Fills shown_ with the rows among `candidates` (all rows without) that the filter matches.
+  void Match(const std::vector<int>* candidates);
+
   std::vector<Row> rows_;
+  EntryFilter filter_;
+  // The rows shown while the filter is not empty.
+  std::vector<int> shown_;
 };
 
 // Draws a row: the key glyph on a white square, then the text at x 19, cut with an ellipsis where
@@ -68,6 +80,10 @@ class EntryListView final : public QListView {
   // The entry of the selected row, or none.
   EntryPtr SelectedEntry() const;
   EntryPtr EntryAt(int row) const { return model_->EntryAt(row); }
+  // Shows the entries the filter matches, selecting the first of them; an empty filter shows all
+  // and keeps the selected entry selected.
+  void SetFilter(const EntryFilter& filter);
+  std::vector<EntryPtr> ShownEntries() const { return model_->ShownEntries(); }
 
  signals:
   // A row was double-clicked; it is the selected one then.

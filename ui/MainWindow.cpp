@@ -8,6 +8,8 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScopeGuard>
 #include <QShowEvent>
@@ -15,15 +17,20 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/Error.h"
 #include "interchange/Import.h"
+#include "platform/ScreenLockWatcher.h"
+#include "platform/Settings.h"
 #include "ui/ChangePasswordDialog.h"
 #include "ui/CreatePasswordPanel.h"
 #include "ui/EntryEditor.h"
+#include "ui/EntryFilter.h"
 #include "ui/EntryListView.h"
 #include "ui/FailureHandler.h"
 #include "ui/FileDialog.h"
@@ -34,6 +41,7 @@
 #include "ui/TrayMenu.h"
 #include "ui/UnlockPanel.h"
 #include "ui/VaultSession.h"
+#include "ui/controls/AltKeyFilter.h"
 #include "ui/controls/SidePanelButton.h"
 #include "ui/controls/TrayIcon.h"
 
@@ -45,6 +53,7 @@ constexpr int kClientHeight = 611;
 constexpr int kToolBarHeight = 26;
 constexpr int kSidePanelWidth = 103;
 constexpr int kToolButtonWidth = 105;
+constexpr int kSearchFieldHeight = 22;
 const QColor kSidePanelColor(128, 128, 128);
 
 QString PasswordFileNotFound(const std::string& path) {
@@ -68,12 +77,11 @@ interchange::ImportedDocument ReadExportFile(const std::string& path) {
 
 MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
                        platform::Autostart& autostart)
-    : session_(session) {
+    : session_(session), settings_(settings) {
   setObjectName(QStringLiteral("mainWindow"));
   ShowUnsavedChanges(false);
   setWindowIcon(WindowIcon());
 
-  BuildToolBar();
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("client"));
   setCentralWidget(client);
@@ -82,20 +90,10 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
   pages_->setObjectName(QStringLiteral("pages"));
   pages_->setGeometry(kSidePanelWidth, 0, kClientWidth - kSidePanelWidth,
                       kClientHeight - kToolBarHeight);
-  entryList_ = new EntryListView(pages_);
-  entryList_->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(entryList_, &EntryListView::customContextMenuRequested, this,
-          Guarded(this, &MainWindow::ShowEntryMenu));
-  connect(entryList_, &EntryListView::DoubleClicked, this, Guarded(this, &MainWindow::GoToWebPage));
-  entryMenu_ = new QMenu(this);
-  entryMenu_->setObjectName(QStringLiteral("entryMenu"));
-  entryMenu_
-      ->addAction(tr("Copy user name"), this, Guarded(this, &MainWindow::CopySelectedUserName))
-      ->setObjectName(QStringLiteral("copyUserNameAction"));
-  entryMenu_->addAction(tr("Copy password"), this, Guarded(this, &MainWindow::CopySelectedPassword))
-      ->setObjectName(QStringLiteral("copyPasswordAction"));
+  BuildPasswordsPage();
+  BuildToolBar();
   optionsPage_ = new OptionsPage(settings, autostart, pages_);
-  pages_->addWidget(entryList_);
+  pages_->addWidget(passwordsPage_);
   pages_->addWidget(optionsPage_);
   setFixedSize(kClientWidth, kClientHeight);
   // A window of fixed size has nothing to maximise.
@@ -127,6 +125,28 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
   connect(qApp, &QApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) OnFirstActivation();
   });
+
+  const auto addWindowAction = [this](const char* name, const QString& caption,
+                                      void (MainWindow::*handler)(), QKeySequence key) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, Guarded(this, handler));
+    addAction(action);
+    SetShortcuts(action, {key});
+    return action;
+  };
+  addWindowAction("findAction", tr("Search"), &MainWindow::FocusSearchField,
+                  QKeySequence(Qt::CTRL | Qt::Key_F));
+  // The side panel's buttons by keyboard.
+  passwordsButton_->setToolTip(addWindowAction("passwordsPageAction", passwordsButton_->text(),
+                                               &MainWindow::PressPasswordsButton,
+                                               QKeySequence(Qt::CTRL | Qt::Key_1))
+                                   ->toolTip());
+  optionsButton_->setToolTip(addWindowAction("optionsPageAction", optionsButton_->text(),
+                                             &MainWindow::PressOptionsButton,
+                                             QKeySequence(Qt::CTRL | Qt::Key_2))
+                                 ->toolTip());
+  EnableShortcuts(false);
 
   passwordsButton_->setChecked(true);
   pages_->setCurrentIndex(0);
@@ -160,20 +180,28 @@ void MainWindow::BuildToolBar() {
   toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
   addToolBar(Qt::TopToolBarArea, toolBar);
 
-  QAction* newPassword =
+  newPasswordAction_ =
       AddAction("newPasswordAction", tr("New Password"), "new-password", &MainWindow::AddNewEntry);
-  newPassword->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-  newPassword->setShortcutContext(Qt::WindowShortcut);
+  QAction* webPage =
+      AddAction("webPageAction", tr("Go to Web Page"), "web-page", &MainWindow::GoToWebPage);
+  QAction* edit =
+      AddAction("editAction", tr("Edit"), "edit-password", &MainWindow::EditSelectedEntry);
+  QAction* remove =
+      AddAction("deleteAction", tr("Delete"), "delete-password", &MainWindow::DeleteSelectedEntry);
+  QAction* lock = AddAction("lockAction", tr("Lock"), "lock", &MainWindow::LockNow);
+  exitAction_ = AddAction("exitAction", tr("Exit"), "exit", &MainWindow::Exit);
+  SetShortcuts(newPasswordAction_, {QKeySequence(Qt::CTRL | Qt::Key_N)});
+  // The entry commands act where the entries are: in the list or the search field above it.
+  SetShortcuts(webPage, {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
+               Qt::WidgetWithChildrenShortcut, passwordsPage_);
+  SetShortcuts(edit, {QKeySequence(Qt::CTRL | Qt::Key_E), QKeySequence(Qt::Key_F2)},
+               Qt::WidgetWithChildrenShortcut, passwordsPage_);
+  // In the search field Delete deletes text.
+  SetShortcuts(remove, {QKeySequence(QKeySequence::Delete)}, Qt::WidgetShortcut, entryList_);
+  SetShortcuts(lock, {QKeySequence(Qt::CTRL | Qt::Key_L)});
+  SetShortcuts(exitAction_, {QKeySequence(Qt::CTRL | Qt::Key_Q)});
   const QList<QAction*> actions = {
-      newPassword,
-      nullptr,
-      AddAction("webPageAction", tr("Go to Web Page"), "web-page", &MainWindow::GoToWebPage),
-      nullptr,
-      AddAction("editAction", tr("Edit"), "edit-password", &MainWindow::EditSelectedEntry),
-      AddAction("deleteAction", tr("Delete"), "delete-password", &MainWindow::DeleteSelectedEntry),
-      nullptr,
-      AddAction("lockAction", tr("Lock"), "lock", &MainWindow::LockNow),
-      AddAction("exitAction", tr("Exit"), "exit", &MainWindow::Exit),
+      newPasswordAction_, nullptr, webPage, nullptr, edit, remove, nullptr, lock, exitAction_,
   };
   for (QAction* action : actions) {
     if (action == nullptr) {
@@ -184,6 +212,66 @@ void MainWindow::BuildToolBar() {
     QWidget* button = toolBar->widgetForAction(action);
     button->setObjectName(action->objectName() + QStringLiteral("Button"));
     button->setMinimumWidth(kToolButtonWidth);
+  }
+}
+
+void MainWindow::BuildPasswordsPage() {
+  passwordsPage_ = new QWidget(pages_);
+  passwordsPage_->setObjectName(QStringLiteral("passwordsPage"));
+  auto* layout = new QVBoxLayout(passwordsPage_);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  searchField_ = new QLineEdit(passwordsPage_);
+  searchField_->setObjectName(QStringLiteral("searchField"));
+  searchField_->setPlaceholderText(tr("Search"));
+  searchField_->setClearButtonEnabled(true);
+  searchField_->setFixedHeight(kSearchFieldHeight);
+  searchField_->installEventFilter(this);
+  RefuseAltChords(*searchField_);
+  connect(searchField_, &QLineEdit::textChanged, this, &MainWindow::ApplySearch);
+  entryList_ = new EntryListView(passwordsPage_);
+  entryList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(entryList_, &EntryListView::customContextMenuRequested, this,
+          Guarded(this, &MainWindow::ShowEntryMenu));
+  connect(entryList_, &EntryListView::DoubleClicked, this, Guarded(this, &MainWindow::GoToWebPage));
+  layout->addWidget(searchField_);
+  layout->addWidget(entryList_);
+  setTabOrder(searchField_, entryList_);
+
+  entryMenu_ = new QMenu(this);
+  entryMenu_->setObjectName(QStringLiteral("entryMenu"));
+  QAction* copyUserName = entryMenu_->addAction(tr("Copy user name"), this,
+                                                Guarded(this, &MainWindow::CopySelectedUserName));
+  copyUserName->setObjectName(QStringLiteral("copyUserNameAction"));
+  QAction* copyPassword = entryMenu_->addAction(tr("Copy password"), this,
+                                                Guarded(this, &MainWindow::CopySelectedPassword));
+  copyPassword->setObjectName(QStringLiteral("copyPasswordAction"));
+  SetShortcuts(copyUserName, {QKeySequence(Qt::CTRL | Qt::Key_B)}, Qt::WidgetWithChildrenShortcut,
+               passwordsPage_);
+  // Only on a row: in the search field Ctrl+C copies the field's selection.
+  SetShortcuts(copyPassword, {QKeySequence(QKeySequence::Copy)}, Qt::WidgetShortcut, entryList_);
+  auto* rowMenu = new QAction(tr("Entry menu"), this);
+  rowMenu->setObjectName(QStringLiteral("entryMenuAction"));
+  connect(rowMenu, &QAction::triggered, this, Guarded(this, &MainWindow::ShowEntryMenuAtSelection));
+  SetShortcuts(rowMenu, {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)},
+               Qt::WidgetShortcut, entryList_);
+}
+
+void MainWindow::SetShortcuts(QAction* action, const QList<QKeySequence>& keys,
+                              Qt::ShortcutContext context, QWidget* owner) {
+  action->setToolTip(QStringLiteral("%1 (%2)").arg(
+      action->text(), keys.front().toString(QKeySequence::NativeText)));
+  action->setShortcutContext(context);
+  if (owner != nullptr) owner->addAction(action);
+  shortcuts_.push_back({action, keys});
+}
+
+void MainWindow::EnableShortcuts(bool enabled) {
+  for (const Shortcut& shortcut : shortcuts_) {
+    // New Password says that the vault must be unlocked first.
+    const bool active =
+        enabled || shortcut.action == exitAction_ || shortcut.action == newPasswordAction_;
+    shortcut.action->setShortcuts(active ? shortcut.keys : QList<QKeySequence>());
   }
 }
 
@@ -225,6 +313,24 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == searchField_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+      case Qt::Key_PageUp:
+      case Qt::Key_PageDown:
+        // Moves in the list while typing goes on in the field.
+        QCoreApplication::sendEvent(entryList_->viewport(), event);
+        return true;
+      case Qt::Key_Escape:
+        searchField_->clear();
+        entryList_->setFocus(Qt::OtherFocusReason);
+        return true;
+      default:
+        break;
+    }
+  }
   if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
     windowHandle()->removeEventFilter(this);
     OnFirstActivation();
@@ -334,10 +440,9 @@ void MainWindow::RestoreBackup() { session_.RestoreBackup(); }
 void MainWindow::ChangeMasterPassword() {
   session_.RequireUnlocked();
   if (!OfferRestoreUntilWritable()) return;
-  // The session stays unlocked while the dialog is open.
-  session_.SetEditing(true);
-  const auto editingDone = qScopeGuard([this] { session_.SetEditing(false); });
   ChangePasswordDialog dialog(session_, this);
+  // A lock meanwhile (the lock period, the screen's lock) closes it with what was typed.
+  connect(&session_, &VaultSession::Locked, &dialog, &QDialog::reject);
   if (dialog.exec() == QDialog::Accepted) {
     ShowMessage(MessageKind::Information, tr("The master password has been changed."));
   }
@@ -347,7 +452,9 @@ void MainWindow::OnUnlocked() {
   optionsPage_->SetVaultOpen(true);
   RefreshList();
   optionsPage_->SetImportEnabled(true);
+  EnableShortcuts(true);
   unlockPanel_->hide();
+  if (pages_->currentWidget() == passwordsPage_) searchField_->setFocus(Qt::OtherFocusReason);
   if (createPasswordPanel_->isVisible()) {
     createPasswordPanel_->hide();
     // The panel never shows again; its fields must not keep the master password.
@@ -357,6 +464,8 @@ void MainWindow::OnUnlocked() {
 
 void MainWindow::OnLocked() {
   optionsPage_->SetVaultOpen(false);
+  EnableShortcuts(false);
+  searchField_->clear();
   entryList_->Clear();
   optionsPage_->SetImportEnabled(false);
   unlockPanel_->show();
@@ -367,9 +476,17 @@ void MainWindow::OnLocked() {
 void MainWindow::RefreshList() { entryList_->Refresh(session_.Entries()); }
 
 void MainWindow::RunEditor(EntryEditor& editor, const std::function<void()>& afterOk) {
-  session_.SetEditing(true);
-  const auto editingDone = qScopeGuard([this] { session_.SetEditing(false); });
-  if (editor.exec() == QDialog::Accepted) afterOk();
+  lockAfterEditor_ = false;
+  {
+    session_.SetEditing(true);
+    openEditor_ = &editor;
+    const auto editingDone = qScopeGuard([this] {
+      openEditor_ = nullptr;
+      session_.SetEditing(false);
+    });
+    if (editor.exec() == QDialog::Accepted) afterOk();
+  }
+  if (std::exchange(lockAfterEditor_, false)) LockWhenSettled();
 }
 
 void MainWindow::AddNewEntry() {
@@ -486,6 +603,40 @@ void MainWindow::LockWhenSettled() {
   if (SettleUnsavedChanges()) session_.Lock();
 }
 
+void MainWindow::FollowScreenLock(platform::ScreenLockWatcher& watcher) {
+  connect(&watcher, &platform::ScreenLockWatcher::ScreenLocked, this,
+          Guarded(this, &MainWindow::OnScreenLocked));
+  connect(&watcher, &platform::ScreenLockWatcher::SleepComing, this,
+          Guarded(this, &MainWindow::OnSleepComing));
+}
+
+void MainWindow::OnScreenLocked() {
+  // Read now, so that the Options page's box counts from the moment it is clicked.
+  if (settings_.ReadFlag(platform::Option::LockOnScreenLock)) LockWhenAway();
+}
+
+void MainWindow::OnSleepComing() {
+  if (settings_.ReadFlag(platform::Option::LockBeforeSleep)) LockWhenAway();
+}
+
+void MainWindow::LockWhenAway() {
+  if (session_.IsLocked()) return;
+  if (openEditor_ != nullptr) {
+    // Nobody is there to finish the entry; RunEditor locks once the editor's loop has ended. A
+    // question the editor asked goes unanswered first (as Cancel), or its loop would hold the
+    // editor's open.
+    while (auto* question = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      if (question == openEditor_) break;
+      question->reject();
+      if (question->isVisible()) break;
+    }
+    lockAfterEditor_ = true;
+    openEditor_->reject();
+    return;
+  }
+  LockWhenSettled();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (settling_ || !SettleUnsavedChanges()) {
     event->ignore();
@@ -505,6 +656,22 @@ void MainWindow::ShowEntryMenu(const QPoint& position) {
   entryMenu_->exec(entryList_->viewport()->mapToGlobal(position));
 }
 
+void MainWindow::ShowEntryMenuAtSelection() {
+  const QModelIndex row = entryList_->currentIndex();
+  if (!row.isValid()) return;
+  entryList_->scrollTo(row);
+  const QRect rect = entryList_->visualRect(row);
+  ShowEntryMenu(QPoint(rect.left() + EntryListView::kRowHeight, rect.bottom()));
+}
+
+void MainWindow::FocusSearchField() {
+  PressPasswordsButton();
+  searchField_->setFocus(Qt::ShortcutFocusReason);
+  searchField_->selectAll();
+}
+
+void MainWindow::ApplySearch(const QString& text) { entryList_->SetFilter(EntryFilter(text)); }
+
 void MainWindow::CopySelectedUserName() {
   if (const EntryPtr entry = entryList_->SelectedEntry()) session_.CopyUserName(*entry);
 }
@@ -522,8 +689,9 @@ void MainWindow::CreateTrayIcon() {
 }
 
 void MainWindow::FillTrayMenu() {
+  // The search narrows the menu as it narrows the list.
   RebuildTrayMenu(
-      *trayMenu_, session_.Entries(),
+      *trayMenu_, entryList_->ShownEntries(),
       [this](const EntryPtr& entry) { RunGuarded([&] { session_.CopyPassword(*entry); }); },
       [this] { Exit(); });
 }
@@ -547,6 +715,23 @@ void MainWindow::Exit() { close(); }
 void MainWindow::LockNow() { LockWhenSettled(); }
 
 void MainWindow::ShowPasswordsPage() { pages_->setCurrentIndex(0); }
+
+void MainWindow::PressPasswordsButton() {
+  passwordsButton_->click();
+  entryList_->setFocus(Qt::ShortcutFocusReason);
+}
+
+void MainWindow::PressOptionsButton() {
+  optionsButton_->click();
+  // To its first control.
+  for (QWidget* w = optionsPage_->nextInFocusChain(); optionsPage_->isAncestorOf(w);
+       w = w->nextInFocusChain()) {
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled()) {
+      w->setFocus(Qt::ShortcutFocusReason);
+      break;
+    }
+  }
+}
 
 void MainWindow::ShowOptionsPage() {
   pages_->setCurrentIndex(1);

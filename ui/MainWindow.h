@@ -5,15 +5,19 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <vector>
 
 #include "store/SecureMemory.h"
 
 class QAction;
+class QKeySequence;
+class QLineEdit;
 class QMenu;
 class QStackedWidget;
 
 namespace corvella::platform {
 class Autostart;
+class ScreenLockWatcher;
 class Settings;
 }  // namespace corvella::platform
 
@@ -48,6 +52,13 @@ class MainWindow final : public QMainWindow {
   // The first activation builds the two panels and shows one of them.
   void OnFirstActivation();
 
+  // The person has left: the screen was locked, or the computer is about to sleep. Each locks as
+  // Lock does while its option is ticked; an entry editor still open is closed first, its
+  // typing given up, so that the vault does not stay open unattended.
+  void FollowScreenLock(platform::ScreenLockWatcher& watcher);
+  void OnScreenLocked();
+  void OnSleepComing();
+
  protected:
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,6 +72,13 @@ class MainWindow final : public QMainWindow {
   void BuildSidePanel(QWidget* parent);
   QAction* AddAction(const char* name, const QString& caption, const char* icon,
                      void (MainWindow::*handler)());
+  void BuildPasswordsPage();
+  // Gives `action` its keys and names the first in its tool tip; `owner` is the widget the
+  // context refers to, where that is not the window.
+  void SetShortcuts(QAction* action, const QList<QKeySequence>& keys,
+                    Qt::ShortcutContext context = Qt::WindowShortcut, QWidget* owner = nullptr);
+  // While the session is locked only New Password and Exit answer their keys.
+  void EnableShortcuts(bool enabled);
 
   void AddNewEntry();
   void EditSelectedEntry();
@@ -72,8 +90,15 @@ class MainWindow final : public QMainWindow {
   void ShowOptionsPage();
   // Asks for an export of another program (or of Corvella) and adds its logins to the vault.
   void ImportFile();
+  // Ctrl+1 and Ctrl+2: the side panel's buttons, and the focus to the page.
+  void PressPasswordsButton();
+  void PressOptionsButton();
 
   void ShowEntryMenu(const QPoint& position);
+  // At the selected row, for the menu key and Shift+F10.
+  void ShowEntryMenuAtSelection();
+  void FocusSearchField();
+  void ApplySearch(const QString& text);
   void CopySelectedUserName();
   void CopySelectedPassword();
   void CreateTrayIcon();
@@ -99,15 +124,22 @@ class MainWindow final : public QMainWindow {
   // False when the person cancels.
   bool SettleUnsavedChanges();
   void LockWhenSettled();
+  void LockWhenAway();
   void FocusUnlockField();
   // Runs the entry editor, and `afterOk` after OK, with the session held unlocked meanwhile.
   void RunEditor(EntryEditor& editor, const std::function<void()>& afterOk);
 
   VaultSession& session_;
+  platform::Settings& settings_;
   bool firstActivation_ = true;
   bool settling_ = false;
+  EntryEditor* openEditor_ = nullptr;
+  // The editor was closed because the person left; the lock follows.
+  bool lockAfterEditor_ = false;
 
   QStackedWidget* pages_ = nullptr;
+  QWidget* passwordsPage_ = nullptr;
+  QLineEdit* searchField_ = nullptr;
   EntryListView* entryList_ = nullptr;
   OptionsPage* optionsPage_ = nullptr;
   SidePanelButton* passwordsButton_ = nullptr;
@@ -116,7 +148,14 @@ class MainWindow final : public QMainWindow {
   UnlockPanel* unlockPanel_ = nullptr;
   QMenu* entryMenu_ = nullptr;
   QMenu* trayMenu_ = nullptr;
+  QAction* newPasswordAction_ = nullptr;
+  QAction* exitAction_ = nullptr;
   TrayIcon* trayIcon_ = nullptr;
+  struct Shortcut {
+    QAction* action;
+    QList<QKeySequence> keys;
+  };
+  std::vector<Shortcut> shortcuts_;
 };
 
 }  // namespace corvella

@@ -47,14 +47,18 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
   SelectDefaultLockTime();
   auto* lockTimeLabel =
       Place(new QLabel(tr("minutes of inactivity"), this), "lockTimeLabel", 188, 89, 96, 13);
+  lockOnScreenLockBox_ = Place(new QCheckBox(tr("Lock when the screen is locked"), this),
+                               "lockOnScreenLockBox", 40, 112, 250, 17);
+  lockBeforeSleepBox_ = Place(new QCheckBox(tr("Lock before the computer sleeps"), this),
+                              "lockBeforeSleepBox", 40, 136, 250, 17);
   loadOnStartupBox_ = Place(new QCheckBox(tr("Load on computer startup"), this), "loadOnStartupBox",
-                            16, 136, 345, 17);
+                            16, 184, 345, 17);
   // The design's pixel sizes assume a small 8-point face: controls grow to their text at the
   // desktop's font, and the lock line "[box] Lock program after [10] minutes of inactivity" keeps
   // its pieces side by side, centred on the drop-down list.
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{copyPasswordBox_, clipboardNote, lockProgramBox_,
-                                       lockTimeBox_, lockTimeLabel, loadOnStartupBox_}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           copyPasswordBox_, clipboardNote, lockProgramBox_, lockTimeBox_, lockTimeLabel,
+           lockOnScreenLockBox_, lockBeforeSleepBox_, loadOnStartupBox_}) {
     control->resize(std::max(control->width(), control->sizeHint().width()),
                     std::max(control->height(), control->sizeHint().height()));
   }
@@ -67,6 +71,8 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
   centreOnLine(lockTimeLabel, std::max(188, lockTimeBox_->geometry().right() + 8));
   copyPasswordBox_->setChecked(true);
   lockProgramBox_->setChecked(true);
+  lockOnScreenLockBox_->setChecked(true);
+  lockBeforeSleepBox_->setChecked(true);
   changePasswordButton_ = new QPushButton(tr("Change Master Password..."), this);
   changePasswordButton_->setObjectName(QStringLiteral("changePasswordButton"));
   changePasswordButton_->setGeometry(16, 232, changePasswordButton_->sizeHint().width(),
@@ -87,6 +93,10 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
           Guarded(this, &OptionsPage::SetCopyPassword));
   connect(lockProgramBox_, &QCheckBox::clicked, this, Guarded(this, &OptionsPage::SetLockProgram));
   connect(lockTimeBox_, &QComboBox::activated, this, Guarded(this, &OptionsPage::SetLockTime));
+  connect(lockOnScreenLockBox_, &QCheckBox::clicked, this,
+          Guarded(this, &OptionsPage::SetLockOnScreenLock));
+  connect(lockBeforeSleepBox_, &QCheckBox::clicked, this,
+          Guarded(this, &OptionsPage::SetLockBeforeSleep));
   connect(loadOnStartupBox_, &QCheckBox::clicked, this,
           Guarded(this, &OptionsPage::SetLoadOnStartup));
 }
@@ -99,6 +109,12 @@ void OptionsPage::LoadSettings() {
   const bool lockProgram = settings_.ReadFlag(platform::Option::LockProgram);
   lockProgramBox_->setChecked(lockProgram);
   if (!lockProgram) SetLockProgram(false);
+  const bool lockOnScreenLock = settings_.ReadFlag(platform::Option::LockOnScreenLock);
+  lockOnScreenLockBox_->setChecked(lockOnScreenLock);
+  if (!lockOnScreenLock) SetLockOnScreenLock(false);
+  const bool lockBeforeSleep = settings_.ReadFlag(platform::Option::LockBeforeSleep);
+  lockBeforeSleepBox_->setChecked(lockBeforeSleep);
+  if (!lockBeforeSleep) SetLockBeforeSleep(false);
   SelectDefaultLockTime();
   const int stored = lockTimeBox_->findText(FromBytes(settings_.Read(platform::Option::LockTime)),
                                             Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -127,6 +143,14 @@ void OptionsPage::SetLockProgram(bool enabled) {
 void OptionsPage::SetLockTime() {
   emit LockPeriodChosen(SelectedMinutes());
   settings_.Write(platform::Option::LockTime, ToBytes(lockTimeBox_->currentText()));
+}
+
+void OptionsPage::SetLockOnScreenLock(bool enabled) {
+  settings_.WriteFlag(platform::Option::LockOnScreenLock, enabled);
+}
+
+void OptionsPage::SetLockBeforeSleep(bool enabled) {
+  settings_.WriteFlag(platform::Option::LockBeforeSleep, enabled);
 }
 
 void OptionsPage::SetLoadOnStartup(bool enabled) {

@@ -16,7 +16,7 @@ class Settings;
 
 namespace corvella {
 
-// The Options page: the three stored options and the start-up registration. Every control
+// The Options page: the stored options and the start-up registration. Every control
 // writes its option the moment the user changes it.
 class OptionsPage final : public QWidget {
   Q_OBJECT
@@ -49,6 +49,8 @@ class OptionsPage final : public QWidget {
   void SetCopyPassword(bool enabled);
   void SetLockProgram(bool enabled);
   void SetLockTime();
+  void SetLockOnScreenLock(bool enabled);
+  void SetLockBeforeSleep(bool enabled);
   void SetLoadOnStartup(bool enabled);
   void SelectDefaultLockTime();
   int SelectedMinutes() const;
@@ -58,6 +60,8 @@ class OptionsPage final : public QWidget {
   QCheckBox* copyPasswordBox_;
   QCheckBox* lockProgramBox_;
   QComboBox* lockTimeBox_;
+  QCheckBox* lockOnScreenLockBox_;
+  QCheckBox* lockBeforeSleepBox_;
   QCheckBox* loadOnStartupBox_;
   QPushButton* changePasswordButton_;
   QPushButton* importButton_;

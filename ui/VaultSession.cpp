@@ -3,6 +3,8 @@
 
 #include "ui/VaultSession.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QScopeGuard>
 
 #include "core/Error.h"
@@ -20,6 +22,8 @@ namespace corvella {
 namespace {
 
 constexpr int kMsPerMinute = 60'000;
+// Input closer together than this restarts the lock period once.
+constexpr qint64 kInputRestartMs = 100;
 
 const char* const kUnlockFirst = "Please unlock the program first by entering the master password";
 
@@ -37,8 +41,15 @@ UnreadableFileError::UnreadableFileError(const std::string& fault, const std::st
 VaultSession::VaultSession(platform::Settings& settings, QObject* parent)
     : QObject(parent), settings_(settings) {
   lockTimer_.setInterval(kLockTimerStartMs);
+  // A coarse timer of minutes may end a second early or late.
+  lockTimer_.setTimerType(Qt::PreciseTimer);
   connect(&lockTimer_, &QTimer::timeout, this, Guarded(this, &VaultSession::OnLockTimeout));
   lockTimer_.start();
+  sinceLockTimerStart_.start();
+  // Sees the input to every window of the program, dialogs and menus included.
+  if (QCoreApplication* application = QCoreApplication::instance()) {
+    application->installEventFilter(this);
+  }
   clearClipboardTimer_.setInterval(kClearClipboardMs);
   // A coarse timer may end up to 5 % late.
   clearClipboardTimer_.setTimerType(Qt::PreciseTimer);
@@ -271,7 +282,27 @@ void VaultSession::GoToWebPage(const Entry& entry) {
 
 void VaultSession::SetLockPeriod(int minutes) {
   const int period = minutes * kMsPerMinute;
-  if (period != lockTimer_.interval()) lockTimer_.start(period);
+  if (period == lockTimer_.interval()) return;
+  lockTimer_.start(period);
+  sinceLockTimerStart_.start();
+}
+
+bool VaultSession::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+      if (sinceLockTimerStart_.elapsed() >= kInputRestartMs) {
+        lockTimer_.start();
+        sinceLockTimerStart_.start();
+      }
+      break;
+    default:
+      break;
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 void VaultSession::OnLockTimeout() {

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -153,13 +154,17 @@ class VaultSession final : public QObject {
   // "CopyToClipboard" set the password is copied first. An entry without an address is refused.
   void GoToWebPage(const Entry& entry);
 
-  // Every lock period the session locks itself while locking is switched on.
+  // The session locks itself, while locking is switched on, a lock period after the last
+  // keyboard or mouse input to any of the program's windows.
   void SetAutoLock(bool enabled) { autoLock_ = enabled; }
   // Re-arms the timer only for a new period.
   void SetLockPeriod(int minutes);
   int LockPeriodMs() const { return lockTimer_.interval(); }
   int MsUntilLock() const { return lockTimer_.remainingTime(); }
   void OnLockTimeout();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  signals:
   void Unlocked();
@@ -192,6 +197,8 @@ class VaultSession final : public QObject {
   bool autoLock_ = true;
   bool readOnly_ = false;
   QTimer lockTimer_;
+  // Since the lock period last began anew; a storm of input restarts it only now and then.
+  QElapsedTimer sinceLockTimerStart_;
   QTimer clearClipboardTimer_;
   // Recognises the password this program last put on the clipboard, without keeping it.
   SecretFingerprint copiedPassword_;

@@ -62,10 +62,11 @@ class MainWindow:
     """Where the main window's controls sit, in coordinates of its client area (690 x 611).
 
     The tool bar is 26 pixels high at the top; the side panel (103 wide) and the page area lie
-    below it. Tool-bar buttons are measured from a screenshot at the default font; the tests
+    below it. The Passwords page has the search field (22 high) above the list. Tool-bar buttons are measured from a screenshot at the default font; the tests
     check each click by its effect, so a layout change shows as a failed step."""
     TOOL_BAR_HEIGHT = 26
     SIDE_PANEL_WIDTH = 103
+    LIST_TOP = 22  # in the page area
     TOOL_BUTTONS = {  # a point on each button's icon and caption
         "New Password": (40, 13),
         "Go to Web Page": (170, 13),
@@ -383,6 +384,40 @@ class Session:
         process = Process(name, command, self.env, self.logs, pass_fds=pass_fds, stdin=stdin)
         self.processes.append(process)
         return process
+
+    def start_session_bus(self):
+        """Starts a message bus of the session's own in the place of the desktop's session bus;
+        programs started afterwards find it through DBUS_SESSION_BUS_ADDRESS."""
+        config = os.path.join(self.root, "bus.conf")
+        with open(config, "w", encoding="utf-8") as out:
+            out.write("<busconfig><type>session</type>"
+                      f"<listen>unix:path={os.path.join(self.root, 'bus')}</listen>"
+                      "<auth>EXTERNAL</auth><policy context=\"default\">"
+                      "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
+                      "<allow own=\"*\"/></policy></busconfig>\n")
+        reader, writer = os.pipe()
+        try:
+            self.start("dbus-daemon", ["dbus-daemon", f"--config-file={config}", "--nofork",
+                                       f"--print-address={writer}"], pass_fds=(writer,))
+            os.close(writer)
+            writer = None
+            address = b""
+            deadline = time.monotonic() + TIMEOUT
+            while not address.endswith(b"\n"):
+                ready, _, _ = select.select([reader], [], [], 1.0)
+                if ready:
+                    chunk = os.read(reader, 256)
+                    if not chunk:
+                        raise HarnessError("dbus-daemon ended before it was ready")
+                    address += chunk
+                elif time.monotonic() > deadline:
+                    raise HarnessError("dbus-daemon did not become ready")
+        finally:
+            os.close(reader)
+            if writer is not None:
+                os.close(writer)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address.decode().strip()
+        return self.env["DBUS_SESSION_BUS_ADDRESS"]
 
     def start_program(self, name="corvella"):
         """Starts the program under test; its output goes to logs/NAME.log."""

@@ -55,18 +55,18 @@ def read_settings(path):
 
 def row_point(row):
     """A point on the text of list row `row` (0-based), in window coordinates."""
-    return MainWindow.page(60, 1 + ROW_HEIGHT * row + ROW_HEIGHT // 2)
+    return MainWindow.page(60, MainWindow.LIST_TOP + 1 + ROW_HEIGHT * row + ROW_HEIGHT // 2)
 
 
 def row_crop(picture, row):
-    left, top = MainWindow.page(1, 1 + ROW_HEIGHT * row)
+    left, top = MainWindow.page(1, MainWindow.LIST_TOP + 1 + ROW_HEIGHT * row)
     return picture.crop(left, top, 400, ROW_HEIGHT)
 
 
 def rows_with_text(picture):
     """How many 18-pixel rows of the list, from the top, show something right of the key: an
     empty row is one colour throughout (a selected row draws light text on dark)."""
-    left, top = MainWindow.page(1 + 19, 1)
+    left, top = MainWindow.page(1 + 19, MainWindow.LIST_TOP + 1)
     rows = 0
     while top + ROW_HEIGHT * (rows + 1) <= picture.height:
         row = picture.crop(left, top + ROW_HEIGHT * rows, 300, ROW_HEIGHT)

@@ -204,7 +204,7 @@ class FirstRunTest(unittest.TestCase):
     @staticmethod
     def rows_with_text(picture):
         """How many 18-pixel rows of the list, from the top, show text right of the key."""
-        left, top = MainWindow.page(1 + 19, 1)
+        left, top = MainWindow.page(1 + 19, MainWindow.LIST_TOP + 1)
         rows = 0
         while top + 18 * (rows + 1) <= picture.height:
             row = picture.crop(left, top + 18 * rows, 300, 18)

@@ -62,7 +62,7 @@ def random_letters(count):
 
 def row_point(row):
     """A point on the text of list row `row` (0-based), in window coordinates."""
-    return MainWindow.page(60, 1 + ROW_HEIGHT * row + ROW_HEIGHT // 2)
+    return MainWindow.page(60, MainWindow.LIST_TOP + 1 + ROW_HEIGHT * row + ROW_HEIGHT // 2)
 
 
 def remove_stale_core_folders():

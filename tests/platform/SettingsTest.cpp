@@ -263,6 +263,10 @@ void SettingsTest::OptionKeys_data() {
       << Option::CopyToClipboard << "CopyToClipboard" << std::string("0");
   QTest::newRow("LockProgram") << Option::LockProgram << "LockProgram" << std::string("0");
   QTest::newRow("LockTime") << Option::LockTime << "LockTime" << std::string("10");
+  QTest::newRow("LockOnScreenLock")
+      << Option::LockOnScreenLock << "LockOnScreenLock" << std::string("1");
+  QTest::newRow("LockBeforeSleep")
+      << Option::LockBeforeSleep << "LockBeforeSleep" << std::string("1");
 }
 
 void SettingsTest::OptionKeys() {

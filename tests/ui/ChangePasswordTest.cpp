@@ -85,6 +85,7 @@ class ChangePasswordTest : public QObject, public MainWindowFixture {
   void buttonFollowsTheLock();
   void changeMasterPassword_data();
   void changeMasterPassword();
+  void lockClosesTheDialog();
   void backupOfADamagedFile_data();
   void backupOfADamagedFile();
 
@@ -186,6 +187,31 @@ void ChangePasswordTest::changeMasterPassword() {
   QCOMPARE(TakeMessages(), QStringList{kInvalidMasterPassword});
   QVERIFY(UnlockWith(opens));
   QCOMPARE(SiteNames(*session_), (QStringList{"Mail", "Bank"}));
+}
+
+// Locking (the lock period, the screen's lock) while the dialog is open closes it and changes
+// nothing.
+void ChangePasswordTest::lockClosesTheDialog() {
+  SaveVault(VaultPath(), {"Mail"});
+  const QByteArray before = ReadAll(VaultFile());
+  QVERIFY(StartWindow());
+  QVERIFY(UnlockWith(kVaultPassword));
+  bool closed = false;
+  QTimer::singleShot(0, this, [&] {
+    auto* dialog = qobject_cast<ChangePasswordDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    dialog->findChild<SecretField*>(QStringLiteral("currentPasswordEdit"))->SetSecret("typed");
+    session_->Lock();
+    closed = !dialog->isVisible();
+    if (!closed) dialog->reject();
+  });
+  QTest::mouseClick(window_->findChild<QWidget*>(QStringLiteral("optionsButton")), Qt::LeftButton);
+  QTest::mouseClick(ChangeButton(), Qt::LeftButton);
+
+  QVERIFY(closed);
+  QVERIFY(session_->IsLocked());
+  QCOMPARE(TakeMessages(), QStringList());
+  QCOMPARE(ReadAll(VaultFile()), before);
 }
 
 void ChangePasswordTest::backupOfADamagedFile_data() {

@@ -5,6 +5,8 @@
 // the texts that OK hands to the caller. Runs under corvella::Application, whose font the layout
 // is made for.
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -123,6 +125,9 @@ class EntryEditorTest : public QObject {
   void okHandsTheTextsToTheCaller();
   void emptiedFieldsGiveEmptyTexts();
   void longTextsAreKept();
+  void accessKeys_data();
+  void accessKeys();
+  void accessKeysAreUnique();
 };
 
 void EntryEditorTest::startsWithTheDesignLayout() {
@@ -137,10 +142,10 @@ void EntryEditorTest::startsWithTheDesignLayout() {
     QRect geometry;
     const char* label;
   } fields[] = {
-      {"siteNameEdit", {24, 26, 225, 21}, "Web Site Name"},
-      {"userNameEdit", {264, 26, 169, 21}, "User Name"},
-      {"urlEdit", {24, 74, 405, 21}, "Web Site Address (URL)"},
-      {"passwordEdit", {24, 122, 405, 20}, "Password"},
+      {"siteNameEdit", {24, 26, 225, 21}, "&Web Site Name"},
+      {"userNameEdit", {264, 26, 169, 21}, "&User Name"},
+      {"urlEdit", {24, 74, 405, 21}, "Web Site &Address (URL)"},
+      {"passwordEdit", {24, 122, 405, 20}, "&Password"},
   };
   const QList<QLabel*> labels = form.findChildren<QLabel*>();
   for (const auto& expected : fields) {
@@ -161,13 +166,13 @@ void EntryEditorTest::startsWithTheDesignLayout() {
 
   const auto* generate = Child<QPushButton>(form, "generateButton");
   QVERIFY(generate != nullptr);
-  QCOMPARE(generate->text(), QStringLiteral("Generate"));
+  QCOMPARE(generate->text(), QStringLiteral("&Generate"));
   QCOMPARE(generate->geometry(), QRect(24, 152, 89, 25));
   QVERIFY(!generate->icon().isNull());
   QCOMPARE(generate->iconSize(), QSize(16, 16));
   const auto* hide = Child<QCheckBox>(form, "hidePasswordBox");
   QVERIFY(hide != nullptr);
-  QCOMPARE(hide->text(), QStringLiteral("Hide password"));
+  QCOMPARE(hide->text(), QStringLiteral("&Hide password"));
   // 97 wide, or as wide as the caption needs in the desktop's font.
   QCOMPARE(hide->geometry(), QRect(128, 157, std::max(97, hide->sizeHint().width()), 17));
   QVERIFY(hide->isChecked());
@@ -175,10 +180,10 @@ void EntryEditorTest::startsWithTheDesignLayout() {
   const auto* ok = Child<QPushButton>(form, "okButton");
   const auto* cancel = Child<QPushButton>(form, "cancelButton");
   QVERIFY(ok != nullptr && cancel != nullptr);
-  QCOMPARE(ok->text(), QStringLiteral("OK"));
+  QCOMPARE(ok->text(), QStringLiteral("&OK"));
   QCOMPARE(ok->geometry(), QRect(271, 170, 75, 25));
   QVERIFY(ok->isDefault());
-  QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+  QCOMPARE(cancel->text(), QStringLiteral("&Cancel"));
   QCOMPARE(cancel->geometry(), QRect(359, 170, 75, 25));
   QVERIFY(!cancel->isDefault());
 
@@ -464,6 +469,75 @@ void EntryEditorTest::longTextsAreKept() {
   QCOMPARE(fields.url.size(), url.size());
   QVERIFY(fields.url == url);
   QVERIFY(fields.password.View() == password);
+}
+
+void EntryEditorTest::accessKeys_data() {
+  QTest::addColumn<QString>("from");  // the field that has the focus
+  QTest::addColumn<char>("letter");
+  QTest::addColumn<QString>("effect");
+
+  QTest::newRow("W") << "urlEdit" << 'W' << "focus siteNameEdit";
+  QTest::newRow("U") << "siteNameEdit" << 'U' << "focus userNameEdit";
+  QTest::newRow("A") << "siteNameEdit" << 'A' << "focus urlEdit";
+  QTest::newRow("P") << "siteNameEdit" << 'P' << "focus passwordEdit";
+  QTest::newRow("G") << "siteNameEdit" << 'G' << "password generated";
+  QTest::newRow("H") << "siteNameEdit" << 'H' << "focus hidePasswordBox | password shown";
+  QTest::newRow("O") << "siteNameEdit" << 'O' << "accepted";
+  QTest::newRow("C") << "siteNameEdit" << 'C' << "rejected";
+  QTest::newRow("no such key, in a line edit") << "userNameEdit" << 'Z' << "";
+  QTest::newRow("no such key, in the password") << "passwordEdit" << 'Z' << "";
+}
+
+void EntryEditorTest::accessKeys() {
+  QFETCH(QString, from);
+  QFETCH(char, letter);
+  QFETCH(QString, effect);
+
+  // Generate asks before it replaces the password.
+  const MessageDialogResponder yes(
+      [](MessageKind, const QString&, MessageButtons) { return MessageAnswer::Yes; });
+  EntryEditor form;
+  form.ShowFields(MakeFields("site", "addr", "pw-fake", "user"));
+  QStringList effects;
+  const int closed = ExecAndThen(form, [&] {
+    // Access keys work in the active window.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QWidget* field = form.findChild<QWidget*>(from);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key(letter), Qt::AltModifier);
+    // Buttons and the check box act after their pressed look has shown.
+    const auto anyDown = [&form] {
+      const QList<QAbstractButton*> buttons = form.findChildren<QAbstractButton*>();
+      return std::any_of(buttons.begin(), buttons.end(), [](auto* b) { return b->isDown(); });
+    };
+    QTRY_VERIFY(!form.isVisible() || !anyDown());
+    if (!form.isVisible()) return;
+    if (form.focusWidget() != field) effects << "focus " + form.focusWidget()->objectName();
+    if (!(form.Fields().password.View() == "pw-fake")) effects << "password generated";
+    if (!Child<QCheckBox>(form, "hidePasswordBox")->isChecked()) effects << "password shown";
+    form.done(2);
+  });
+  if (closed != 2) effects << (closed == QDialog::Accepted ? "accepted" : "rejected");
+  QCOMPARE(effects.join(" | "), effect);
+  // No letter was typed into any field.
+  const EntryFields fields = form.Fields();
+  QCOMPARE(Bytes(fields.siteName) + "|" + Bytes(fields.url) + "|" + Bytes(fields.userName),
+           QByteArray("site|addr|user"));
+  if (letter != 'G') QVERIFY(fields.password.View() == "pw-fake");
+}
+
+void EntryEditorTest::accessKeysAreUnique() {
+  EntryEditor form;
+  QString keys;
+  const auto add = [&keys](const QString& caption) {
+    const qsizetype at = QString(caption).replace(QStringLiteral("&&"), QString()).indexOf(u'&');
+    if (at >= 0) keys += caption.at(at + 1).toUpper();
+  };
+  for (const QLabel* label : form.findChildren<QLabel*>()) add(label->text());
+  for (const QAbstractButton* button : form.findChildren<QAbstractButton*>()) add(button->text());
+  QCOMPARE(keys.size(), 8);  // every label, button and the check box
+  for (const QChar key : keys) QCOMPARE(keys.count(key), 1);
 }
 
 int main(int argc, char** argv) {

@@ -132,6 +132,12 @@ void SecretFieldTest::editingKeys_data() {
         Type("\t"),
         Press(Qt::Key_Escape)},
        "a");
+  // An access key that nothing took; with Ctrl as well it may be AltGr, which types.
+  both("Alt+letter types nothing",
+       {Type("a"),
+        {Qt::Key_Z, Qt::AltModifier, QStringLiteral("z")},
+        {Qt::Key_E, Qt::AltModifier | Qt::ControlModifier, QStringLiteral(u"€")}},
+       QStringLiteral(u"a€"));
   both("paste replaces the selection",
        {Type("a"), Type("b"), Press(Qt::Key_Left, Qt::ShiftModifier),
         Press(Qt::Key_V, Qt::ControlModifier), Press(Qt::Key_Insert, Qt::ShiftModifier)},

@@ -188,6 +188,8 @@ class SidePanelButtonTest : public QObject {
   void PanelGlyphIsNullWhenMissing();
   void Group_data();
   void Group();
+  void Keyboard_data();
+  void Keyboard();
 };
 
 void SidePanelButtonTest::Defaults() {
@@ -198,7 +200,8 @@ void SidePanelButtonTest::Defaults() {
   QVERIFY(!button.isChecked());
   QVERIFY(!button.MouseInside());
   QCOMPARE(button.ButtonState(), SidePanelButton::State::Up);
-  QCOMPARE(button.focusPolicy(), Qt::NoFocus);
+  // Tab reaches it; a click does not take the focus.
+  QCOMPARE(button.focusPolicy(), Qt::TabFocus);
   QCOMPARE(Grab(&button).pixel(1, 1) & 0xFFFFFF, kBlack & 0xFFFFFF);
 }
 
@@ -478,6 +481,46 @@ void SidePanelButtonTest::Group() {
   SidePanelButton* other = selectedAfter == 1 ? panel.second : panel.first;
   const QString mismatch = FrameMismatch(Grab(other), Look::None, kPanelGray);
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void SidePanelButtonTest::Keyboard_data() {
+  QTest::addColumn<int>("focused");  // the button that has the focus
+  QTest::addColumn<int>("key");
+  QTest::addColumn<bool>("selectsSecond");
+
+  QTest::newRow("Space") << 2 << int(Qt::Key_Space) << true;
+  QTest::newRow("Return") << 2 << int(Qt::Key_Return) << true;
+  QTest::newRow("Enter") << 2 << int(Qt::Key_Enter) << true;
+  QTest::newRow("a letter") << 2 << int(Qt::Key_A) << false;
+  QTest::newRow("Down from the first") << 1 << int(Qt::Key_Down) << true;
+}
+
+void SidePanelButtonTest::Keyboard() {
+  QFETCH(int, focused);
+  QFETCH(int, key);
+  QFETCH(bool, selectsSecond);
+
+  Panel panel;
+  panel.widget.show();
+  QVERIFY(QTest::qWaitForWindowActive(&panel.widget));
+  // A dotted white line three pixels inside the edge marks the focus.
+  const auto focusFrame = [](SidePanelButton* button) {
+    const QImage image = Grab(button);
+    int white = 0;
+    for (int x = 4; x < image.width() - 4; ++x) white += (image.pixel(x, 3) & 0xFFFFFF) == 0xFFFFFF;
+    return white;
+  };
+  SidePanelButton* button = focused == 1 ? panel.first : panel.second;
+  SidePanelButton* other = focused == 1 ? panel.second : panel.first;
+  button->setFocus(Qt::TabFocusReason);
+  QVERIFY(focusFrame(button) > kWidth / 4);
+  QCOMPARE(focusFrame(other), 0);
+
+  QSignalSpy clicks(panel.second, &QAbstractButton::clicked);
+  QTest::keyClick(button, Qt::Key(key));
+  QCOMPARE(clicks.count(), selectsSecond ? 1 : 0);
+  QCOMPARE(panel.second->isChecked(), selectsSecond);
+  QCOMPARE(panel.first->isChecked(), !selectsSecond);
 }
 
 QTEST_MAIN(SidePanelButtonTest)

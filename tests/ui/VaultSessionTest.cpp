@@ -13,13 +13,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
+#include <QWindow>
 #include <algorithm>
 #include <exception>
 #include <memory>
@@ -256,6 +260,8 @@ class VaultSessionTest : public QObject {
   void lockPeriod();
   void lockTimeout_data();
   void lockTimeout();
+  void inputRestartsLockPeriod_data();
+  void inputRestartsLockPeriod();
 
   void webAddress_data();
   void webAddress();
@@ -1062,6 +1068,69 @@ void VaultSessionTest::lockTimeout() {
   QCOMPARE(locked.count(), locks ? 1 : 0);
   QCOMPARE(session_->IsLocked(), locks);
   QCOMPARE(session_->Entries().empty(), locks);
+}
+
+void VaultSessionTest::inputRestartsLockPeriod_data() {
+  QTest::addColumn<int>("type");  // QEvent::Type
+  QTest::addColumn<bool>("restarts");
+
+  QTest::newRow("key press") << int(QEvent::KeyPress) << true;
+  QTest::newRow("mouse press") << int(QEvent::MouseButtonPress) << true;
+  QTest::newRow("double click") << int(QEvent::MouseButtonDblClick) << true;
+  QTest::newRow("mouse move") << int(QEvent::MouseMove) << true;
+  QTest::newRow("wheel") << int(QEvent::Wheel) << true;
+  // Releases follow a press; the rest is not the person's doing.
+  QTest::newRow("key release") << int(QEvent::KeyRelease) << false;
+  QTest::newRow("mouse release") << int(QEvent::MouseButtonRelease) << false;
+  QTest::newRow("focus") << int(QEvent::FocusIn) << false;
+  QTest::newRow("expose") << int(QEvent::Expose) << false;
+}
+
+void VaultSessionTest::inputRestartsLockPeriod() {
+  QFETCH(int, type);
+  QFETCH(bool, restarts);
+  const auto eventType = static_cast<QEvent::Type>(type);
+  QVERIFY(StartUnlocked(kLogins));
+  QWindow window;
+  session_->SetLockPeriod(1);
+  // Long enough for the period to have visibly run down, and past a storm of input.
+  QTest::qWait(300);
+  const int before = session_->MsUntilLock();
+
+  const QPointF point(5, 5);
+  std::unique_ptr<QEvent> event;
+  switch (eventType) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+      event = std::make_unique<QKeyEvent>(eventType, Qt::Key_A, Qt::NoModifier, "a");
+      break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+      event = std::make_unique<QMouseEvent>(eventType, point, point, Qt::LeftButton, Qt::LeftButton,
+                                            Qt::NoModifier);
+      break;
+    case QEvent::MouseMove:
+      event = std::make_unique<QMouseEvent>(eventType, point, point, Qt::NoButton, Qt::NoButton,
+                                            Qt::NoModifier);
+      break;
+    case QEvent::Wheel:
+      event = std::make_unique<QWheelEvent>(point, point, QPoint(), QPoint(0, 120), Qt::NoButton,
+                                            Qt::NoModifier, Qt::NoScrollPhase, false);
+      break;
+    default:
+      event = std::make_unique<QEvent>(eventType);
+      break;
+  }
+  QCoreApplication::sendEvent(&window, event.get());
+
+  const int after = session_->MsUntilLock();
+  QVERIFY2(restarts ? after > before : after <= before,
+           qPrintable(QStringLiteral("%1 ms left before, %2 after").arg(before).arg(after)));
+  QCOMPARE(session_->LockPeriodMs(), 60'000);
+  // The period still ends in a lock.
+  session_->OnLockTimeout();
+  QVERIFY(session_->IsLocked());
 }
 
 void VaultSessionTest::webAddress_data() {

@@ -22,6 +22,7 @@
 #include "platform/Clipboard.h"
 #include "store/TextCodec.h"
 #include "ui/Text.h"
+#include "ui/controls/AltKeyFilter.h"
 
 namespace corvella {
 namespace {
@@ -46,7 +47,8 @@ bool IsTyping(const QKeyEvent& event) {
   const QChar first = text.front();
   if (first.category() == QChar::Other_Format) return true;
   const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
-  if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) {
+  if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier) ||
+      IsAltChord(event)) {
     return false;
   }
   if (first.isPrint() || first.category() == QChar::Other_PrivateUse) return true;

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPoint>
@@ -18,6 +19,8 @@ namespace {
 const QColor kFrameGray(153, 153, 153);
 const QColor kFrameLightGray(187, 187, 187);
 const QColor kFrameBlack(0, 0, 0);
+// The focus frame is drawn this far inside the button's edge.
+constexpr int kFocusInset = 3;
 
 // One pixel wide, horizontal or vertical, from `from` up to but excluding `to`; the frame is
 // drawn as connected lines in this manner, so corners belong to the line that starts there.
@@ -40,7 +43,8 @@ void DrawLine(QPainter& painter, QPoint from, QPoint to, const QColor& color) {
 
 SidePanelButton::SidePanelButton(QWidget* parent) : QAbstractButton(parent) {
   setCheckable(true);
-  setFocusPolicy(Qt::NoFocus);
+  // Reached by Tab; a click leaves the focus where it was.
+  setFocusPolicy(Qt::TabFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent fills every pixel
   resize(57, 53);
 }
@@ -128,6 +132,21 @@ void SidePanelButton::paintEvent(QPaintEvent* event) {
     DrawLine(painter, {w - 1, h - 1}, {0, h - 1}, kFrameBlack);
     DrawLine(painter, {0, h - 2}, {0, 0}, kFrameLightGray);
   }
+  if (hasFocus()) {
+    painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(kFocusInset, kFocusInset, w - 1 - 2 * kFocusInset, h - 1 - 2 * kFocusInset);
+  }
+}
+
+void SidePanelButton::keyPressEvent(QKeyEvent* event) {
+  // Space presses a button already; Return and Enter do here too.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      event->modifiers() == Qt::NoModifier) {
+    if (!event->isAutoRepeat()) click();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
 }
 
 void SidePanelButton::enterEvent(QEnterEvent* event) {
