@@ -6,34 +6,19 @@
 // as the running program processes them. Prints each time and then "median-ms: VALUE".
 //   bench_unlock [--iterations N]
 
-#include <stdlib.h>
-
 #include <QAbstractItemModel>
-#include <QAbstractItemView>
 #include <QAction>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QListView>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <memory>
-#include <string>
+#include <optional>
 #include <vector>
 
-#include "bench/TenThousandEntries.h"
-#include "platform/Autostart.h"
-#include "platform/Settings.h"
-#include "store/Entry.h"
-#include "store/PasswordStore.h"
+#include "bench/WindowBench.h"
 #include "ui/Application.h"
-#include "ui/MainWindow.h"
-#include "ui/MessageDialog.h"
-#include "ui/VaultSession.h"
 #include "ui/controls/SecretField.h"
 
 namespace {
@@ -42,25 +27,6 @@ using namespace corvella;
 
 using bench::kEntries;
 using bench::kMasterPassword;
-
-void WriteVault(const std::string& path) {
-  PasswordStore store;
-  store.SetMasterPassword(kMasterPassword);
-  bench::AddTenThousandEntries(store);
-  store.SavePasswordsTo(path);
-}
-
-// Counts the paint events of a widget.
-class PaintCounter final : public QObject {
- public:
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
 
 template <typename T>
 T* Find(QObject* parent, const char* name) {
@@ -72,51 +38,14 @@ T* Find(QObject* parent, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int iterations = 15;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--iterations") == 0 && i + 1 < argc) {
-      iterations = std::max(1, std::stoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "usage: bench_unlock [--iterations N]\n");
-      return 2;
-    }
-  }
-
-  char pattern[] = "/tmp/corvella-unlock-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) {
-    std::perror("bench_unlock: mkdtemp");
-    return 1;
-  }
-  const std::filesystem::path home = pattern;
-  const auto cleanup = qScopeGuard([&home] { std::filesystem::remove_all(home); });
-  for (const char* folder : {"data", "config", "runtime"}) {
-    std::filesystem::create_directory(home / folder);
-  }
-  std::filesystem::permissions(home / "runtime", std::filesystem::perms::owner_all);
-  setenv("HOME", home.c_str(), 1);
-  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-
-  std::filesystem::create_directory(home / "data" / "Corvella");
-  WriteVault(GetPasswordFileName());
-
+  const std::optional<int> iterations = bench::CountArgument(argc, argv, "--iterations", 15);
+  if (!iterations) return 2;
+  const bench::PrivateHome home;
+  if (!home.IsReady()) return 1;
   Application application(argc, argv);
-  // Any message box means the unlock failed; it is answered instead of waiting for a click.
-  bool failed = false;
-  const MessageDialogResponder responder(
-      [&failed](MessageKind, const QString& text, MessageButtons) {
-        std::fprintf(stderr, "bench_unlock: message: %s\n", qPrintable(text));
-        failed = true;
-        return MessageAnswer::Ok;
-      });
-  platform::Settings settings((home / "config" / "Corvella" / "Corvella.conf").string());
-  platform::Autostart autostart((home / "config").string(), argv[0]);
-  VaultSession session(settings);
-  MainWindow window(session, settings, autostart);
-  window.show();
-  window.OnFirstActivation();
+  bench::BenchWindow program(home, argv[0]);
+  MainWindow& window = program.window;
+  const bool& failed = program.failed;
   QCoreApplication::processEvents();
 
   QWidget* unlockPanel = Find<QWidget>(&window, "unlockPanel");
@@ -128,12 +57,12 @@ int main(int argc, char** argv) {
   if (passwordEdit == nullptr || okButton == nullptr || list == nullptr || lockAction == nullptr) {
     return 1;
   }
-  PaintCounter counter;
+  bench::PaintCounter counter;
   list->viewport()->installEventFilter(&counter);
 
   std::vector<double> times;
   // The first round warms caches and is not counted.
-  for (int round = 0; round <= iterations; ++round) {
+  for (int round = 0; round <= *iterations; ++round) {
     passwordEdit->SetSecret(kMasterPassword);
     QCoreApplication::processEvents();
     counter.paints = 0;
@@ -150,7 +79,7 @@ int main(int argc, char** argv) {
     }
     lockAction->trigger();
     QCoreApplication::processEvents();
-    if (!session.IsLocked() || list->model()->rowCount() != 0) {
+    if (!program.session.IsLocked() || list->model()->rowCount() != 0) {
       std::fprintf(stderr, "bench_unlock: the lock did not take\n");
       return 1;
     }
