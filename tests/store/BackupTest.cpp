@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "TempDir.h"
 #include "core/Error.h"
 #include "platform/Files.h"
@@ -25,9 +26,11 @@
 namespace corvella {
 namespace {
 
+using tests::ChildOutcome;
 using tests::FileMode;
 using tests::ListDirectory;
 using tests::ReadFileBytes;
+using tests::RunInChild;
 using tests::TempDir;
 using tests::WriteFileBytes;
 
@@ -205,24 +208,15 @@ TEST_F(ChangePasswordTest, ThroughALinkTheFileItLeadsToChanges) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "link.dat.bak"));
 }
 
-// The outcome of a change made in a child process, which may be limited or run as another user.
-struct ChildOutcome {
-  int exitCode = -1;  // 0 changed, 1 an Error, 4 the store lost its old key, 5 a harness failure
-  std::string message;
-};
-
 enum class Limit { None, ReadOnlyFolder, FullDisk };
 
+// A change made in a child process, which may be limited or run as another user. Exit codes: 0
+// changed, 1 an Error, 4 the store lost its old key, 5 a harness failure.
 ChildOutcome ChangeInChild(const std::string& folder, const std::string& vault, Limit limit,
                            const std::string& current, const std::string& newPassword,
                            const std::function<void()>& beforeChange = {}) {
-  int channel[2];
-  if (::pipe(channel) != 0) return {};
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(channel[0]);
+  const ChildOutcome outcome = RunInChild([&](std::string& message) {
     int code = 5;
-    std::string message;
     try {
       PasswordStore store;
       if (OpenWithTypedPassword(store, kOld, vault) != LoadResult::Loaded) throw 0;
@@ -254,20 +248,8 @@ ChildOutcome ChangeInChild(const std::string& folder, const std::string& vault, 
       }
     } catch (...) {
     }
-    [[maybe_unused]] const auto put = ::write(channel[1], message.data(), message.size());
-    ::_exit(code);
-  }
-  ::close(channel[1]);
-  ChildOutcome outcome;
-  char buffer[512];
-  for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;) {
-    outcome.message.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(channel[0]);
-  int status = 0;
-  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-    outcome.exitCode = WEXITSTATUS(status);
-  }
+    return code;
+  });
   // The folder is ours again, for the checks and the clean-up.
   ::chmod(folder.c_str(), 0700);
   return outcome;

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "TempDir.h"
 #include "core/Error.h"
 #include "platform/Files.h"
@@ -32,9 +33,11 @@
 namespace corvella {
 namespace {
 
+using tests::ChildOutcome;
 using tests::FileMode;
 using tests::ListDirectory;
 using tests::ReadFileBytes;
+using tests::RunInChild;
 using tests::TempDir;
 using tests::WriteFileBytes;
 
@@ -583,48 +586,22 @@ void PrintTo(const WriteLimitCase& c, std::ostream* out) {
 class WriteFailureTest : public PasswordFileTest,
                          public ::testing::WithParamInterface<WriteLimitCase> {
  protected:
-  struct Outcome {
-    int exitCode = -1;
-    std::string message;
-  };
-
   // Saves `entries` to vault_ in a child under the file size limit `limit`.
-  Outcome SaveLimited(const std::vector<Plain>& entries, rlim_t limit) {
-    int channel[2];
-    if (::pipe(channel) != 0) return {};
-    const pid_t child = ::fork();
-    if (child == 0) {
-      ::close(channel[0]);
+  ChildOutcome SaveLimited(const std::vector<Plain>& entries, rlim_t limit) {
+    return RunInChild([&](std::string& message) {
       ::signal(SIGXFSZ, SIG_IGN);
       const rlimit size{limit, limit};
-      int code = 3;
-      std::string message;
-      if (::setrlimit(RLIMIT_FSIZE, &size) == 0) {
-        try {
-          Save(vault_, entries);
-          code = 0;
-        } catch (const Error& e) {
-          code = 1;
-          message = e.what();
-        } catch (...) {
-          code = 2;
-        }
+      if (::setrlimit(RLIMIT_FSIZE, &size) != 0) return 3;
+      try {
+        Save(vault_, entries);
+        return 0;
+      } catch (const Error& e) {
+        message = e.what();
+        return 1;
+      } catch (...) {
+        return 2;
       }
-      [[maybe_unused]] const auto put = ::write(channel[1], message.data(), message.size());
-      ::_exit(code);
-    }
-    ::close(channel[1]);
-    Outcome outcome;
-    char buffer[512];
-    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;) {
-      outcome.message.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(channel[0]);
-    int status = 0;
-    if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-      outcome.exitCode = WEXITSTATUS(status);
-    }
-    return outcome;
+    });
   }
 };
 
@@ -638,7 +615,7 @@ TEST_P(WriteFailureTest, FailedWriteRaisesAndKeepsThePreviousFile) {
     before = ReadFileBytes(vault_);
   }
 
-  const Outcome outcome = SaveLimited(entries, c.limit);
+  const ChildOutcome outcome = SaveLimited(entries, c.limit);
 
   ASSERT_EQ(outcome.exitCode, 1) << "the save did not raise an error";
   EXPECT_NE(outcome.message.find("Cannot write file \"" + vault_ + "\""), std::string::npos)
@@ -658,7 +635,7 @@ TEST_F(WriteFailureTest, SaveWithinTheLimitSucceeds) {
   const auto length = static_cast<rlim_t>(StreamOf(entries).size());
   Save(vault_, Numbered("previous", 3));
 
-  const Outcome outcome = SaveLimited(entries, length);
+  const ChildOutcome outcome = SaveLimited(entries, length);
 
   ASSERT_EQ(outcome.exitCode, 0) << outcome.message;
   EXPECT_EQ(ListDirectory(dir_.Path()),
