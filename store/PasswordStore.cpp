@@ -78,9 +78,13 @@ void PasswordStore::ChangeFileKey(const FileKey& newKey, const std::string& path
   }
   Write(target, Commit::ReplaceWithoutBackup, newKey);
   fileKey_ = newKey;
+  // The backup is written as a file of its own, not a second name of the new file: damage to
+  // one must not reach the other.
   const std::string backup = BackupFileName(target);
+  const auto written = fileIdentity_;
   try {
-    platform::KeepCopy(target, backup);
+    Write(backup, Commit::ReplaceWithoutBackup, newKey);
+    fileIdentity_ = written;
   } catch (const Error& error) {
     try {
       platform::RemoveFile(backup);

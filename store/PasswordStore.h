@@ -72,9 +72,9 @@ class PasswordStore {
 
   // Writes every entry under `newKey` over the file at `path`, which must still be the file last
   // loaded or saved (else an Error says it was replaced and nothing is written). No copy under
-  // the previous key stays: the backup becomes a copy of the new file, or goes. On any failure
-  // before the new file is in place, the store keeps its key and the file is untouched; once it
-  // is, the store holds `newKey`, also when the backup then raises an error.
+  // the previous key stays: the backup is written anew under `newKey` as a file of its own, or
+  // goes. On any failure before the new file is in place, the store keeps its key and the file is
+  // untouched; once it is, the store holds `newKey`, also when the backup then raises an error.
   void ChangeFileKey(const FileKey& newKey, const std::string& path);
   // Writes every entry over the damaged file at `path`, which stays as DamagedFileName(path);
   // the backup is left as it is.

@@ -184,12 +184,14 @@ TEST_F(ChangePasswordTest, NewPasswordOpensFileAndBackupAndTheOldOneNeither) {
   }
   EXPECT_EQ(ListDirectory(dir_.Path()),
             (std::set<std::string>{"Passwords.dat", "Passwords.dat.bak"}));
+  // A file of its own: damage to the password file in place does not reach the backup.
+  EXPECT_FALSE(std::filesystem::equivalent(vault_, backup_));
   // The store goes on under the new key: its next save opens with the new password.
   AddNumbered(store, "later", 1);
   store.SavePasswordsTo(vault_);
   EXPECT_EQ(Opened(vault_, kNew).size(), 4u);
   EXPECT_EQ(Opened(backup_, kNew), current);
-  // The backup was the file itself under a second name; keeping it leaves nothing behind.
+  // Keeping the previous file as the backup leaves nothing behind.
   EXPECT_EQ(ListDirectory(dir_.Path()),
             (std::set<std::string>{"Passwords.dat", "Passwords.dat.bak"}));
 }
