@@ -38,7 +38,7 @@ TOOLS = ("lintian", "desktop-file-validate", "appstreamcli", "dpkg-deb", "apt-ge
 LOCK = "/run/lock/corvella-package-test.lock"
 HORSE = "correct horse"
 # The "Load on computer startup" box, in page-area coordinates.
-LOAD_ON_STARTUP_BOX = (16 + 8, 136 + 8)
+LOAD_ON_STARTUP_BOX = (16 + 8, 184 + 8)
 
 AS_ROOT = [] if os.geteuid() == 0 else ["sudo", "-n"]
 APT = ["env", "DEBIAN_FRONTEND=noninteractive", "apt-get", "-y", "-q",
