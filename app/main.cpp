@@ -6,6 +6,7 @@
 
 #include <QScopeGuard>
 #include <exception>
+#include <memory>
 
 #include "platform/Autostart.h"
 #include "platform/Paths.h"
@@ -44,9 +45,14 @@ int main(int argc, char** argv) {
     // The session key is made when the first password is protected: the random generator's
     // set-up would otherwise delay the window.
     window.show();
-    // Listens once the window is on its way: asking the buses must not delay it.
-    platform::ScreenLockWatcher screenLock;
-    window.FollowScreenLock(screenLock);
+    // A locked screen or coming sleep matters only while the vault is open: the buses are asked
+    // from the first unlock on, off the start-up path, where connecting to them delayed the window.
+    std::unique_ptr<platform::ScreenLockWatcher> screenLock;
+    QObject::connect(&session, &VaultSession::Unlocked, &window, [&screenLock, &window] {
+      if (screenLock != nullptr) return;
+      screenLock = std::make_unique<platform::ScreenLockWatcher>();
+      window.FollowScreenLock(*screenLock);
+    });
     return application.exec();
   } catch (const std::exception& error) {
     ShowMessage(MessageKind::ApplicationError, QString::fromUtf8(error.what()));
