@@ -224,7 +224,6 @@ void MainWindow::BuildPasswordsPage() {
   searchField_ = new QLineEdit(passwordsPage_);
   searchField_->setObjectName(QStringLiteral("searchField"));
   searchField_->setPlaceholderText(tr("Search"));
-  searchField_->setClearButtonEnabled(true);
   searchField_->setFixedHeight(kSearchFieldHeight);
   searchField_->installEventFilter(this);
   RefuseAltChords(*searchField_);
@@ -670,7 +669,12 @@ void MainWindow::FocusSearchField() {
   searchField_->selectAll();
 }
 
-void MainWindow::ApplySearch(const QString& text) { entryList_->SetFilter(EntryFilter(text)); }
+void MainWindow::ApplySearch(const QString& text) {
+  // The clear button shows only over text: made at the first search, its icon costs the start
+  // nothing.
+  if (!text.isEmpty()) searchField_->setClearButtonEnabled(true);
+  entryList_->SetFilter(EntryFilter(text));
+}
 
 void MainWindow::CopySelectedUserName() {
   if (const EntryPtr entry = entryList_->SelectedEntry()) session_.CopyUserName(*entry);
