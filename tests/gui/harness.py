@@ -324,6 +324,31 @@ class Session:
             "NO_AT_BRIDGE": "1",
         })
 
+    def _start_reporting(self, name, command):
+        """Starts NAME as `command(fd)`, a command line that names the write end of a pipe, and
+        returns the first line the process writes there once it is ready."""
+        reader, writer = os.pipe()
+        try:
+            process = self.start(name, command(writer), pass_fds=(writer,))
+            os.close(writer)
+            writer = None
+            line = b""
+            deadline = time.monotonic() + TIMEOUT
+            while not line.endswith(b"\n"):
+                ready, _, _ = select.select([reader], [], [], 1.0)
+                if ready:
+                    chunk = os.read(reader, 256)
+                    if not chunk:
+                        raise HarnessError(f"{name} ended before it was ready:\n" + process.log())
+                    line += chunk
+                elif time.monotonic() > deadline:
+                    raise HarnessError(f"{name} did not become ready")
+        finally:
+            os.close(reader)
+            if writer is not None:
+                os.close(writer)
+        return line.decode().strip()
+
     def _start_display(self):
         # Xvfb picks a free display number itself (-displayfd) and takes the cookie from a
         # wildcard entry; the clients find it under the display's own number.
@@ -331,29 +356,10 @@ class Session:
         with open(self.authority, "wb") as authority:
             authority.write(_xauth_entry(0xFFFF, "", cookie))
         os.chmod(self.authority, 0o600)
-        reader, writer = os.pipe()
-        try:
-            xvfb = self.start("Xvfb", ["Xvfb", "-displayfd", str(writer), "-screen", "0", SCREEN,
-                                       "-nolisten", "tcp", "-auth", self.authority, "-noreset"],
-                              pass_fds=(writer,))
-            os.close(writer)
-            writer = None
-            number = b""
-            deadline = time.monotonic() + TIMEOUT
-            while not number.endswith(b"\n"):
-                ready, _, _ = select.select([reader], [], [], 1.0)
-                if ready:
-                    chunk = os.read(reader, 16)
-                    if not chunk:
-                        raise HarnessError("Xvfb ended before it was ready:\n" + xvfb.log())
-                    number += chunk
-                elif time.monotonic() > deadline:
-                    raise HarnessError("Xvfb did not become ready")
-        finally:
-            os.close(reader)
-            if writer is not None:
-                os.close(writer)
-        self.display = ":" + number.decode().strip()
+        number = self._start_reporting(
+            "Xvfb", lambda fd: ["Xvfb", "-displayfd", str(fd), "-screen", "0", SCREEN,
+                                "-nolisten", "tcp", "-auth", self.authority, "-noreset"])
+        self.display = ":" + number
         with open(self.authority, "ab") as authority:
             authority.write(_xauth_entry(0xFFFF, self.display[1:], cookie))
         self.env["DISPLAY"] = self.display
@@ -395,28 +401,10 @@ class Session:
                       "<auth>EXTERNAL</auth><policy context=\"default\">"
                       "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
                       "<allow own=\"*\"/></policy></busconfig>\n")
-        reader, writer = os.pipe()
-        try:
-            self.start("dbus-daemon", ["dbus-daemon", f"--config-file={config}", "--nofork",
-                                       f"--print-address={writer}"], pass_fds=(writer,))
-            os.close(writer)
-            writer = None
-            address = b""
-            deadline = time.monotonic() + TIMEOUT
-            while not address.endswith(b"\n"):
-                ready, _, _ = select.select([reader], [], [], 1.0)
-                if ready:
-                    chunk = os.read(reader, 256)
-                    if not chunk:
-                        raise HarnessError("dbus-daemon ended before it was ready")
-                    address += chunk
-                elif time.monotonic() > deadline:
-                    raise HarnessError("dbus-daemon did not become ready")
-        finally:
-            os.close(reader)
-            if writer is not None:
-                os.close(writer)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = address.decode().strip()
+        address = self._start_reporting(
+            "dbus-daemon", lambda fd: ["dbus-daemon", f"--config-file={config}", "--nofork",
+                                       f"--print-address={fd}"])
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
         return self.env["DBUS_SESSION_BUS_ADDRESS"]
 
     def start_program(self, name="corvella"):
