@@ -478,6 +478,16 @@ class Session:
                            "--password-hex", password.encode().hex()])
         return json.loads(result.stdout)
 
+    def listed_entries(self, password):
+        """The entries of the password file as [(site, user, address)]."""
+        return [(e["siteName"], e["userName"], e["url"])
+                for e in self.read_password_file(password)]
+
+    def wait_for_entries(self, password, expected):
+        """Waits until the password file holds exactly `expected` [(site, user, address)]."""
+        wait_until(lambda: self.listed_entries(password) == expected,
+                   what=f"the password file to hold {expected}")
+
     def write_password_file(self, password, entries):
         """Makes the password file with the command-line tool: `entries` as its JSON import
         takes them, under the master password `password`."""

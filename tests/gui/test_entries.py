@@ -90,15 +90,6 @@ class EntriesTest(unittest.TestCase):
     def setUp(self):
         self.timings = {}
 
-    def listed(self, session):
-        """The entries of the password file: [(site, user, address)]."""
-        return [(e["siteName"], e["userName"], e["url"])
-                for e in session.read_password_file(MASTER)]
-
-    def wait_listed(self, session, expected):
-        harness.wait_until(lambda: self.listed(session) == expected,
-                           what=f"the password file to hold {expected}")
-
     def settled_capture(self, session, window):
         session.activate(window)  # an inactive window draws its selection in another colour
         session.park_pointer()
@@ -177,8 +168,8 @@ class EntriesTest(unittest.TestCase):
                            passwords["Example"], screenshot="entry-editor.png")
             self.add_entry(session, app, window, "-", "", "", passwords["-"], by_shortcut=True)
             self.add_entry(session, app, window, "&", "", "", passwords["&"])
-            self.wait_listed(session, [("Example", "alice", "https://example.com"),
-                                       ("-", "", ""), ("&", "", "")])
+            session.wait_for_entries(MASTER, [("Example", "alice", "https://example.com"),
+                                               ("-", "", ""), ("&", "", "")])
             self.expect_no_dialog(session, app, window)
             listing = self.settled_capture(session, window)
             session.screenshot("password-list-entries.png", window)
@@ -290,8 +281,8 @@ class EntriesTest(unittest.TestCase):
             session.type_text("Example")
             session.key("Return")
             session.wait_window_gone(editor)
-            self.wait_listed(session, [("Example", "alice", "https://example.com"),
-                                       ("-", "", ""), ("Example", "", "")])
+            session.wait_for_entries(MASTER, [("Example", "alice", "https://example.com"),
+                                               ("-", "", ""), ("Example", "", "")])
             self.expect_no_dialog(session, app, window)
             session.click(window, *row_point(1))  # neither compared row selected
             renamed = self.settled_capture(session, window)
@@ -308,8 +299,8 @@ class EntriesTest(unittest.TestCase):
             self.assertEqual(session.dialog_text(box),
                              'Are you sure you want to delete the password entry "Example"?')
             session.dismiss_dialog(box)  # Return: Yes
-            self.wait_listed(session, [("Example", "alice", "https://example.com"),
-                                       ("-", "", "")])
+            session.wait_for_entries(MASTER, [("Example", "alice", "https://example.com"),
+                                               ("-", "", "")])
             self.expect_no_dialog(session, app, window)
             remaining = self.settled_capture(session, window)
             self.assertEqual(rows_with_text(remaining), 2)

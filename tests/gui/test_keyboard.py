@@ -45,14 +45,6 @@ def rows_with_text(picture):
 
 class KeyboardTest(unittest.TestCase):
 
-    def listed(self, session):
-        return [(e["siteName"], e["userName"], e["url"])
-                for e in session.read_password_file(MASTER)]
-
-    def wait_listed(self, session, expected):
-        harness.wait_until(lambda: self.listed(session) == expected,
-                           what=f"the password file to hold {expected}")
-
     def shown_rows(self, session, window):
         session.park_pointer()
         session.wait_until_settled(window)
@@ -107,7 +99,8 @@ class KeyboardTest(unittest.TestCase):
             session.type_text(added)
             session.key("Return")
             session.wait_window_gone(editor)
-            self.wait_listed(session, start + [("Keyboard Site", "kuser", "https://kb.example")])
+            session.wait_for_entries(
+                MASTER, start + [("Keyboard Site", "kuser", "https://kb.example")])
             session.activate(window)
             session.key("ctrl+f")
             session.type_text("keyboard")
@@ -119,7 +112,8 @@ class KeyboardTest(unittest.TestCase):
             session.type_text("kuser2")
             session.key("Return")
             session.wait_window_gone(editor)
-            self.wait_listed(session, start + [("Keyboard Site", "kuser2", "https://kb.example")])
+            session.wait_for_entries(
+                MASTER, start + [("Keyboard Site", "kuser2", "https://kb.example")])
 
             # Ctrl+C on the row copies its password.
             session.activate(window)
@@ -145,7 +139,7 @@ class KeyboardTest(unittest.TestCase):
             self.assertEqual(session.dialog_text(box),
                              'Are you sure you want to delete the password entry "Keyboard Site"?')
             session.dismiss_dialog(box)
-            self.wait_listed(session, start)
+            session.wait_for_entries(MASTER, start)
             self.expect_no_dialog(session, app, window)
 
             # Locked, Ctrl+N asks for the unlock, the other commands' keys do nothing and
