@@ -25,12 +25,6 @@ namespace {
 using namespace test;
 
 const char* const kChanged = "Information: The master password has been changed.";
-const char* const kInvalidMasterPassword = "Error: Invalid master password";
-const char* const kMismatch =
-    "Error: The passwords you enter don't match. Please enter the password again.";
-const char* const kTooShort =
-    "Error: The password you entered is too short. Please enter a password that is at least 6 "
-    "characters long";
 const std::string kNewPassword = "n\xC3\xA9w master";
 
 void SaveVault(const std::string& path, const QStringList& sites) {

@@ -361,10 +361,8 @@ void KeyboardTest::shortcuts_data() {
     QStringList creating{"locked"};
     if (command.key.key == Qt::Key_Q) locked = creating = QStringList{"closed"};
     if (command.key.key == Qt::Key_N) {
-      const QString unlockFirst = QStringLiteral(
-          "Information: Please unlock the program first by entering the master password");
-      locked.prepend(unlockFirst);
-      creating.prepend(unlockFirst);
+      locked.prepend(QString::fromLatin1(kUnlockFirst));
+      creating.prepend(QString::fromLatin1(kUnlockFirst));
     }
     if (command.key.key == Qt::Key_Return) {
       locked.prepend(QStringLiteral("Error: Invalid master password"));

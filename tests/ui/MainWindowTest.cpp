@@ -47,15 +47,6 @@ namespace {
 
 using namespace test;
 
-const char* const kUnlockFirst =
-    "Information: Please unlock the program first by entering the master password";
-const char* const kInvalidMasterPassword = "Error: Invalid master password";
-const char* const kMismatch =
-    "Error: The passwords you enter don't match. Please enter the password again.";
-const char* const kTooShort =
-    "Error: The password you entered is too short. Please enter a password that is at least 6 "
-    "characters long";
-
 // Types `text` key by key; characters outside ASCII arrive as the text of an unnamed key.
 void Type(QWidget* field, const QString& text) {
   for (const QChar c : text) {

@@ -30,6 +30,16 @@
 
 namespace corvella::test {
 
+// The program's messages as the responder records them ("Caption: text").
+inline const char* const kUnlockFirst =
+    "Information: Please unlock the program first by entering the master password";
+inline const char* const kInvalidMasterPassword = "Error: Invalid master password";
+inline const char* const kMismatch =
+    "Error: The passwords you enter don't match. Please enter the password again.";
+inline const char* const kTooShort =
+    "Error: The password you entered is too short. Please enter a password that is at least 6 "
+    "characters long";
+
 // The window whose ShowFailure is the application's failure handler.
 inline MainWindow* windowUnderTest = nullptr;
 
