@@ -4,9 +4,13 @@
 #include "Clipboard.h"
 
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
 #include <cstring>
+
+#include "DataControlClipboard.h"
 
 namespace corvella::platform {
 namespace {
@@ -45,9 +49,29 @@ class SecretMimeData final : public QMimeData {
   QByteArray text_;
 };
 
+// The data-control connection, made at the first use and closed with the application; null where
+// the compositor offers none or the session is not Wayland.
+DataControlClipboard* DataControl() {
+  static bool tried = false;
+  static QPointer<DataControlClipboard> clipboard;
+  if (!tried) {
+    tried = true;
+    if (std::unique_ptr<DataControlClipboard> connected = DataControlClipboard::Connect()) {
+      connected->setParent(QCoreApplication::instance());
+      clipboard = connected.release();
+    }
+  }
+  return clipboard != nullptr && clipboard->Usable() ? clipboard.data() : nullptr;
+}
+
 }  // namespace
 
 void Clipboard::SetText(const QString& text) {
+  if (DataControlClipboard* dataControl = DataControl()) {
+    const QByteArray utf8 = text.toUtf8();
+    dataControl->SetText({utf8.constData(), static_cast<std::size_t>(utf8.size())}, false);
+    return;
+  }
   auto* data = new QMimeData;
   data->setText(text);
   // Takes ownership, and deletes what it held before: a secret is wiped then.
@@ -55,7 +79,44 @@ void Clipboard::SetText(const QString& text) {
 }
 
 void Clipboard::SetSecret(std::string_view utf8) {
+  if (DataControlClipboard* dataControl = DataControl()) {
+    dataControl->SetText(utf8, true);
+    return;
+  }
   QGuiApplication::clipboard()->setMimeData(new SecretMimeData(utf8));
+}
+
+bool Clipboard::HoldsSecret(const std::function<bool(std::string_view utf8)>& isSecret) {
+  if (DataControlClipboard* dataControl = DataControl()) return dataControl->HoldsOurSecret();
+  bool holds = false;
+  ReadText([&](std::string_view text) { holds = isSecret(text); });
+  return holds;
+}
+
+void Clipboard::Clear() { SetText(QString()); }
+
+bool Clipboard::ClearsInBackground() {
+  return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
+         DataControl() != nullptr;
+}
+
+void Clipboard::Settle() {
+  if (DataControlClipboard* dataControl = DataControl()) {
+    dataControl->Sync();
+    return;
+  }
+  if (ClearsInBackground()) return;
+  // A compositor's clipboard keeper reads the new content from us as soon as it is set; it is
+  // served from the event loop.
+  const QDeadlineTimer deadline(200);
+  while (!deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void Clipboard::WatchChanges(QObject* context, const std::function<void()>& changed) {
+  QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, context, changed);
+  if (DataControlClipboard* dataControl = DataControl()) {
+    QObject::connect(dataControl, &DataControlClipboard::Replaced, context, changed);
+  }
 }
 
 QString Clipboard::Text() { return QGuiApplication::clipboard()->text(); }

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QScopeGuard>
 
 #include "core/Error.h"
@@ -57,7 +58,13 @@ VaultSession::VaultSession(platform::Settings& settings, QObject* parent)
           Guarded(this, &VaultSession::OnClearClipboardTimeout));
 }
 
-VaultSession::~VaultSession() = default;
+VaultSession::~VaultSession() {
+  // A password left on the clipboard goes with the program, and must stay gone afterwards.
+  if (clearClipboardTimer_.isActive() || erasePending_) {
+    EraseCopiedPassword();
+    platform::Clipboard::Settle();
+  }
+}
 
 std::string VaultSession::FilePath() { return GetPasswordFileName(); }
 
@@ -164,6 +171,10 @@ void VaultSession::Lock() {
   vaultLock_.reset();
   SetReadOnly(false);
   locked_ = true;
+  if (clearClipboardTimer_.isActive() || erasePending_) {
+    clearClipboardTimer_.stop();
+    EraseCopiedPassword();
+  }
   emit Locked();
 }
 
@@ -252,22 +263,55 @@ void VaultSession::CopyUserName(const Entry& entry) {
 void VaultSession::CopyPassword(const Entry& entry) {
   // The text as the window shows it; the clipboard makes the only copy that outlives this.
   const SecureString password = SecretDisplayText(entry.Password(store_.Key()).View());
+  if (!clipboardWatched_) {
+    clipboardWatched_ = true;
+    platform::Clipboard::WatchChanges(this, [this] { OnClipboardChanged(); });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+              if (state == Qt::ApplicationActive && erasePending_) EraseCopiedPassword();
+            });
+  }
   copiedPassword_.Remember(password.View());
   platform::Clipboard::SetSecret(password.View());
-  // A running countdown is not restarted.
-  if (!clearClipboardTimer_.isActive()) clearClipboardTimer_.start();
+  erasePending_ = false;
+  clearClipboardTimer_.start();
+}
+
+bool VaultSession::ClipboardHoldsCopiedPassword() const {
+  return platform::Clipboard::HoldsSecret(
+      [this](std::string_view text) { return copiedPassword_.Matches(text); });
+}
+
+void VaultSession::OnClipboardChanged() {
+  if (!clearClipboardTimer_.isActive() && !erasePending_) return;
+  if (ClipboardHoldsCopiedPassword()) return;
+  // Someone else's text: nothing is left to erase.
+  clearClipboardTimer_.stop();
+  erasePending_ = false;
+  copiedPassword_.Forget();
 }
 
 void VaultSession::OnClearClipboardTimeout() {
-  // Only while the clipboard still holds exactly what we put there.
-  bool stillOurs = false;
-  platform::Clipboard::ReadText(
-      [&](std::string_view text) { stillOurs = copiedPassword_.Matches(text); });
-  if (!stillOurs) return;
-  copiedPassword_.Forget();
-  // Replacing the clipboard's content wipes the password it held.
-  platform::Clipboard::SetText(QString());
   clearClipboardTimer_.stop();
+  EraseCopiedPassword();
+}
+
+void VaultSession::EraseCopiedPassword() {
+  erasePending_ = false;
+  // Only while the clipboard still holds exactly what we put there.
+  if (!ClipboardHoldsCopiedPassword()) {
+    copiedPassword_.Forget();
+    return;
+  }
+  // Replacing the clipboard's content wipes the password it held.
+  platform::Clipboard::Clear();
+  if (platform::Clipboard::ClearsInBackground() ||
+      QGuiApplication::applicationState() == Qt::ApplicationActive) {
+    copiedPassword_.Forget();
+  } else {
+    // The change may not have been taken; it is made again at the next focus.
+    erasePending_ = true;
+  }
 }
 
 void VaultSession::GoToWebPage(const Entry& entry) {

@@ -143,12 +143,16 @@ class VaultSession final : public QObject {
   void DiscardChanges();
 
   void CopyUserName(const Entry& entry);
-  // Puts the password on the clipboard, marked secret, and erases it 10 seconds after the
-  // first of a run of copies, provided the clipboard still holds it then.
+  // Puts the password on the clipboard, marked secret, and erases it 10 seconds after the last
+  // copy, provided the clipboard still holds it then; the countdown stops when someone else
+  // replaces it. Where the clipboard can be changed only while a window of ours has focus, the
+  // password goes at the next focus after the countdown. It goes at Lock and at Exit too.
   void CopyPassword(const Entry& entry);
   bool ClipboardCountdownRunning() const { return clearClipboardTimer_.isActive(); }
   int MsUntilClipboardClear() const { return clearClipboardTimer_.remainingTime(); }
   void OnClearClipboardTimeout();
+  // True while a copied password waits for a window of ours to get focus to be erased.
+  bool ClipboardErasePending() const { return erasePending_; }
 
   // Opens the entry's address, "http://" in front unless it begins with "http"; with the option
   // "CopyToClipboard" set the password is copied first. An entry without an address is refused.
@@ -200,6 +204,11 @@ class VaultSession final : public QObject {
   // Since the lock period last began anew; a storm of input restarts it only now and then.
   QElapsedTimer sinceLockTimerStart_;
   QTimer clearClipboardTimer_;
+  bool ClipboardHoldsCopiedPassword() const;
+  void OnClipboardChanged();
+  void EraseCopiedPassword();
+  bool clipboardWatched_ = false;
+  bool erasePending_ = false;
   // Recognises the password this program last put on the clipboard, without keeping it.
   SecretFingerprint copiedPassword_;
 };

@@ -249,8 +249,10 @@ class VaultSessionTest : public QObject {
 
   void copyPassword_data();
   void copyPassword();
-  void secondCopyKeepsCountdown_data();
-  void secondCopyKeepsCountdown();
+  void secondCopyRestartsCountdown_data();
+  void secondCopyRestartsCountdown();
+  void lockErasesCopiedPassword_data();
+  void lockErasesCopiedPassword();
   void clearClipboard_data();
   void clearClipboard();
   void copyUserName_data();
@@ -934,14 +936,14 @@ void VaultSessionTest::copyPassword() {
   QVERIFY(session_->MsUntilClipboardClear() > VaultSession::kClearClipboardMs - 1000);
 }
 
-void VaultSessionTest::secondCopyKeepsCountdown_data() {
+void VaultSessionTest::secondCopyRestartsCountdown_data() {
   QTest::addColumn<int>("second");
 
   QTest::newRow("same entry") << 0;
   QTest::newRow("another entry") << 1;
 }
 
-void VaultSessionTest::secondCopyKeepsCountdown() {
+void VaultSessionTest::secondCopyRestartsCountdown() {
   QFETCH(int, second);
   QVERIFY(StartUnlocked(kLogins));
   const EntryPtr secondEntry = session_->Entries()[static_cast<std::size_t>(second)];
@@ -951,13 +953,12 @@ void VaultSessionTest::secondCopyKeepsCountdown() {
 
   session_->CopyPassword(*secondEntry);
 
-  // Still the first countdown, not one started anew.
+  // The full period again, from the last copy.
   QVERIFY(session_->ClipboardCountdownRunning());
-  QVERIFY2(session_->MsUntilClipboardClear() <= remaining,
+  QVERIFY2(session_->MsUntilClipboardClear() > remaining + 200,
            qPrintable(QString::number(session_->MsUntilClipboardClear())));
   QVERIFY(ClipboardText() == Text(kLogins[static_cast<std::size_t>(second)].password));
   QVERIFY(ClipboardMarkedSecret());
-  // The end of the countdown erases the password copied last.
   session_->OnClearClipboardTimeout();
   QVERIFY(ClipboardText().isEmpty());
   QVERIFY(!session_->ClipboardCountdownRunning());
@@ -997,12 +998,35 @@ void VaultSessionTest::clearClipboard() {
       break;
   }
   const QString held = ClipboardText();
+  // Someone else's text leaves nothing to erase: the countdown stops at once.
+  QCOMPARE(session_->ClipboardCountdownRunning(), erased);
 
   session_->OnClearClipboardTimeout();
 
   QVERIFY(ClipboardText() == (erased ? QString() : held));
   QVERIFY(!ClipboardMarkedSecret());
-  QCOMPARE(session_->ClipboardCountdownRunning(), !erased);
+  QVERIFY(!session_->ClipboardCountdownRunning());
+}
+
+void VaultSessionTest::lockErasesCopiedPassword_data() {
+  QTest::addColumn<bool>("otherTextCopied");
+
+  QTest::newRow("password still there") << false;
+  QTest::newRow("other text copied") << true;
+}
+
+void VaultSessionTest::lockErasesCopiedPassword() {
+  QFETCH(bool, otherTextCopied);
+  QVERIFY(StartUnlocked(kLogins));
+  session_->CopyPassword(*session_->Entries().front());
+  if (otherTextCopied) SetClipboard(kElsewhere);
+
+  session_->Lock();
+
+  QVERIFY(session_->IsLocked());
+  QVERIFY(ClipboardText() == (otherTextCopied ? QString(kElsewhere) : QString()));
+  QVERIFY(!ClipboardMarkedSecret());
+  QVERIFY(!session_->ClipboardCountdownRunning());
 }
 
 void VaultSessionTest::copyUserName_data() {
