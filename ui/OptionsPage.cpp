@@ -12,6 +12,7 @@
 
 #include "core/Error.h"
 #include "platform/Autostart.h"
+#include "platform/Clipboard.h"
 #include "platform/Settings.h"
 #include "ui/FailureHandler.h"
 #include "ui/Text.h"
@@ -39,6 +40,15 @@ OptionsPage::OptionsPage(platform::Settings& settings, platform::Autostart& auto
   auto* clipboardNote =
       Place(new QLabel(tr("(Password automatically erased after 10 seconds)"), this),
             "clipboardNote", 40, 40, 385, 13);
+  // Where the clipboard takes changes only from the window that has focus.
+  if (!platform::Clipboard::ClearsInBackground()) {
+    auto* focusNote =
+        Place(new QLabel(tr("(On this desktop, only when you return to Corvella, lock it or exit)"),
+                         this),
+              "clipboardFocusNote", 40, 58, 385, 13);
+    focusNote->resize(std::max(focusNote->width(), focusNote->sizeHint().width()),
+                      std::max(focusNote->height(), focusNote->sizeHint().height()));
+  }
   lockProgramBox_ =
       Place(new QCheckBox(tr("Lock program after "), this), "lockProgramBox", 16, 88, 113, 17);
   lockTimeBox_ = Place(new QComboBox(this), "lockTimeBox", 132, 86, 49, 21);
