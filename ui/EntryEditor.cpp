@@ -47,7 +47,7 @@ QLabel* MakeLabel(const QString& caption, const char* name, QWidget* field, QWid
 
 }  // namespace
 
-EntryEditor::EntryEditor() : QDialog(nullptr) {
+EntryEditor::EntryEditor(QWidget* owner) : QDialog(owner) {
   setObjectName(QStringLiteral("entryEditor"));
   setWindowTitle(tr("Add New Password"));
 

@@ -25,7 +25,8 @@ class EntryEditor final : public QDialog {
   static constexpr int kDesignWidth = 453;
   static constexpr int kDesignHeight = 217;
 
-  EntryEditor();
+  // A dialog of `owner`'s, shown over it.
+  explicit EntryEditor(QWidget* owner = nullptr);
   ~EntryEditor() override;
 
   // Shows an entry's texts for editing.

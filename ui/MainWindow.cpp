@@ -491,7 +491,7 @@ void MainWindow::RunEditor(EntryEditor& editor, const std::function<void()>& aft
 void MainWindow::AddNewEntry() {
   session_.RequireUnlocked();
   if (!OfferRestoreUntilWritable()) return;
-  EntryEditor editor;
+  EntryEditor editor(this);
   RunEditor(editor, [&] { ApplyChange([&] { session_.AddEntry(editor.Fields()); }); });
 }
 
@@ -503,7 +503,7 @@ void MainWindow::EditSelectedEntry() {
     ShowMessage(MessageKind::Information, tr("No password entry selected"));
     return;
   }
-  EntryEditor editor;
+  EntryEditor editor(this);
   editor.setWindowTitle(tr("Edit Password"));
   editor.ShowFields(session_.FieldsOf(*entry));
   RunEditor(editor, [&] { ApplyChange([&] { session_.UpdateEntry(*entry, editor.Fields()); }); });

@@ -3,14 +3,17 @@
 
 #include "ui/MessageDialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <utility>
 #include <vector>
+
+#include "platform/Desktop.h"
 
 namespace corvella {
 namespace {
@@ -39,6 +42,7 @@ QMessageBox::Icon IconOf(MessageKind kind) {
 // so that it can answer Cancel instead, and centres itself once its size is known.
 class MessageBox : public QMessageBox {
  public:
+  using QMessageBox::QMessageBox;
   bool ClosedFromTitleBar() const { return closed_; }
 
  protected:
@@ -55,6 +59,18 @@ class MessageBox : public QMessageBox {
  private:
   bool closed_ = false;
 };
+
+// The window a box belongs over: the dialog in front, else the active window, else the program's
+// main window, so that the window system keeps the box with it.
+QWidget* OwnerWindow() {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  QWidget* active = QApplication::activeWindow();
+  if (active != nullptr && active->windowType() != Qt::Popup) return active;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (qobject_cast<QMainWindow*>(window) != nullptr) return window;
+  }
+  return nullptr;
+}
 
 }  // namespace
 
@@ -78,7 +94,7 @@ MessageAnswer ShowMessage(MessageKind kind, const QString& text, MessageButtons 
   // A copy, so that a responder may replace itself while it answers.
   if (const MessageResponder responder = Responder()) return responder(kind, text, buttons);
 
-  MessageBox box;
+  MessageBox box(OwnerWindow());
   box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                      Qt::WindowCloseButtonHint);
   box.setWindowTitle(MessageCaption(kind));
@@ -121,6 +137,8 @@ MessageAnswer ShowMessage(MessageKind kind, const QString& text, MessageButtons 
 }
 
 void CentreOnScreen(QWidget& window) {
+  // There the compositor places the window, over the one it belongs to.
+  if (platform::CompositorPlacesWindows()) return;
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
   QRect frame = window.frameGeometry();

@@ -26,14 +26,15 @@ enum class MessageAnswer { Ok, Yes, No, Retry, Discard, Cancel };
 using MessageResponder =
     std::function<MessageAnswer(MessageKind kind, const QString& text, MessageButtons buttons)>;
 
-// Shows a modal message box without a parent, centred on the primary screen, and returns the
+// Shows a modal message box over the dialog or window in front (else the main window), centred on
+// the primary screen where the window system lets a program place its windows, and returns the
 // button pressed. The text is plain text, never rich text. The default button is OK, Yes or
 // Retry; Escape presses OK, No or Cancel.
 MessageAnswer ShowMessage(MessageKind kind, const QString& text,
                           MessageButtons buttons = MessageButtons::Ok);
 
 // Moves a top-level window so that its frame is centred on the primary screen's free area; call
-// it once the window has its final size.
+// it once the window has its final size. Does nothing where the compositor places windows.
 void CentreOnScreen(QWidget& window);
 
 // While a responder is set, ShowMessage asks it instead of showing a box. An empty function

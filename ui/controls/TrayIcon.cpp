@@ -5,6 +5,7 @@
 
 #include <QMenu>
 
+#include "platform/Desktop.h"
 #include "ui/Icons.h"
 
 namespace corvella {
@@ -49,7 +50,19 @@ void TrayIcon::SetPopupMenu(QMenu* menu) {
 }
 
 void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
-  if (reason == QSystemTrayIcon::DoubleClick) emit RestoreRequested();
+  switch (reason) {
+    case QSystemTrayIcon::DoubleClick:
+      emit RestoreRequested();
+      break;
+    // A StatusNotifierItem host activates with one click, and asks for the menu only when it
+    // does not show the exported one itself: both bring the window.
+    case QSystemTrayIcon::Trigger:
+    case QSystemTrayIcon::Context:
+      if (platform::TrayIsStatusNotifier()) emit RestoreRequested();
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace corvella

@@ -14,7 +14,9 @@ namespace corvella {
 
 // The program's icon in the notification area, shown from construction to destruction.
 // A double-click asks for the main window (RestoreRequested); the right button opens PopupMenu,
-// which Qt shows itself after emitting its aboutToShow. A single left click does nothing.
+// which Qt shows itself after emitting its aboutToShow. A single left click does nothing, except
+// on a D-Bus (StatusNotifierItem) host, where one click, or a request for the menu that the
+// host does not show itself, asks for the main window too.
 // When the tray host restarts (the panel is re-created), Qt docks the icon again by itself with
 // the same icon and tool tip; without any tray host the program runs without the icon.
 class TrayIcon final : public QObject {
@@ -42,7 +44,8 @@ class TrayIcon final : public QObject {
   void SetPopupMenu(QMenu* menu);
 
  signals:
-  // The icon was double-clicked: show the main window, un-minimise and raise it.
+  // The icon was double-clicked, or activated by a D-Bus tray host: show the main window,
+  // un-minimise and raise it.
   void RestoreRequested();
 
  private:
