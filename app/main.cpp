@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/Autostart.h"
+#include "platform/Desktop.h"
 #include "platform/Paths.h"
 #include "platform/ProcessProtection.h"
 #include "platform/ScreenLockWatcher.h"
@@ -41,7 +42,10 @@ int main(int argc, char** argv) {
     SetFailureHandler([&window](const QString& message) { window.ShowFailure(message); });
     const auto removeHandler = qScopeGuard([] { SetFailureHandler({}); });
     QObject::connect(&instance, &platform::SingleInstance::ShowRequested, &window,
-                     &MainWindow::BringToFront);
+                     [&window](const QByteArray& activationToken) {
+                       platform::UseActivationToken(activationToken);
+                       window.BringToFront();
+                     });
     // The session key is made when the first password is protected: the random generator's
     // set-up would otherwise delay the window.
     window.show();

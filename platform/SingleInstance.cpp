@@ -24,7 +24,9 @@
 #include <QThread>
 #include <QTimer>
 #include <QtGlobal>
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -37,14 +39,39 @@ constexpr int kAnswerTimeoutMs = 2000;
 constexpr int kRetryPauseMs = 20;
 // A client that sends nothing sensible for this long is dropped.
 constexpr int kClientTimeoutMs = 5000;
-constexpr qint64 kMaxRequestSize = 64;
+// "show", then optionally a space and an activation token, then a line end.
+constexpr qint64 kMaxTokenSize = 256;
+constexpr qint64 kMaxRequestSize = 5 + kMaxTokenSize + 1;
 // The first copy answers into an empty socket buffer; this bounds the wait should it be full.
 constexpr int kAnswerWriteMs = 100;
 // Pause before accepting again when out of file descriptors.
 constexpr int kAcceptPauseMs = 100;
 
-const QByteArray kShowRequest = "show\n";
+const QByteArray kShowRequest = "show";
 const QByteArray kShowAnswer = "ok\n";
+
+// A token as compositors make them: printable ASCII without spaces, of bounded length.
+bool IsActivationToken(const QByteArray& token) {
+  return !token.isEmpty() && token.size() <= kMaxTokenSize &&
+         std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 127; });
+}
+
+// "show\n", or "show TOKEN\n" with the activation token that a launcher gave this copy.
+QByteArray ShowRequest() {
+  const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+  return IsActivationToken(token) ? kShowRequest + ' ' + token + '\n' : kShowRequest + '\n';
+}
+
+// The token of a well-formed show request (empty when it carries none); nullopt for anything
+// else.
+std::optional<QByteArray> ParseShowRequest(const QByteArray& line) {
+  if (line == kShowRequest + '\n') return QByteArray();
+  const QByteArray prefix = kShowRequest + ' ';
+  if (!line.startsWith(prefix) || !line.endsWith('\n')) return std::nullopt;
+  QByteArray token = line.mid(prefix.size(), line.size() - prefix.size() - 1);
+  if (!IsActivationToken(token)) return std::nullopt;
+  return token;
+}
 
 QString CanonicalProgramPath() {
   const QString path = QCoreApplication::applicationFilePath();
@@ -370,8 +397,10 @@ void SingleInstance::Serve(int fd) {
     if (state == Connection::State::kWaiting) return;
     connection->Notifier().setEnabled(false);
     const QPointer<Connection> alive(connection);
-    if (state == Connection::State::kLine && connection->Line() == kShowRequest) {
-      emit ShowRequested();
+    const std::optional<QByteArray> token =
+        state == Connection::State::kLine ? ParseShowRequest(connection->Line()) : std::nullopt;
+    if (token.has_value()) {
+      emit ShowRequested(*token);
       if (alive) connection->Answer(kShowAnswer);
     }
     if (alive) {
@@ -408,7 +437,7 @@ bool SingleInstance::AskPrimaryToShow(const QString& serverPath, int timeoutMs) 
   if (peer.uid != ::getuid()) {
     Refuse("Cannot use the socket", serverPath, "another user's program listens on it");
   }
-  if (!SendAll(socket.Get(), kShowRequest, deadline)) return false;
+  if (!SendAll(socket.Get(), ShowRequest(), deadline)) return false;
   QByteArray answer;
   while (!answer.endsWith('\n') && answer.size() <= kMaxRequestSize) {
     char chunk[kMaxRequestSize + 1];

@@ -43,8 +43,10 @@ class SingleInstance : public QObject {
   QString ServerPath() const;
 
  signals:
-  // Emitted in the first copy each time a later copy starts.
-  void ShowRequested();
+  // Emitted in the first copy each time a later copy starts, with the activation token that a
+  // launcher gave that copy (XDG_ACTIVATION_TOKEN; empty when none): on Wayland the window may
+  // take focus with it.
+  void ShowRequested(const QByteArray& activationToken);
 
  private:
   enum class LockResult { kTaken, kHeld, kUnavailable };

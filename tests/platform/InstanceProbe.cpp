@@ -7,7 +7,8 @@
 //
 // Waits until the epoch time START_AT_MS when given (so that several probes try at the same
 // instant), then prints "primary" and serves show requests, printing "show" for each, until
-// SECONDS have passed (default 30) or stdin is closed; or prints "secondary MS" (MS: how long
+// SECONDS have passed (default 30) or stdin is closed ("show TOKEN" for a request that carries
+// an activation token); or prints "secondary MS" (MS: how long
 // the hand-over took) and exits 0; or prints "refused: MESSAGE" and exits 1.
 
 #include <unistd.h>
@@ -60,7 +61,9 @@ int main(int argc, char** argv) {
   }
   Print("primary");
   QObject::connect(&*instance, &corvella::platform::SingleInstance::ShowRequested,
-                   [] { Print("show"); });
+                   [](const QByteArray& token) {
+                     Print(token.isEmpty() ? "show" : QByteArray("show " + token).constData());
+                   });
 
   QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
   QObject::connect(&input, &QSocketNotifier::activated, &application, [&input] {

@@ -6,8 +6,11 @@
 // its own runtime folder, so the lock and the socket live there. The tests that play another
 // user need root, to give files to that user.
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -20,6 +23,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -64,6 +68,9 @@ class SingleInstanceTest : public QObject {
 
   void BaseName();
   void SecondStartShowsFirst();
+  void ActivationTokenIsPassedOn_data();
+  void ActivationTokenIsPassedOn();
+  void MalformedRequestIsRefused();
   void SimultaneousStarts_data();
   void SimultaneousStarts();
   void KilledPrimaryDoesNotBlock();
@@ -209,6 +216,67 @@ void SingleInstanceTest::SecondStartShowsFirst() {
   // A copy that ends normally leaves nothing behind.
   QVERIFY(!QFileInfo::exists(LockPath()));
   QVERIFY(!QFileInfo::exists(ServerPath()));
+}
+
+// Sends `request` over the one-copy socket and returns the answer, read until the other end
+// closes.
+QByteArray Ask(const QString& serverPath, const QByteArray& request) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray path = QFile::encodeName(serverPath);
+  std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+  QByteArray answer;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+      ::write(fd, request.constData(), static_cast<std::size_t>(request.size())) ==
+          request.size()) {
+    pollfd readable{fd, POLLIN, 0};
+    char buffer[64];
+    ssize_t count = 0;
+    while (::poll(&readable, 1, 5000) == 1 && (count = ::read(fd, buffer, sizeof buffer)) > 0) {
+      answer.append(buffer, count);
+    }
+  }
+  ::close(fd);
+  return answer;
+}
+
+void SingleInstanceTest::ActivationTokenIsPassedOn_data() {
+  QTest::addColumn<QByteArray>("token");  // the second copy's XDG_ACTIVATION_TOKEN
+  QTest::addColumn<QByteArray>("shown");  // what the first copy is asked
+
+  QTest::newRow("token") << QByteArray("sway-1-8f3c") << QByteArray("show sway-1-8f3c");
+  QTest::newRow("longest token") << QByteArray(256, 'k') << "show " + QByteArray(256, 'k');
+  QTest::newRow("too long: none passed") << QByteArray(257, 'k') << QByteArray("show");
+  QTest::newRow("a space: none passed") << QByteArray("a b") << QByteArray("show");
+  QTest::newRow("a control character: none passed") << QByteArray("a\tb") << QByteArray("show");
+}
+
+void SingleInstanceTest::ActivationTokenIsPassedOn() {
+  QFETCH(QByteArray, token);
+  QFETCH(QByteArray, shown);
+  QProcess& primary = Start();
+  QCOMPARE(ReadLine(primary), QByteArray("primary"));
+
+  environment_.insert(QStringLiteral("XDG_ACTIVATION_TOKEN"), QString::fromLatin1(token));
+  ExpectSecondary(Start());
+
+  QCOMPARE(ReadLine(primary), shown);
+  Stop(primary);
+}
+
+void SingleInstanceTest::MalformedRequestIsRefused() {
+  QProcess& primary = Start();
+  QCOMPARE(ReadLine(primary), QByteArray("primary"));
+  for (const QByteArray& request : {QByteArray("show a b\n"), QByteArray("show \n"),
+                                    QByteArray("showx\n"), "show " + QByteArray(300, 'k') + '\n'}) {
+    // Closed unanswered.
+    QCOMPARE(Ask(ServerPath(), request), QByteArray());
+  }
+  // Only well-formed requests show the window.
+  ExpectSecondary(Start());
+  QCOMPARE(ReadLine(primary), QByteArray("show"));
+  Stop(primary);
 }
 
 void SingleInstanceTest::SimultaneousStarts_data() {
