@@ -9,7 +9,6 @@
 #include <memory>
 
 #include "platform/Autostart.h"
-#include "platform/Desktop.h"
 #include "platform/Paths.h"
 #include "platform/ProcessProtection.h"
 #include "platform/ScreenLockWatcher.h"
@@ -42,10 +41,7 @@ int main(int argc, char** argv) {
     SetFailureHandler([&window](const QString& message) { window.ShowFailure(message); });
     const auto removeHandler = qScopeGuard([] { SetFailureHandler({}); });
     QObject::connect(&instance, &platform::SingleInstance::ShowRequested, &window,
-                     [&window](const QByteArray& activationToken) {
-                       platform::UseActivationToken(activationToken);
-                       window.BringToFront();
-                     });
+                     &MainWindow::BringToFront);
     // The session key is made when the first password is protected: the random generator's
     // set-up would otherwise delay the window.
     window.show();

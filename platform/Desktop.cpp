@@ -7,6 +7,8 @@
 #include <QDBusConnectionInterface>
 #include <QGuiApplication>
 
+#include "WaylandActivation.h"
+
 namespace corvella::platform {
 namespace {
 
@@ -27,14 +29,10 @@ bool TrayIsStatusNotifier() {
   return statusNotifier;
 }
 
-QByteArray TakeActivationToken() {
-  QByteArray token = qgetenv(kActivationToken);
-  qunsetenv(kActivationToken);
-  return token;
-}
-
-void UseActivationToken(const QByteArray& token) {
+void PrepareWindowActivation(const QByteArray& handedOver) {
+  if (!CompositorPlacesWindows()) return;
   // Qt's Wayland windows read it at their next requestActivate().
+  const QByteArray token = handedOver.isEmpty() ? RequestActivationToken() : handedOver;
   if (!token.isEmpty()) qputenv(kActivationToken, token);
 }
 

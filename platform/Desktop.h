@@ -14,11 +14,9 @@ bool CompositorPlacesWindows();
 // the icon with one click and may ask for the menu without showing it. Asked once.
 bool TrayIsStatusNotifier();
 
-// The activation token that a launcher gave this process (XDG_ACTIVATION_TOKEN), removed from the
-// environment so that it is used once; empty when there is none.
-QByteArray TakeActivationToken();
-// Hands a token that another copy received to the window system, for the next activation of a
-// window: a Wayland compositor lets a window take focus only with one.
-void UseActivationToken(const QByteArray& token);
+// Prepares the next activation of a window on Wayland, where a window may take focus only with
+// an activation token: the one another copy handed over, else one asked of the compositor for
+// this program (which it may refuse).
+void PrepareWindowActivation(const QByteArray& handedOver);
 
 }  // namespace corvella::platform

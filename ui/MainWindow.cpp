@@ -25,6 +25,7 @@
 
 #include "core/Error.h"
 #include "interchange/Import.h"
+#include "platform/Desktop.h"
 #include "platform/ScreenLockWatcher.h"
 #include "platform/Settings.h"
 #include "ui/ChangePasswordDialog.h"
@@ -372,7 +373,8 @@ void MainWindow::FocusUnlockField() {
   }
 }
 
-void MainWindow::BringToFront() {
+void MainWindow::BringToFront(const QByteArray& activationToken) {
+  platform::PrepareWindowActivation(activationToken);
   show();
   setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   raise();

@@ -46,8 +46,9 @@ class MainWindow final : public QMainWindow {
   // unlock field.
   void ShowFailure(const QString& message);
 
-  // Shows, un-minimises and raises the window (a second start asks for this).
-  void BringToFront();
+  // Shows, un-minimises, raises and activates the window (a second start asks for this, with
+  // the activation token that its launcher gave it, if any).
+  void BringToFront(const QByteArray& activationToken = {});
 
   // The first activation builds the two panels and shows one of them.
   void OnFirstActivation();
