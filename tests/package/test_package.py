@@ -147,11 +147,14 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(fields["Priority"], "optional")
         self.assertEqual(fields["Description"].splitlines()[0],
                          "single-user desktop password manager")
-        # From the binaries alone: shared libraries, no build or test tool.
+        # Shared libraries from the binaries, and Qt's Wayland plugin, which no binary links but
+        # which a Wayland session needs; no build or test tool.
         depends = [item.split()[0] for item in fields["Depends"].split(", ")]
         self.assertIn("libqt6widgets6", depends)
         self.assertIn("libssl3", depends)
-        self.assertEqual([name for name in depends if not name.startswith("lib")], [])
+        self.assertIn("libwayland-client0", depends)
+        self.assertEqual([name for name in depends if not name.startswith("lib")],
+                         ["qt6-wayland"])
 
     def test_installs_starts_from_its_menu_entry_and_is_removed_without_trace(self):
         before = installed_packages()
