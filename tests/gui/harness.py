@@ -272,21 +272,26 @@ class Session:
     def autostart_file(self):
         return os.path.join(self.config, "autostart", "Corvella.desktop")
 
+    TOOLS = SESSION_TOOLS
+
     def __enter__(self):
-        missing = [tool for tool in SESSION_TOOLS if shutil.which(tool) is None]
+        missing = [tool for tool in self.TOOLS if shutil.which(tool) is None]
         if missing:
             raise HarnessError("missing: " + ", ".join(missing) + " (scripts/setup installs them)")
         try:
             self._make_folders()
-            self._start_display()
-            if self.window_manager:
-                self._start_window_manager()
-            if self.tray:
-                self._start_tray()
+            self._start_session()
         except BaseException:
             self.close()
             raise
         return self
+
+    def _start_session(self):
+        self._start_display()
+        if self.window_manager:
+            self._start_window_manager()
+        if self.tray:
+            self._start_tray()
 
     def __exit__(self, kind, value, traceback):
         if kind is not None and issubclass(kind, Exception):

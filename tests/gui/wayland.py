@@ -63,17 +63,10 @@ class SwaySession(harness.Session):
         self.extra_tools = list(tools)
         self.tray_item = None  # (bus name, object path) of the program's tray icon
 
-    def __enter__(self):
-        missing = [tool for tool in SWAY_TOOLS if shutil.which(tool) is None]
-        if missing:
-            raise HarnessError("missing: " + ", ".join(missing) + " (scripts/setup installs them)")
-        try:
-            self._make_folders()
-            self._start_sway()
-        except BaseException:
-            self.close()
-            raise
-        return self
+    TOOLS = SWAY_TOOLS
+
+    def _start_session(self):
+        self._start_sway()
 
     def _make_folders(self):
         super()._make_folders()
@@ -299,26 +292,20 @@ class WestonSession(harness.Session):
     def __init__(self, program, cli=None):
         super().__init__(program, cli, tray=False, window_manager=False)
 
-    def __enter__(self):
-        missing = [tool for tool in WESTON_TOOLS if shutil.which(tool) is None]
-        if missing:
-            raise HarnessError("missing: " + ", ".join(missing) + " (scripts/setup installs them)")
-        super().__enter__()
-        try:
-            width, height = WESTON_SIZE
-            self.start("weston", ["weston", "--backend=x11-backend.so", "--use-pixman",
-                                  f"--socket={WESTON_SOCKET}", f"--width={width}",
-                                  f"--height={height}", "--idle-time=0"])
-            wait_until(lambda: os.path.exists(os.path.join(self.runtime, WESTON_SOCKET)),
-                       what="weston to start")
-            self.env.update({"WAYLAND_DISPLAY": WESTON_SOCKET, "QT_QPA_PLATFORM": "wayland"})
-            # Keys go to the X window under the pointer: weston's.
-            self.xdotool("mousemove", "--sync", str(width // 2), str(height - 20))
-            self.wait_until_settled()
-        except BaseException:
-            self.close()
-            raise
-        return self
+    TOOLS = harness.SESSION_TOOLS + WESTON_TOOLS
+
+    def _start_session(self):
+        super()._start_session()
+        width, height = WESTON_SIZE
+        self.start("weston", ["weston", "--backend=x11-backend.so", "--use-pixman",
+                              f"--socket={WESTON_SOCKET}", f"--width={width}",
+                              f"--height={height}", "--idle-time=0"])
+        wait_until(lambda: os.path.exists(os.path.join(self.runtime, WESTON_SOCKET)),
+                   what="weston to start")
+        self.env.update({"WAYLAND_DISPLAY": WESTON_SOCKET, "QT_QPA_PLATFORM": "wayland"})
+        # Keys go to the X window under the pointer: weston's.
+        self.xdotool("mousemove", "--sync", str(width // 2), str(height - 20))
+        self.wait_until_settled()
 
     def launch(self, name="corvella"):
         """Starts the program and waits until the screen shows its window and stops changing:
