@@ -296,6 +296,7 @@ class Session:
     def __exit__(self, kind, value, traceback):
         if kind is not None and issubclass(kind, Exception):
             self._print_logs()
+            self._save_failure_screenshot()
         self.close()
         return False
 
@@ -435,6 +436,18 @@ class Session:
         window = self.wait_for_window(MAIN_TITLE, pid=app.pid)
         self.wait_until_settled(window)
         return app, window
+
+    def _save_failure_screenshot(self):
+        """The screen as a failure left it, in the screenshot folders. A screen that cannot be
+        taken is reported beside the failure, which goes on to the caller."""
+        script = os.path.splitext(os.path.basename(sys.argv[0]))[0]
+        name = f"failure-{script}-{time.strftime('%H%M%S')}.png"
+        try:
+            path = self.screenshot(name)
+        except Exception as error:  # the failure itself is what goes on
+            print(f"no screenshot of the failure: {error}", file=sys.stderr)
+        else:
+            print(f"screenshot of the failure: {path}", file=sys.stderr)
 
     def _print_logs(self):
         for process in self.processes:

@@ -11,8 +11,10 @@ Usage: test_wayland_sway.py --program CORVELLA --cli CORVELLA_CLI [unittest argu
 """
 import os
 import sys
+import tempfile
 import time
 import unittest
+from unittest import mock
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -127,6 +129,17 @@ class SwayTest(unittest.TestCase):
             self.assert_over(question, main)
             session.key("Escape")
             session.wait_for_focus(MAIN_TITLE, pid=app.pid)
+
+    def test_failure_leaves_a_screenshot(self):
+        with tempfile.TemporaryDirectory() as folder:
+            with mock.patch.dict(os.environ, {"CORVELLA_GUI_OUTPUT_DIR": folder}), \
+                    self.assertRaises(harness.HarnessError):
+                with wayland.SwaySession(ARGS.program, ARGS.cli):
+                    raise harness.HarnessError("a failing step")
+            shots = [name for name in os.listdir(folder) if name.startswith("failure-")]
+            self.assertEqual(len(shots), 1, shots)
+            with open(os.path.join(folder, shots[0]), "rb") as picture:
+                self.assertEqual(picture.read(8), b"\x89PNG\r\n\x1a\n")
 
     def assert_over(self, dialog, main):
         self.assertTrue(dialog["floating"], dialog)

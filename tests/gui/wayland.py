@@ -37,6 +37,9 @@ OTHER_CLIENT = ["weston-flower"]  # a window of another program
 SWAY_TOOLS = ("sway", "swaybar", "swaymsg", "wtype", "grim", "wl-paste", "wl-copy", "gdbus",
               "setpriv", "dbus-run-session") + tuple(OTHER_CLIENT)
 WESTON_TOOLS = ("weston", "wl-paste", "xdotool")
+SWAY_SIZE = (1024, 768)
+# swaybar's tray shows the program's icon in the bottom right corner.
+TRAY_ICON = (SWAY_SIZE[0] - 10, SWAY_SIZE[1] - 10)
 WESTON_SIZE = (1000, 740)
 WESTON_SOCKET = "wayland-corvella"
 
@@ -58,9 +61,12 @@ def wtype_arguments(keys):
 class SwaySession(harness.Session):
     """A headless sway session with a tray host, run as SESSION_USER."""
 
-    def __init__(self, program, cli=None, tools=()):
+    def __init__(self, program, cli=None, tools=(), pointer=None):
+        """tools: more programs to run in the session (session.extra_tools has their paths
+        there); pointer: the click tool (tests/gui/tools/PointerClick.cpp) for click()."""
         super().__init__(program, cli, tray=False, window_manager=False)
         self.extra_tools = list(tools)
+        self.pointer = pointer
         self.tray_item = None  # (bus name, object path) of the program's tray icon
 
     TOOLS = SWAY_TOOLS
@@ -72,8 +78,9 @@ class SwaySession(harness.Session):
         super()._make_folders()
         os.makedirs(os.path.join(self.data, "Corvella"), mode=0o700)
         # The program files, where the session user may not enter the build folder.
-        self.program, self.cli, *copied = [self._reachable(path) for path in
-                                           [self.program, self.cli, *self.extra_tools]]
+        self.program, self.cli, self.pointer, *copied = [
+            self._reachable(path) for path in [self.program, self.cli, self.pointer,
+                                               *self.extra_tools]]
         self.extra_tools = copied
         for folder, _, files in os.walk(self.root):
             os.chown(folder, SESSION_USER, SESSION_USER)
@@ -109,13 +116,15 @@ class SwaySession(harness.Session):
         ready = os.path.join(self.root, "sway-ready")
         config = os.path.join(self.root, "sway.conf")
         with open(config, "w", encoding="utf-8") as out:
-            out.write("output HEADLESS-1 resolution 1024x768\n"
+            out.write(f"output HEADLESS-1 resolution {SWAY_SIZE[0]}x{SWAY_SIZE[1]}\n"
                       # A valid activation token gives the focus.
                       "focus_on_window_activation focus\n"
                       "bar {\n  status_command while :; do sleep 3600; done\n"
                       "  tray_output *\n}\n"
                       # One virtual keyboard for the whole session.
-                      "exec wtype -s 100000000\n"
+                      "exec wtype -s 100000000\n" +
+                      # And one pointer.
+                      (f"exec {self.pointer} hold\n" if self.pointer else "") +
                       f"exec sh -c 'env > {ready}.part && mv {ready}.part {ready}'\n")
         os.chown(config, SESSION_USER, SESSION_USER)
         self.env.update({"WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman",
@@ -213,6 +222,12 @@ class SwaySession(harness.Session):
 
     def key(self, *keys):
         self.run(["wtype", *wtype_arguments(keys)])
+
+    def click(self, x, y, button="left"):
+        """A click of a virtual pointer at a point of the screen."""
+        if self.pointer is None:
+            raise HarnessError("no pointer tool given to the session")
+        self.run([self.pointer, str(x), str(y), *map(str, SWAY_SIZE), button])
 
     # --- clipboard and screen --------------------------------------------------------------
 
