@@ -92,8 +92,11 @@ class SwayTest(unittest.TestCase):
 
     def test_window_comes_to_the_front(self):
         launcher = os.environ.get("CORVELLA_ACTIVATION_LAUNCHER")
+        pointer = os.environ.get("CORVELLA_POINTER_CLICK")
         self.assertTrue(launcher, "CORVELLA_ACTIVATION_LAUNCHER is not set")
-        with wayland.SwaySession(ARGS.program, ARGS.cli, tools=[launcher]) as session:
+        self.assertTrue(pointer, "CORVELLA_POINTER_CLICK is not set")
+        with wayland.SwaySession(ARGS.program, ARGS.cli, tools=[launcher],
+                                 pointer=pointer) as session:
             launcher = session.extra_tools[0]
             app, window = self.open_vault(session)
 
@@ -104,13 +107,13 @@ class SwayTest(unittest.TestCase):
             session.wait_for_focus(MAIN_TITLE, pid=app.pid)
             self.assertEqual(len(session.find_windows(MAIN_TITLE)), 1)
 
-            # The tray icon: a click (Activate), and a right click that asks for a menu the
-            # host does not show (ContextMenu).
-            for method in ("Activate", "ContextMenu"):
+            # swaybar's tray icon: a click, and a right click, for which swaybar asks for a menu
+            # that it does not show.
+            for button in ("left", "right"):
                 session.focus(other)
                 wait_until(lambda: session.focused_window()["pid"] == other["pid"],
                            what="the other program to have the focus")
-                session.tray_call(method)
+                session.click(*wayland.TRAY_ICON, button)
                 session.wait_for_focus(MAIN_TITLE, pid=app.pid)
 
             # Dialogs float over the main window at their own size.
