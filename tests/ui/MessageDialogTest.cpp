@@ -4,7 +4,9 @@
 // Shows real message boxes (offscreen) and answers them with keys, clicks and closes.
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -182,6 +184,7 @@ class MessageDialogTest : public QObject {
   void Answers();
   void ResponderAnswersInsteadOfBox();
   void ScopedRespondersNestAndRestore();
+  void BoxBelongsToTheWindowInFront();
 };
 
 void MessageDialogTest::Appearance_data() {
@@ -365,6 +368,31 @@ void MessageDialogTest::ScopedRespondersNestAndRestore() {
   QCOMPARE(ShowMessage(MessageKind::Confirm, QStringLiteral("?"), MessageButtons::YesNo),
            MessageAnswer::No);
   QVERIFY(shown);
+}
+
+// The window system keeps a box with the window it belongs to: the main window, or the dialog
+// open over it.
+void MessageDialogTest::BoxBelongsToTheWindowInFront() {
+  QMainWindow main;
+  main.show();
+  QWidget* owner = nullptr;
+  const auto noteOwner = [&owner](QMessageBox* box) {
+    owner = box->parentWidget();
+    box->reject();
+  };
+  WhenBoxShows(noteOwner);
+  ShowMessage(MessageKind::Information, QStringLiteral("Over the window"));
+  QCOMPARE(owner, &main);
+
+  QDialog dialog(&main);
+  owner = nullptr;
+  QTimer::singleShot(0, &dialog, [&] {
+    WhenBoxShows(noteOwner);
+    ShowMessage(MessageKind::Warning, QStringLiteral("Over the dialog"));
+    dialog.reject();
+  });
+  dialog.exec();
+  QCOMPARE(owner, &dialog);
 }
 
 QTEST_MAIN(MessageDialogTest)
