@@ -434,6 +434,7 @@ struct EditorVisit {
   bool shown = false;
   bool lockHeld = false;  // a lock meanwhile did nothing
   QPointer<QWidget> editor;
+  QWidget* owner = nullptr;  // the window the window system keeps it over
   QString title;
   QStringList fields;  // site, user, address as shown
   QString password;
@@ -444,6 +445,7 @@ void Look(EditorVisit& visit, EntryEditor& editor, VaultSession& session) {
   session.Lock();
   visit.lockHeld = !session.IsLocked();
   visit.editor = &editor;
+  visit.owner = editor.parentWidget();
   visit.title = editor.windowTitle();
   for (const char* name : {"siteNameEdit", "userNameEdit", "urlEdit"}) {
     const auto* field = editor.findChild<QLineEdit*>(QLatin1String(name));
@@ -525,6 +527,7 @@ void EntryCommandsTest::newPassword() {
   }
 
   QVERIFY(visit.shown);
+  QVERIFY(visit.owner == window_.get());
   QVERIFY(visit.lockHeld);
   QCOMPARE(visit.title, QStringLiteral("Add New Password"));
   QCOMPARE(visit.fields, (QStringList{"", "", ""}));
@@ -673,6 +676,7 @@ void EntryCommandsTest::edit() {
   ClickTool("editActionButton");
 
   QVERIFY(visit.shown);
+  QVERIFY(visit.owner == window_.get());
   QVERIFY(visit.lockHeld);
   QCOMPARE(visit.title, QStringLiteral("Edit Password"));
   QCOMPARE(visit.fields, (QStringList{"Two", "user 1", "https://site1.example/"}));
