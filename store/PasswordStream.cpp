@@ -33,21 +33,21 @@ void WriteRecord(const Entry& entry, const SessionKey& key, SecureBytes& stream)
 }
 
 // Tags may come in any order and repeat; a string that is no known tag is passed over.
-void ReadRecord(StreamReader& reader, const SessionKey& key, Entry& entry) {
-  for (std::string tag; tag != kEndTag;) {
+RecordView ReadRecord(StreamReader& reader) {
+  RecordView record;
+  for (std::string_view tag; tag != kEndTag;) {
     tag = reader.ReadString();
     if (tag == kSiteNameTag) {
-      entry.siteName = reader.ReadString();
+      record.siteName = reader.ReadString();
     } else if (tag == kUrlTag) {
-      entry.url = reader.ReadString();
+      record.url = reader.ReadString();
     } else if (tag == kPasswordTag) {
-      SecureString plaintext = reader.ReadSecret();
-      entry.SetPassword(plaintext.View(), key);
-      WipeString(plaintext);
+      record.password = reader.ReadString();
     } else if (tag == kUserNameTag) {
-      entry.userName = reader.ReadString();
+      record.userName = reader.ReadString();
     }
   }
+  return record;
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ std::span<const unsigned char> StreamReader::ReadBytes(std::size_t count) {
   return bytes;
 }
 
-std::string_view StreamReader::NextString() {
+std::string_view StreamReader::ReadString() {
   const auto prefix = ReadBytes(4);
   const auto length =
       static_cast<std::int32_t>(std::uint32_t{prefix[0]} | std::uint32_t{prefix[1]} << 8 |
@@ -81,18 +81,14 @@ std::string_view StreamReader::NextString() {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-std::string StreamReader::ReadString() { return std::string(NextString()); }
-
-SecureString StreamReader::ReadSecret() { return SecureString(NextString()); }
-
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream) {
   stream.insert(stream.end(), kStreamMarker.begin(), kStreamMarker.end());
   for (const EntryPtr& entry : entries) WriteRecord(*entry, key, stream);
 }
 
-void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
-                        const std::function<void(EntryPtr)>& add) {
+void ReadPasswordRecords(std::span<const unsigned char> stream,
+                         const std::function<void(const RecordView&)>& visit) {
   StreamReader reader(stream);
   // No password makes a stream shorter than the marker: the file itself is cut short.
   if (stream.size() < kStreamMarker.size()) throw StreamReadError();
@@ -100,11 +96,19 @@ void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey&
   if (!std::equal(marker.begin(), marker.end(), kStreamMarker.begin())) {
     throw InvalidPasswordError();
   }
-  while (reader.Position() + 1 < reader.Size()) {
+  while (reader.Position() + 1 < reader.Size()) visit(ReadRecord(reader));
+}
+
+void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
+                        const std::function<void(EntryPtr)>& add) {
+  ReadPasswordRecords(stream, [&](const RecordView& record) {
     auto entry = std::make_shared<Entry>();
-    ReadRecord(reader, key, *entry);
+    entry->siteName = record.siteName;
+    entry->url = record.url;
+    entry->userName = record.userName;
+    entry->SetPassword(record.password, key);
     add(std::move(entry));
-  }
+  });
 }
 
 }  // namespace corvella

@@ -28,31 +28,41 @@ class StreamReader {
  public:
   explicit StreamReader(std::span<const unsigned char> stream) : stream_(stream) {}
 
-  std::string ReadString();
-  SecureString ReadSecret();
+  // The next string, as a view into the stream.
+  std::string_view ReadString();
   std::span<const unsigned char> ReadBytes(std::size_t count);
 
   std::size_t Position() const { return position_; }
   std::size_t Size() const { return stream_.size(); }
 
  private:
-  std::string_view NextString();
-
   std::span<const unsigned char> stream_;
   std::size_t position_ = 0;
 };
 
 class SessionKey;
 
+// One record as read: views into the stream, valid while it lives. A tag missing from the record
+// leaves its field empty; a repeated one counts with its last value.
+struct RecordView {
+  std::string_view siteName;
+  std::string_view url;
+  std::string_view userName;
+  std::string_view password;  // plaintext
+};
+
+// Checks the marker and reads every record, handing each to `visit` as soon as it is complete.
+// Raises InvalidPasswordError without the marker, and StreamReadError for a stream shorter than
+// the marker or a damaged record. A single stray byte after the last record is ignored.
+void ReadPasswordRecords(std::span<const unsigned char> stream,
+                         const std::function<void(const RecordView&)>& visit);
+
 // Appends the marker and one record per entry; the passwords are decrypted under `key`.
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream);
 
-// Reads every record, handing each entry to `add` as soon as it is complete. Raises
-// InvalidPasswordError without the marker, and StreamReadError for a stream shorter than the
-// marker or a damaged record. A single
-// stray byte after the last record is ignored.
-// Each password is encrypted under `key` as soon as it is read.
+// ReadPasswordRecords, making each record an entry for `add`; its password is encrypted under
+// `key` as soon as it is read.
 void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
                         const std::function<void(EntryPtr)>& add);
 
