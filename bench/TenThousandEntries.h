@@ -29,12 +29,9 @@ inline std::string Padded(const char* prefix, int i, std::size_t width) {
 
 inline void AddTenThousandEntries(PasswordStore& store) {
   for (int i = 0; i < kEntries; ++i) {
-    auto entry = std::make_shared<Entry>();
-    entry->siteName = Padded("site", i, 12);
-    entry->url = Padded("https://www.example.com/", i, 30);
-    entry->userName = Padded("user", i, 10);
-    entry->SetPassword(Padded("pw", i, 14), store.Key());
-    store.AddEntry(entry);
+    store.AddEntry(
+        std::make_shared<Entry>(Padded("site", i, 12), Padded("https://www.example.com/", i, 30),
+                                Padded("user", i, 10), Padded("pw", i, 14), store.Key()));
   }
 }
 

@@ -138,11 +138,11 @@ SecureString List(const Options& options, const std::string& path) {
   OpenStore(store, options, path);
   SecureString out;
   for (const EntryPtr& entry : store.Entries()) {
-    out += ListField(entry->siteName);
+    out += ListField(entry->SiteName());
     out += '\t';
-    out += ListField(entry->userName);
+    out += ListField(entry->UserName());
     out += '\t';
-    out += ListField(entry->url);
+    out += ListField(entry->Url());
     out += '\n';
   }
   return out;

@@ -29,7 +29,7 @@ inline bool SameFields(const std::vector<EntryPtr>& a, const std::vector<EntryPt
   for (std::size_t i = 0; i < a.size(); ++i) {
     const Entry& x = *a[i];
     const Entry& y = *b[i];
-    if (x.siteName != y.siteName || x.url != y.url || x.userName != y.userName ||
+    if (x.SiteName() != y.SiteName() || x.Url() != y.Url() || x.UserName() != y.UserName() ||
         x.Password(key) != y.Password(key)) {
       return false;
     }

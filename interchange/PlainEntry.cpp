@@ -35,20 +35,16 @@ std::string QuotedName(std::string_view name) {
 
 PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key) {
   PlainEntry plain;
-  plain[Field::SiteName] = SecretDisplayText(entry.siteName);
-  plain[Field::Url] = SecretDisplayText(entry.url);
-  plain[Field::UserName] = SecretDisplayText(entry.userName);
+  plain[Field::SiteName] = SecretDisplayText(entry.SiteName());
+  plain[Field::Url] = SecretDisplayText(entry.Url());
+  plain[Field::UserName] = SecretDisplayText(entry.UserName());
   plain[Field::Password] = SecretDisplayText(entry.Password(key).View());
   return plain;
 }
 
 EntryPtr NewEntry(const PlainEntry& plain, const SessionKey& key) {
-  auto entry = std::make_shared<Entry>();
-  entry->siteName = plain[Field::SiteName].View();
-  entry->url = plain[Field::Url].View();
-  entry->userName = plain[Field::UserName].View();
-  entry->SetPassword(plain[Field::Password].View(), key);
-  return entry;
+  return std::make_shared<Entry>(plain[Field::SiteName].View(), plain[Field::Url].View(),
+                                 plain[Field::UserName].View(), plain[Field::Password].View(), key);
 }
 
 bool SeenEntries::Insert(const PlainEntry& entry) {

@@ -29,15 +29,6 @@ Block Filled(unsigned char value) {
   return block;
 }
 
-// Wipes a key or working buffer when it goes out of scope.
-template <class T>
-struct WipeOnExit {
-  T& data;
-  ~WipeOnExit() { Cleanse(data.data(), data.size() * sizeof(data[0])); }
-};
-template <class T>
-WipeOnExit(T&) -> WipeOnExit<T>;
-
 std::uint32_t StreamLength(std::uint64_t size) {
   if (size > std::numeric_limits<std::uint32_t>::max())
     throw Error("The password file is too large");
@@ -90,10 +81,10 @@ class TextKey {
 
   bool IsFor(std::string_view key) const { return key == key_.View(); }
 
-  void Apply(Direction direction, std::span<unsigned char> data) {
+  void Apply(Direction direction, std::span<const unsigned char> in, std::span<unsigned char> out) {
     Aes& cipher = direction == Direction::Encrypt ? encrypt_ : decrypt_;
     cipher.Restart(initialValue_);
-    cipher.Apply(data);
+    cipher.Apply(in, out);
   }
 
  private:
@@ -104,10 +95,11 @@ class TextKey {
   Aes decrypt_;
 };
 
-void TextCipher(std::string_view key, Direction direction, std::span<unsigned char> data) {
+void TextCipher(std::string_view key, Direction direction, std::span<const unsigned char> in,
+                std::span<unsigned char> out) {
   thread_local std::optional<TextKey> textKey;
   if (!textKey || !textKey->IsFor(key)) textKey.emplace(key);
-  textKey->Apply(direction, data);
+  textKey->Apply(direction, in, out);
 }
 
 }  // namespace
@@ -143,11 +135,15 @@ void DecryptFileToStream(platform::ByteSource& source, SecureBytes& destination,
   }
 }
 
-std::string EncryptText(std::string_view plaintext, std::string_view key) {
-  if (plaintext.empty()) return {};
-  // Passwords are short: keep the working copy on the stack when it fits.
+std::size_t EncryptedTextSize(std::size_t plaintextSize) {
+  return crypto::Base64EncodedSize(plaintextSize);
+}
+
+void EncryptTextInto(std::string_view plaintext, std::string_view key, std::span<char> text) {
+  if (plaintext.empty()) return;
+  // Passwords are short: the ciphertext stays on the stack when it fits.
   std::array<unsigned char, 64> small;
-  SecureBytes large;
+  std::vector<unsigned char> large;
   std::span<unsigned char> bytes;
   if (plaintext.size() <= small.size()) {
     bytes = std::span(small).first(plaintext.size());
@@ -155,17 +151,33 @@ std::string EncryptText(std::string_view plaintext, std::string_view key) {
     large.resize(plaintext.size());
     bytes = large;
   }
-  WipeOnExit wipeSmall{small};
-  std::copy(plaintext.begin(), plaintext.end(), bytes.begin());
-  TextCipher(key, Direction::Encrypt, bytes);
-  return crypto::Base64Encode(bytes);
+  TextCipher(key, Direction::Encrypt, crypto::AsBytes(plaintext), bytes);
+  crypto::Base64EncodeInto(bytes, text);
+}
+
+std::string EncryptText(std::string_view plaintext, std::string_view key) {
+  std::string text(EncryptedTextSize(plaintext.size()), '\0');
+  EncryptTextInto(plaintext, key, text);
+  return text;
+}
+
+std::size_t DecryptedTextMaxSize(std::size_t textSize) {
+  return crypto::Base64DecodedMaxSize(textSize);
+}
+
+std::size_t DecryptTextInto(std::string_view text, std::string_view key,
+                            std::span<unsigned char> plaintext) {
+  const std::size_t size = crypto::Base64DecodeInto(text, plaintext);
+  const auto bytes = plaintext.first(size);
+  if (size != 0) TextCipher(key, Direction::Decrypt, bytes, bytes);
+  return size;
 }
 
 SecureString DecryptText(std::string_view text, std::string_view key) {
-  SecureBytes bytes = crypto::Base64Decode(text);
-  if (bytes.empty()) return {};
-  TextCipher(key, Direction::Decrypt, bytes);
-  return SecureString(bytes.begin(), bytes.end());
+  SecureString plaintext(DecryptedTextMaxSize(text.size()), '\0');
+  plaintext.resize(DecryptTextInto(
+      text, key, {reinterpret_cast<unsigned char*>(plaintext.data()), plaintext.size()}));
+  return plaintext;
 }
 
 }  // namespace corvella

@@ -7,6 +7,7 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "core/Error.h"
@@ -117,18 +118,35 @@ Key256 HmacSha256(std::span<const unsigned char> key, std::span<const unsigned c
 }
 
 std::string Base64Encode(std::span<const unsigned char> bytes) {
-  std::string text(4 * ((bytes.size() + 2) / 3), '\0');
-  if (!bytes.empty()) {
-    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(),
-                    ToInt(bytes.size()));
-  }
+  std::string text(Base64EncodedSize(bytes.size()), '\0');
+  Base64EncodeInto(bytes, text);
   return text;
 }
 
+void Base64EncodeInto(std::span<const unsigned char> bytes, std::span<char> text) {
+  CORVELLA_ASSERT(text.size() == Base64EncodedSize(bytes.size()));
+  if (bytes.empty()) return;
+  // EVP_EncodeBlock ends its text with a NUL: the last group, after which there is no room for
+  // it, goes through a buffer of its own.
+  const std::size_t head = (bytes.size() - 1) / 3 * 3;
+  if (head != 0) {
+    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(), ToInt(head));
+  }
+  unsigned char group[5];
+  EVP_EncodeBlock(group, bytes.data() + head, ToInt(bytes.size() - head));
+  std::copy_n(group, 4, text.begin() + static_cast<std::ptrdiff_t>(Base64EncodedSize(head)));
+}
+
 SecureBytes Base64Decode(std::string_view text) {
+  SecureBytes bytes(Base64DecodedMaxSize(text.size()));
+  bytes.resize(Base64DecodeInto(text, bytes));
+  return bytes;
+}
+
+std::size_t Base64DecodeInto(std::string_view text, std::span<unsigned char> bytes) {
   const std::size_t groups = text.size() / 4;
-  SecureBytes bytes;
-  bytes.reserve(groups * 3);
+  CORVELLA_ASSERT(bytes.size() >= groups * 3);
+  std::size_t written = 0;
   for (std::size_t group = 0; group < groups; ++group) {
     signed char digits[4];
     for (std::size_t i = 0; i < 4; ++i) {
@@ -140,13 +158,13 @@ SecureBytes Base64Decode(std::string_view text) {
       return digits[i] == kBase64Pad ? 0u : static_cast<unsigned>(digits[i]);
     };
     const unsigned triple = value(0) << 18 | value(1) << 12 | value(2) << 6 | value(3);
-    bytes.push_back(static_cast<unsigned char>(triple >> 16));
+    bytes[written++] = static_cast<unsigned char>(triple >> 16);
     if (digits[2] == kBase64Pad) continue;
-    bytes.push_back(static_cast<unsigned char>(triple >> 8));
+    bytes[written++] = static_cast<unsigned char>(triple >> 8);
     if (digits[3] == kBase64Pad) continue;
-    bytes.push_back(static_cast<unsigned char>(triple));
+    bytes[written++] = static_cast<unsigned char>(triple);
   }
-  return bytes;
+  return written;
 }
 
 void RandomBytes(std::span<unsigned char> bytes) {

@@ -33,9 +33,16 @@ Key256 HmacSha256(std::span<const unsigned char> key, std::span<const unsigned c
 
 // RFC 4648 Base64, standard alphabet, "=" padding, no line breaks.
 std::string Base64Encode(std::span<const unsigned char> bytes);
+constexpr std::size_t Base64EncodedSize(std::size_t byteCount) { return 4 * ((byteCount + 2) / 3); }
+// Writes the Base64 text of `bytes` to `text`, which holds exactly Base64EncodedSize of them.
+void Base64EncodeInto(std::span<const unsigned char> bytes, std::span<char> text);
 // Decodes the whole groups of four characters; characters after the last whole group are
 // ignored. A character outside the alphabet is an error.
 SecureBytes Base64Decode(std::string_view text);
+// The same into `bytes`, which holds at least Base64DecodedMaxSize(text.size()); returns how many
+// it wrote.
+constexpr std::size_t Base64DecodedMaxSize(std::size_t textSize) { return textSize / 4 * 3; }
+std::size_t Base64DecodeInto(std::string_view text, std::span<unsigned char> bytes);
 
 // Fills `bytes` from the operating system's CSPRNG.
 void RandomBytes(std::span<unsigned char> bytes);

@@ -3,24 +3,102 @@
 
 #include "Entry.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "Random.h"
 #include "SessionKey.h"
+#include "core/Error.h"
 
 namespace corvella {
 
+Entry::Entry(std::string_view siteName, std::string_view url, std::string_view userName,
+             std::string_view password, const SessionKey& key) {
+  Rebuild({siteName, url, userName, {}}, password, &key);
+}
+
+void Entry::SetAll(std::string_view siteName, std::string_view url, std::string_view userName,
+                   std::string_view password, const SessionKey& key) {
+  Rebuild({siteName, url, userName, {}}, password, &key);
+}
+
+std::string_view Entry::Text(Field field) const {
+  const auto index = static_cast<std::size_t>(field);
+  std::size_t offset = 0;
+  for (std::size_t i = 0; i < index; ++i) offset += lengths_[i];
+  return {block_.get() + offset, lengths_[index]};
+}
+
+std::array<std::string_view, Entry::kFieldCount> Entry::Texts() const {
+  return {SiteName(), Url(), UserName(), EncryptedPassword()};
+}
+
+void Entry::Rebuild(const std::array<std::string_view, kFieldCount>& texts,
+                    std::string_view plaintext, const SessionKey* key) {
+  std::array<std::uint32_t, kFieldCount> lengths{};
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    const std::size_t length =
+        key != nullptr && i == static_cast<std::size_t>(Field::EncryptedPassword)
+            ? SessionKey::ProtectedSize(plaintext.size())
+            : texts[i].size();
+    if (length > std::numeric_limits<std::uint32_t>::max() - total) {
+      throw Error("A text is too long to be kept");
+    }
+    lengths[i] = static_cast<std::uint32_t>(length);
+    total += length;
+  }
+  // The texts may lie in the present block: it goes only once they are copied.
+  auto block = total == 0 ? nullptr : std::make_unique_for_overwrite<char[]>(total);
+  char* out = block.get();
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    if (key != nullptr && i == static_cast<std::size_t>(Field::EncryptedPassword)) {
+      key->ProtectInto(plaintext, {out, lengths[i]});
+    } else {
+      std::copy(texts[i].begin(), texts[i].end(), out);
+    }
+    out += lengths[i];
+  }
+  Wipe();
+  block_ = std::move(block);
+  lengths_ = lengths;
+}
+
+void Entry::SetSiteName(std::string_view text) {
+  auto texts = Texts();
+  texts[static_cast<std::size_t>(Field::SiteName)] = text;
+  Rebuild(texts);
+}
+
+void Entry::SetUrl(std::string_view text) {
+  auto texts = Texts();
+  texts[static_cast<std::size_t>(Field::Url)] = text;
+  Rebuild(texts);
+}
+
+void Entry::SetUserName(std::string_view text) {
+  auto texts = Texts();
+  texts[static_cast<std::size_t>(Field::UserName)] = text;
+  Rebuild(texts);
+}
+
 SecureString Entry::Password(const SessionKey& key) const {
-  return key.Unprotect(encryptedPassword);
+  return key.Unprotect(EncryptedPassword());
 }
 
 void Entry::SetPassword(std::string_view plaintext, const SessionKey& key) {
-  encryptedPassword = key.Protect(plaintext);
+  Rebuild(Texts(), plaintext, &key);
 }
 
 void Entry::Wipe() {
-  WipeString(url);
-  WipeString(encryptedPassword);
-  WipeString(siteName);
-  WipeString(userName);
+  std::size_t total = 0;
+  for (const std::uint32_t length : lengths_) total += length;
+  if (block_) {
+    for (std::size_t i = 0; i < total; ++i) block_[i] = static_cast<char>(RandomInt(256));
+    Cleanse(block_.get(), total);
+  }
+  block_.reset();
+  lengths_ = {};
 }
 
 }  // namespace corvella

@@ -3,8 +3,9 @@
 
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
-#include <string>
 #include <string_view>
 
 #include "SecureMemory.h"
@@ -14,18 +15,49 @@ namespace corvella {
 class SessionKey;
 
 // One login. Texts are stored bytes; the password is held only encrypted under the session key.
+// The four texts live back to back in one block of their own, which is wiped before it goes.
 class Entry {
  public:
-  std::string siteName;
-  std::string url;
-  std::string userName;
-  std::string encryptedPassword;
+  Entry() = default;
+  // All four texts at once; `password` is the plaintext, encrypted under `key`.
+  Entry(std::string_view siteName, std::string_view url, std::string_view userName,
+        std::string_view password, const SessionKey& key);
+  ~Entry() { Wipe(); }
+  Entry(const Entry&) = delete;
+  Entry& operator=(const Entry&) = delete;
+
+  std::string_view SiteName() const { return Text(Field::SiteName); }
+  std::string_view Url() const { return Text(Field::Url); }
+  std::string_view UserName() const { return Text(Field::UserName); }
+  std::string_view EncryptedPassword() const { return Text(Field::EncryptedPassword); }
+
+  // All four texts at once, as the constructor.
+  void SetAll(std::string_view siteName, std::string_view url, std::string_view userName,
+              std::string_view password, const SessionKey& key);
+  void SetSiteName(std::string_view text);
+  void SetUrl(std::string_view text);
+  void SetUserName(std::string_view text);
 
   SecureString Password(const SessionKey& key) const;
   void SetPassword(std::string_view plaintext, const SessionKey& key);
 
-  // Overwrites every field with random bytes and empties it.
+  // Overwrites every text with random bytes, then wipes and releases the block; every text is
+  // empty afterwards.
   void Wipe();
+
+ private:
+  enum class Field { SiteName, Url, UserName, EncryptedPassword };
+  static constexpr std::size_t kFieldCount = 4;
+
+  std::string_view Text(Field field) const;
+  // Makes the block anew from `texts`; the encrypted password is made in its room by `key` from
+  // `plaintext` when `key` is given, else copied from `texts`.
+  void Rebuild(const std::array<std::string_view, kFieldCount>& texts,
+               std::string_view plaintext = {}, const SessionKey* key = nullptr);
+  std::array<std::string_view, kFieldCount> Texts() const;
+
+  std::array<std::uint32_t, kFieldCount> lengths_{};
+  std::unique_ptr<char[]> block_;
 };
 
 // Entries are shared: a list row, an open menu or a pending question may still reach an entry

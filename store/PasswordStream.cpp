@@ -20,15 +20,50 @@ constexpr std::string_view kPasswordTag = "Password";
 constexpr std::string_view kUserNameTag = "UserName";
 constexpr std::string_view kEndTag = "End";
 
+constexpr std::size_t kLengthSize = 4;
+constexpr std::size_t kStringsPerRecord = 9;
+constexpr std::size_t kTagBytes = kSiteNameTag.size() + kUrlTag.size() + kPasswordTag.size() +
+                                  kUserNameTag.size() + kEndTag.size();
+
+void CheckLength(std::size_t length) {
+  if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    throw Error("A text is too long to be saved");
+  }
+}
+
+void PutLength(std::size_t length, unsigned char* prefix) {
+  for (std::size_t i = 0; i < kLengthSize; ++i)
+    prefix[i] = static_cast<unsigned char>(length >> (8 * i));
+}
+
+// The most a record of `entry` can take: its password's length is known only once decrypted.
+std::size_t RecordMaxSize(const Entry& entry) {
+  return kStringsPerRecord * kLengthSize + kTagBytes + entry.SiteName().size() +
+         entry.Url().size() + entry.UserName().size() +
+         SessionKey::UnprotectedMaxSize(entry.EncryptedPassword().size());
+}
+
+// The password is decrypted straight into the stream.
+void WritePassword(const Entry& entry, const SessionKey& key, SecureBytes& stream) {
+  const std::size_t start = stream.size();
+  stream.resize(start + kLengthSize +
+                SessionKey::UnprotectedMaxSize(entry.EncryptedPassword().size()));
+  const std::size_t length =
+      key.UnprotectInto(entry.EncryptedPassword(), std::span(stream).subspan(start + kLengthSize));
+  CheckLength(length);
+  PutLength(length, stream.data() + start);
+  stream.resize(start + kLengthSize + length);
+}
+
 void WriteRecord(const Entry& entry, const SessionKey& key, SecureBytes& stream) {
   WriteString(kSiteNameTag, stream);
-  WriteString(entry.siteName, stream);
+  WriteString(entry.SiteName(), stream);
   WriteString(kUrlTag, stream);
-  WriteString(entry.url, stream);
+  WriteString(entry.Url(), stream);
   WriteString(kPasswordTag, stream);
-  WriteString(entry.Password(key).View(), stream);
+  WritePassword(entry, key, stream);
   WriteString(kUserNameTag, stream);
-  WriteString(entry.userName, stream);
+  WriteString(entry.UserName(), stream);
   WriteString(kEndTag, stream);
 }
 
@@ -53,15 +88,12 @@ RecordView ReadRecord(StreamReader& reader) {
 }  // namespace
 
 void WriteString(std::string_view text, SecureBytes& stream) {
-  if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    throw Error("A text is too long to be saved");
-  }
-  const auto length = static_cast<std::uint32_t>(text.size());
-  const unsigned char prefix[4] = {
-      static_cast<unsigned char>(length), static_cast<unsigned char>(length >> 8),
-      static_cast<unsigned char>(length >> 16), static_cast<unsigned char>(length >> 24)};
-  stream.insert(stream.end(), std::begin(prefix), std::end(prefix));
-  stream.insert(stream.end(), text.begin(), text.end());
+  CheckLength(text.size());
+  const std::size_t start = stream.size();
+  stream.resize(start + kLengthSize + text.size());
+  PutLength(text.size(), stream.data() + start);
+  std::copy(text.begin(), text.end(),
+            stream.begin() + static_cast<std::ptrdiff_t>(start + kLengthSize));
 }
 
 std::span<const unsigned char> StreamReader::ReadBytes(std::size_t count) {
@@ -83,6 +115,10 @@ std::string_view StreamReader::ReadString() {
 
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream) {
+  // Room for all of it at once: growing would leave copies behind, and cost a wipe each time.
+  std::size_t size = stream.size() + kStreamMarker.size();
+  for (const EntryPtr& entry : entries) size += RecordMaxSize(*entry);
+  stream.reserve(size);
   stream.insert(stream.end(), kStreamMarker.begin(), kStreamMarker.end());
   for (const EntryPtr& entry : entries) WriteRecord(*entry, key, stream);
 }
@@ -102,12 +138,8 @@ void ReadPasswordRecords(std::span<const unsigned char> stream,
 void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
                         const std::function<void(EntryPtr)>& add) {
   ReadPasswordRecords(stream, [&](const RecordView& record) {
-    auto entry = std::make_shared<Entry>();
-    entry->siteName = record.siteName;
-    entry->url = record.url;
-    entry->userName = record.userName;
-    entry->SetPassword(record.password, key);
-    add(std::move(entry));
+    add(std::make_shared<Entry>(record.siteName, record.url, record.userName, record.password,
+                                key));
   });
 }
 

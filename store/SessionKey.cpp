@@ -24,4 +24,21 @@ SecureString SessionKey::Unprotect(std::string_view protectedText) const {
   return DecryptText(protectedText, Bytes());
 }
 
+std::size_t SessionKey::ProtectedSize(std::size_t plaintextSize) {
+  return EncryptedTextSize(plaintextSize);
+}
+
+std::size_t SessionKey::UnprotectedMaxSize(std::size_t protectedSize) {
+  return DecryptedTextMaxSize(protectedSize);
+}
+
+void SessionKey::ProtectInto(std::string_view plaintext, std::span<char> protectedText) const {
+  EncryptTextInto(plaintext, Bytes(), protectedText);
+}
+
+std::size_t SessionKey::UnprotectInto(std::string_view protectedText,
+                                      std::span<unsigned char> plaintext) const {
+  return DecryptTextInto(protectedText, Bytes(), plaintext);
+}
+
 }  // namespace corvella

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,14 @@ class SessionKey {
   // The text cipher under this key: Base64 text that holds no plaintext, and back.
   std::string Protect(std::string_view plaintext) const;
   SecureString Unprotect(std::string_view protectedText) const;
+  // The same in the caller's memory: the protected text of `plaintextSize` bytes fills exactly
+  // ProtectedSize of them; a plaintext takes at most UnprotectedMaxSize, and UnprotectInto
+  // returns how many it wrote.
+  static std::size_t ProtectedSize(std::size_t plaintextSize);
+  static std::size_t UnprotectedMaxSize(std::size_t protectedSize);
+  void ProtectInto(std::string_view plaintext, std::span<char> protectedText) const;
+  std::size_t UnprotectInto(std::string_view protectedText,
+                            std::span<unsigned char> plaintext) const;
 
   std::string_view Bytes() const;
 

@@ -133,7 +133,7 @@ bool EntryFilter::Matches(std::string_view storedText) const {
 }
 
 bool EntryFilter::Matches(const Entry& entry) const {
-  return Matches(entry.siteName) || Matches(entry.userName) || Matches(entry.url);
+  return Matches(entry.SiteName()) || Matches(entry.UserName()) || Matches(entry.Url());
 }
 
 }  // namespace corvella

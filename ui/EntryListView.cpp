@@ -18,7 +18,7 @@ int EntryListModel::rowCount(const QModelIndex& parent) const {
   return static_cast<int>(filter_.IsEmpty() ? rows_.size() : shown_.size());
 }
 
-const EntryListModel::Row& EntryListModel::RowAt(int row) const {
+const EntryPtr& EntryListModel::RowAt(int row) const {
   const auto index = static_cast<std::size_t>(row);
   return rows_[filter_.IsEmpty() ? index : static_cast<std::size_t>(shown_[index])];
 }
@@ -26,28 +26,26 @@ const EntryListModel::Row& EntryListModel::RowAt(int row) const {
 QVariant EntryListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
-    return RowAt(index.row()).text;
+    return FromBytes(RowAt(index.row())->SiteName());
   }
   return {};
 }
 
 void EntryListModel::Append(const EntryPtr& entry) {
   if (!filter_.IsEmpty() && !filter_.Matches(*entry)) {
-    rows_.push_back({FromBytes(entry->siteName), entry});
+    rows_.push_back(entry);
     return;
   }
   const int row = rowCount();
   beginInsertRows({}, row, row);
-  rows_.push_back({FromBytes(entry->siteName), entry});
+  rows_.push_back(entry);
   if (!filter_.IsEmpty()) shown_.push_back(static_cast<int>(rows_.size() - 1));
   endInsertRows();
 }
 
 void EntryListModel::Refresh(const std::vector<EntryPtr>& entries) {
   beginResetModel();
-  rows_.clear();
-  rows_.reserve(entries.size());
-  for (const EntryPtr& entry : entries) rows_.push_back({FromBytes(entry->siteName), entry});
+  rows_ = std::vector<EntryPtr>(entries);  // exactly as large, the earlier rows released
   Match(nullptr);
   endResetModel();
 }
@@ -69,7 +67,7 @@ void EntryListModel::Match(const std::vector<int>* candidates) {
     return;
   }
   const auto test = [this](int row) {
-    if (filter_.Matches(*rows_[static_cast<std::size_t>(row)].entry)) shown_.push_back(row);
+    if (filter_.Matches(*rows_[static_cast<std::size_t>(row)])) shown_.push_back(row);
   };
   if (candidates == nullptr) {
     for (int row = 0; row < static_cast<int>(rows_.size()); ++row) test(row);
@@ -81,7 +79,7 @@ void EntryListModel::Match(const std::vector<int>* candidates) {
 std::vector<EntryPtr> EntryListModel::ShownEntries() const {
   std::vector<EntryPtr> entries;
   entries.reserve(static_cast<std::size_t>(rowCount()));
-  for (int row = 0; row < rowCount(); ++row) entries.push_back(RowAt(row).entry);
+  for (int row = 0; row < rowCount(); ++row) entries.push_back(RowAt(row));
   return entries;
 }
 
@@ -89,7 +87,7 @@ void EntryListModel::Clear() { Refresh({}); }
 
 EntryPtr EntryListModel::EntryAt(int row) const {
   if (row < 0 || row >= rowCount()) return nullptr;
-  return RowAt(row).entry;
+  return RowAt(row);
 }
 
 EntryRowDelegate::EntryRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}

@@ -14,8 +14,8 @@
 
 namespace corvella {
 
-// The rows of the entry list. A row keeps the text it was added with and a reference to its
-// entry; only Refresh() renews the texts. A filter shows only the rows it matches, in list order.
+// The rows of the entry list: a reference to each entry, whose site name is read when a row is
+// drawn, so that no row holds a copy of it. A filter shows only the rows it matches, in list order.
 class EntryListModel final : public QAbstractListModel {
   Q_OBJECT
 
@@ -35,15 +35,11 @@ class EntryListModel final : public QAbstractListModel {
   std::vector<EntryPtr> ShownEntries() const;
 
  private:
-  struct Row {
-    QString text;
-    EntryPtr entry;
-  };
-  const Row& RowAt(int row) const;
+  const EntryPtr& RowAt(int row) const;
   // Fills shown_ with the rows among `candidates` (all rows without) that the filter matches.
   void Match(const std::vector<int>* candidates);
 
-  std::vector<Row> rows_;
+  std::vector<EntryPtr> rows_;
   EntryFilter filter_;
   // The rows shown while the filter is not empty.
   std::vector<int> shown_;

@@ -521,7 +521,7 @@ void MainWindow::DeleteSelectedEntry() {
     return;
   }
   const QString question = tr("Are you sure you want to delete the password entry \"%1\"?")
-                               .arg(FromBytes(entry->siteName));
+                               .arg(FromBytes(entry->SiteName()));
   if (ShowMessage(MessageKind::Confirm, question, MessageButtons::YesNo) != MessageAnswer::Yes) {
     return;
   }

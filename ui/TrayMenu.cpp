@@ -63,7 +63,7 @@ void RebuildTrayMenu(QMenu& menu, const std::vector<EntryPtr>& entries,
     if (entry == nullptr) continue;
     // A long name is cut in the middle so that the menu stays narrow.
     const QString name =
-        metrics.elidedText(FromBytes(entry->siteName), Qt::ElideMiddle, maxTextWidth);
+        metrics.elidedText(FromBytes(entry->SiteName()), Qt::ElideMiddle, maxTextWidth);
     QAction* item = menu.addAction(MenuCaption(name, takenKeys));
     QObject::connect(item, &QAction::triggered, item, [onEntry, entry] {
       if (onEntry) onEntry(entry);

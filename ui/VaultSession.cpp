@@ -179,14 +179,12 @@ void VaultSession::Lock() {
 }
 
 EntryFields VaultSession::FieldsOf(const Entry& entry) const {
-  return {entry.siteName, entry.url, entry.userName, entry.Password(store_.Key())};
+  return {std::string(entry.SiteName()), std::string(entry.Url()), std::string(entry.UserName()),
+          entry.Password(store_.Key())};
 }
 
 void VaultSession::SetFields(Entry& entry, const EntryFields& fields) const {
-  entry.url = fields.url;
-  entry.SetPassword(fields.password.View(), store_.Key());
-  entry.siteName = fields.siteName;
-  entry.userName = fields.userName;
+  entry.SetAll(fields.siteName, fields.url, fields.userName, fields.password.View(), store_.Key());
 }
 
 EntryPtr VaultSession::AddEntry(const EntryFields& fields) {
@@ -257,7 +255,7 @@ void VaultSession::SetUnsaved(bool unsaved) {
 }
 
 void VaultSession::CopyUserName(const Entry& entry) {
-  platform::Clipboard::SetText(FromBytes(entry.userName));
+  platform::Clipboard::SetText(FromBytes(entry.UserName()));
 }
 
 void VaultSession::CopyPassword(const Entry& entry) {
@@ -315,11 +313,11 @@ void VaultSession::EraseCopiedPassword() {
 }
 
 void VaultSession::GoToWebPage(const Entry& entry) {
-  if (entry.url.empty()) {
-    throw Error("The entry \"" + DisplayText(entry.siteName) + "\" has no web address");
+  if (entry.Url().empty()) {
+    throw Error("The entry \"" + DisplayText(entry.SiteName()) + "\" has no web address");
   }
   if (settings_.ReadFlag(platform::Option::CopyToClipboard)) CopyPassword(entry);
-  QString address = FromBytes(entry.url);
+  QString address = FromBytes(entry.Url());
   if (!BeginsWithHttp(address)) address.prepend(QLatin1String("http://"));
   platform::OpenWebAddress(address);
 }

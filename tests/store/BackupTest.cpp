@@ -40,7 +40,7 @@ const std::string kNew = "new master \xC3\xA4";
 void AddNumbered(PasswordStore& store, const std::string& prefix, int count) {
   for (int i = 0; i < count; ++i) {
     auto entry = std::make_shared<Entry>();
-    entry->siteName = prefix + " " + std::to_string(i);
+    entry->SetSiteName(prefix + " " + std::to_string(i));
     entry->SetPassword(std::string(8, static_cast<char>('a' + i % 26)), store.Key());
     store.AddEntry(std::move(entry));
   }
@@ -48,7 +48,7 @@ void AddNumbered(PasswordStore& store, const std::string& prefix, int count) {
 
 std::vector<std::string> SiteNames(const PasswordStore& store) {
   std::vector<std::string> names;
-  for (const EntryPtr& entry : store.Entries()) names.push_back(entry->siteName);
+  for (const EntryPtr& entry : store.Entries()) names.push_back(std::string(entry->SiteName()));
   return names;
 }
 

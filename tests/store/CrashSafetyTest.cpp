@@ -58,7 +58,7 @@ std::vector<Plain> MakeList(const std::string& prefix, int count) {
 std::vector<Plain> Snapshot(const PasswordStore& store) {
   std::vector<Plain> result;
   for (const EntryPtr& entry : store.Entries()) {
-    result.emplace_back(entry->siteName, entry->url, entry->userName,
+    result.emplace_back(entry->SiteName(), entry->Url(), entry->UserName(),
                         std::string(entry->Password(store.Key()).View()));
   }
   return result;
@@ -69,9 +69,9 @@ void SaveList(const std::string& path, const std::vector<Plain>& list) {
   store.SetMasterPassword(kMaster);
   for (const auto& [site, url, user, password] : list) {
     auto entry = std::make_shared<Entry>();
-    entry->siteName = site;
-    entry->url = url;
-    entry->userName = user;
+    entry->SetSiteName(site);
+    entry->SetUrl(url);
+    entry->SetUserName(user);
     entry->SetPassword(password, store.Key());
     store.AddEntry(std::move(entry));
   }
@@ -316,8 +316,8 @@ TEST(ConcurrentSaveTest, TwoSaversTakeTurnsAndLoseNothing) {
   ASSERT_NO_FATAL_FAILURE(Load(store, vault));
   std::multiset<std::string> found;
   for (const EntryPtr& entry : store.Entries()) {
-    found.insert(entry->siteName);
-    EXPECT_TRUE(entry->Password(store.Key()).View() == "pw " + entry->siteName);
+    found.insert(std::string(entry->SiteName()));
+    EXPECT_TRUE(entry->Password(store.Key()).View() == "pw " + std::string(entry->SiteName()));
   }
   std::vector<std::string> lost;
   std::set_difference(expected.begin(), expected.end(), found.begin(), found.end(),

@@ -28,10 +28,10 @@ TEST_F(EntryTest, SessionKeyIs32RandomBytesThatStayTheSame) {
 
 TEST_F(EntryTest, NewEntryIsEmpty) {
   const Entry entry;
-  EXPECT_TRUE(entry.siteName.empty());
-  EXPECT_TRUE(entry.url.empty());
-  EXPECT_TRUE(entry.userName.empty());
-  EXPECT_TRUE(entry.encryptedPassword.empty());
+  EXPECT_TRUE(entry.SiteName().empty());
+  EXPECT_TRUE(entry.Url().empty());
+  EXPECT_TRUE(entry.UserName().empty());
+  EXPECT_TRUE(entry.EncryptedPassword().empty());
   EXPECT_TRUE(entry.Password(key).empty());
 }
 
@@ -39,7 +39,7 @@ TEST_F(EntryTest, EmptyPasswordIsStoredAsEmptyText) {
   Entry entry;
   entry.SetPassword("old", key);
   entry.SetPassword("", key);
-  EXPECT_TRUE(entry.encryptedPassword.empty());
+  EXPECT_TRUE(entry.EncryptedPassword().empty());
   EXPECT_TRUE(entry.Password(key).empty());
 }
 
@@ -48,14 +48,14 @@ TEST_F(EntryTest, SamePasswordGivesSameEncryptedText) {
   Entry second;
   first.SetPassword("hunter2", key);
   second.SetPassword("hunter2", key);
-  EXPECT_EQ(first.encryptedPassword, second.encryptedPassword);
+  EXPECT_EQ(first.EncryptedPassword(), second.EncryptedPassword());
 }
 
 TEST_F(EntryTest, PasswordIsHeldEncryptedUnderTheSessionKey) {
   Entry entry;
   entry.SetPassword("hunter2", key);
-  EXPECT_EQ(entry.encryptedPassword.find("hunter2"), std::string::npos);
-  EXPECT_EQ(DecryptText(entry.encryptedPassword, key.Bytes()).View(), "hunter2");
+  EXPECT_EQ(entry.EncryptedPassword().find("hunter2"), std::string::npos);
+  EXPECT_EQ(DecryptText(entry.EncryptedPassword(), key.Bytes()).View(), "hunter2");
 }
 
 TEST_F(EntryTest, AnyBytesRoundTrip) {
@@ -72,15 +72,15 @@ TEST_F(EntryTest, AnyBytesRoundTrip) {
 
 TEST_F(EntryTest, WipeEmptiesEveryField) {
   Entry entry;
-  entry.siteName = "Mail";
-  entry.url = std::string(100, 'u');
-  entry.userName = "alice";
+  entry.SetSiteName("Mail");
+  entry.SetUrl(std::string(100, 'u'));
+  entry.SetUserName("alice");
   entry.SetPassword("hunter2", key);
   entry.Wipe();
-  EXPECT_TRUE(entry.siteName.empty());
-  EXPECT_TRUE(entry.url.empty());
-  EXPECT_TRUE(entry.userName.empty());
-  EXPECT_TRUE(entry.encryptedPassword.empty());
+  EXPECT_TRUE(entry.SiteName().empty());
+  EXPECT_TRUE(entry.Url().empty());
+  EXPECT_TRUE(entry.UserName().empty());
+  EXPECT_TRUE(entry.EncryptedPassword().empty());
   EXPECT_TRUE(entry.Password(key).empty());
 }
 

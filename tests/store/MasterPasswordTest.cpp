@@ -38,7 +38,8 @@ void PrintTo(const Fields& f, std::ostream* out) {
 }
 
 Fields FieldsOf(const Entry& entry, const SessionKey& key) {
-  return {entry.siteName, entry.url, entry.userName, std::string(entry.Password(key).View())};
+  return {std::string(entry.SiteName()), std::string(entry.Url()), std::string(entry.UserName()),
+          std::string(entry.Password(key).View())};
 }
 
 std::vector<Fields> FieldsOf(const PasswordStore& store) {
@@ -232,7 +233,7 @@ TEST(MasterPasswordTest, LoadAppendsAndAFailedLoadKeepsOnlyTheEarlierEntries) {
   PasswordStore store;
   store.SetMasterPassword("correct horse");
   auto existing = std::make_shared<Entry>();
-  existing->siteName = "Existing";
+  existing->SetSiteName("Existing");
   existing->SetPassword("kept", store.Key());
   store.AddEntry(existing);
 
@@ -266,12 +267,8 @@ TEST(MasterPasswordTest, Utf8VaultKeepsTheUtf8Bytes) {
   {
     PasswordStore writer;
     writer.SetMasterPassword(kTypedUtf8);
-    auto e = std::make_shared<Entry>();
-    e->siteName = entry.siteName;
-    e->url = entry.url;
-    e->userName = entry.userName;
-    e->SetPassword(entry.password, writer.Key());
-    writer.AddEntry(e);
+    writer.AddEntry(std::make_shared<Entry>(entry.siteName, entry.url, entry.userName,
+                                            entry.password, writer.Key()));
     writer.SavePasswordsTo(path);
   }
   PasswordStore store;

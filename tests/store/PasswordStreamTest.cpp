@@ -81,15 +81,16 @@ std::string Stream(const std::vector<Fields>& entries) {
 const SessionKey testKey;
 
 Fields FieldsOf(const Entry& entry) {
-  return {entry.siteName, entry.url, std::string(entry.Password(testKey).View()), entry.userName};
+  return {std::string(entry.SiteName()), std::string(entry.Url()),
+          std::string(entry.Password(testKey).View()), std::string(entry.UserName())};
 }
 
 EntryPtr MakeEntry(const Fields& f) {
   auto entry = std::make_shared<Entry>();
-  entry->siteName = f.siteName;
-  entry->url = f.url;
+  entry->SetSiteName(f.siteName);
+  entry->SetUrl(f.url);
   entry->SetPassword(f.password, testKey);
-  entry->userName = f.userName;
+  entry->SetUserName(f.userName);
   return entry;
 }
 

@@ -82,8 +82,8 @@ int AppendRounds(const std::string& name, int seconds, const std::string& vault,
     store.SetMasterPassword(master.View());
     store.LoadPasswordsFrom(vault);
     auto entry = std::make_shared<Entry>();
-    entry->siteName = name + " " + std::to_string(saved + 1);
-    entry->SetPassword("pw " + entry->siteName, store.Key());
+    entry->SetSiteName(name + " " + std::to_string(saved + 1));
+    entry->SetPassword("pw " + std::string(entry->SiteName()), store.Key());
     store.AddEntry(std::move(entry));
     store.SavePasswordsTo(vault);
     std::printf("saved %d\n", ++saved);

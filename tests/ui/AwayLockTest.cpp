@@ -66,7 +66,7 @@ class AwayLockTest : public QObject, public MainWindowFixture {
   [[nodiscard]] bool StartUnlocked() {
     PasswordStore store;
     auto entry = std::make_shared<Entry>();
-    entry->siteName = "One";
+    entry->SetSiteName("One");
     entry->SetPassword("pw one", store.Key());
     store.AddEntry(entry);
     store.SetMasterPassword(kVaultPassword);

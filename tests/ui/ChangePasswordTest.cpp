@@ -31,7 +31,7 @@ void SaveVault(const std::string& path, const QStringList& sites) {
   PasswordStore store;
   for (const QString& site : sites) {
     auto entry = std::make_shared<Entry>();
-    entry->siteName = Bytes(site);
+    entry->SetSiteName(Bytes(site));
     entry->SetPassword("pw-" + Bytes(site), store.Key());
     store.AddEntry(std::move(entry));
   }
@@ -43,7 +43,7 @@ void SaveVault(const std::string& path, const QStringList& sites) {
 void DamageVault(const std::string& path) {
   PasswordStore store;
   auto entry = std::make_shared<Entry>();
-  entry->siteName = "cut";
+  entry->SetSiteName("cut");
   store.AddEntry(entry);
   SecureBytes stream;
   WritePasswordStream(store.Entries(), store.Key(), stream);
@@ -55,7 +55,7 @@ void DamageVault(const std::string& path) {
 
 QStringList SiteNames(const VaultSession& session) {
   QStringList names;
-  for (const EntryPtr& entry : session.Entries()) names << Text(entry->siteName);
+  for (const EntryPtr& entry : session.Entries()) names << Text(entry->SiteName());
   return names;
 }
 

@@ -71,9 +71,9 @@ QList<SampleEntry> NumberedEntries(const QStringList& sites) {
 
 EntryPtr MakeEntry(const SampleEntry& fields, const SessionKey& key) {
   auto entry = std::make_shared<Entry>();
-  entry->siteName = Bytes(fields.site);
-  entry->url = Bytes(fields.url);
-  entry->userName = Bytes(fields.user);
+  entry->SetSiteName(Bytes(fields.site));
+  entry->SetUrl(Bytes(fields.url));
+  entry->SetUserName(Bytes(fields.user));
   entry->SetPassword(Bytes(fields.password), key);
   return entry;
 }
@@ -87,7 +87,7 @@ QString NotSaved(const QString& reason) {
 
 // Site, address and user name; passwords are compared without printing them.
 QString Describe(const Entry& entry) {
-  return Text(entry.siteName) + " | " + Text(entry.url) + " | " + Text(entry.userName);
+  return Text(entry.SiteName()) + " | " + Text(entry.Url()) + " | " + Text(entry.UserName());
 }
 QString Describe(const SampleEntry& fields) {
   return fields.site + " | " + fields.url + " | " + fields.user;

@@ -84,9 +84,9 @@ void EntryFilterTest::entryFields() {
 
   const SessionKey key;
   Entry entry;
-  entry.siteName = "My Bank";
-  entry.userName = "jdoe";
-  entry.url = "https://example.org/login";
+  entry.SetSiteName("My Bank");
+  entry.SetUserName("jdoe");
+  entry.SetUrl("https://example.org/login");
   entry.SetPassword("hunter2-fake", key);
   QCOMPARE(EntryFilter(typed).Matches(entry), found);
 }

@@ -141,9 +141,9 @@ bool KeyboardTest::StartUnlocked(const QList<SampleEntry>& entries) {
   PasswordStore store;
   for (qsizetype i = 0; i < entries.size(); ++i) {
     auto entry = std::make_shared<Entry>();
-    entry->siteName = entries[i].site;
-    entry->userName = entries[i].user;
-    entry->url = entries[i].url;
+    entry->SetSiteName(entries[i].site);
+    entry->SetUserName(entries[i].user);
+    entry->SetUrl(entries[i].url);
     entry->SetPassword("pw" + std::to_string(i), store.Key());
     store.AddEntry(entry);
   }
@@ -166,7 +166,7 @@ QStringList KeyboardTest::Rows() const {
 
 QString KeyboardTest::Selected() const {
   const EntryPtr entry = list_->SelectedEntry();
-  return entry ? FromBytes(entry->siteName) : QStringLiteral("<none>");
+  return entry ? FromBytes(entry->SiteName()) : QStringLiteral("<none>");
 }
 
 QStringList KeyboardTest::TrayMenu() const {

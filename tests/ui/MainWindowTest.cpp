@@ -60,9 +60,9 @@ void Type(QWidget* field, const QString& text) {
 
 EntryPtr MakeEntry(const QString& site, const SessionKey& key) {
   auto entry = std::make_shared<Entry>();
-  entry->siteName = Bytes(site);
-  entry->url = "https://" + Bytes(site.toLower().remove(u' ')) + ".example";
-  entry->userName = "user of " + Bytes(site);
+  entry->SetSiteName(Bytes(site));
+  entry->SetUrl("https://" + Bytes(site.toLower().remove(u' ')) + ".example");
+  entry->SetUserName("user of " + Bytes(site));
   entry->SetPassword("pw-" + Bytes(site), key);
   return entry;
 }
@@ -102,7 +102,8 @@ SecureBytes DecryptVault(const std::string& path, std::string_view password) {
 
 QStringList SiteNames(const std::vector<EntryPtr>& entries) {
   QStringList names;
-  for (const EntryPtr& entry : entries) names << QString::fromStdString(entry->siteName);
+  for (const EntryPtr& entry : entries)
+    names << QString::fromStdString(std::string(entry->SiteName()));
   return names;
 }
 
@@ -284,7 +285,7 @@ bool MainWindowTest::SavesUnder(const std::string& password) {
   reopened.SetMasterPassword(password);
   try {
     return reopened.LoadPasswordsFrom(VaultPath()) == LoadResult::Loaded &&
-           reopened.Entries().back()->siteName == "probe";
+           reopened.Entries().back()->SiteName() == "probe";
   } catch (const Error&) {
     return false;
   }
@@ -613,8 +614,8 @@ void MainWindowTest::lock() {
     QVERIFY(session_->Entries().empty());
     QVERIFY_THROWS_EXCEPTION(Error, session_->RequireUnlocked());
     // A copy kept elsewhere is wiped, not left readable.
-    QVERIFY(kept->siteName.empty() && kept->url.empty() && kept->userName.empty() &&
-            kept->encryptedPassword.empty());
+    QVERIFY(kept->SiteName().empty() && kept->Url().empty() && kept->UserName().empty() &&
+            kept->EncryptedPassword().empty());
   };
 
   fire();
@@ -630,7 +631,7 @@ void MainWindowTest::lock() {
   QCOMPARE(window_->focusWidget(), ui_.list);
   if (unlocked) {
     QCOMPARE(ListRows(), (QStringList{"One", "Two"}));
-    QVERIFY(kept->siteName == "One");
+    QVERIFY(kept->SiteName() == "One");
     session_->RequireUnlocked();
   }
   if (state == LockState::EditorOpen) {

@@ -37,7 +37,7 @@ const corvella::SessionKey testKey;
 
 EntryPtr MakeEntry(const QByteArray& siteName, std::string_view password = "pw") {
   auto entry = std::make_shared<Entry>();
-  entry->siteName = siteName.toStdString();
+  entry->SetSiteName(siteName.toStdString());
   entry->SetPassword(password, testKey);
   return entry;
 }
@@ -246,7 +246,7 @@ class TrayTest : public QObject {
     menu.actions().at(0)->trigger();
     QVERIFY(received != nullptr);
     QCOMPARE(received.get(), watched.lock().get());
-    QVERIFY(received->siteName.empty());
+    QVERIFY(received->SiteName().empty());
     QVERIFY(received->Password(testKey).View().empty());
     received.reset();
 
@@ -279,7 +279,7 @@ class TrayTest : public QObject {
     RebuildTrayMenu(menu, entries,
                     [&](const EntryPtr& entry) {
                       RebuildTrayMenu(menu, {}, {}, {});
-                      seen = entry->siteName;
+                      seen = entry->SiteName();
                     },
                     {});
     QPointer<QAction> item = menu.actions().at(0);

@@ -98,9 +98,9 @@ interchange::PlainEntry Plain(const Login& login) {
 
 EntryPtr MakeEntry(const Login& login, const SessionKey& key) {
   auto entry = std::make_shared<Entry>();
-  entry->siteName = login.site;
-  entry->url = login.url;
-  entry->userName = login.user;
+  entry->SetSiteName(login.site);
+  entry->SetUrl(login.url);
+  entry->SetUserName(login.user);
   entry->SetPassword(login.password, key);
   return entry;
 }
@@ -172,7 +172,8 @@ std::vector<Login> ReadVault(const std::string& path) {
   }
   std::vector<Login> logins;
   for (const EntryPtr& entry : store.Entries()) {
-    logins.push_back({entry->siteName, entry->url, entry->userName,
+    logins.push_back({std::string(entry->SiteName()), std::string(entry->Url()),
+                      std::string(entry->UserName()),
                       std::string(entry->Password(store.Key()).View())});
   }
   return logins;
@@ -537,10 +538,10 @@ void VaultSessionTest::lock() {
   QCOMPARE(locked.count(), 1);
   QVERIFY(session_->IsLocked());
   QVERIFY(session_->Entries().empty());
-  QCOMPARE(Text(kept->siteName), QString());
-  QCOMPARE(Text(kept->url), QString());
-  QCOMPARE(Text(kept->userName), QString());
-  QVERIFY(kept->encryptedPassword.empty());
+  QCOMPARE(Text(kept->SiteName()), QString());
+  QCOMPARE(Text(kept->Url()), QString());
+  QCOMPARE(Text(kept->UserName()), QString());
+  QVERIFY(kept->EncryptedPassword().empty());
   QCOMPARE(ErrorOf([&] { session_->RequireUnlocked(); }), QLatin1String(kUnlockFirst));
 
   session_->Lock();
@@ -680,7 +681,11 @@ void VaultSessionTest::deleteEntry() {
   const std::vector<Login> logins = {kLogins[0], kLogins[1], kLogins[0], kNewLogin};
   QVERIFY(StartUnlocked(logins));
   const std::vector<EntryPtr> before = session_->Entries();
-  const Entry outside = *before[0];
+  // Equal texts, but not an entry of the list.
+  Entry outside;
+  outside.SetSiteName(before[0]->SiteName());
+  outside.SetUrl(before[0]->Url());
+  outside.SetUserName(before[0]->UserName());
   QSignalSpy changed(session_.get(), &VaultSession::EntriesChanged);
 
   session_->DeleteEntry(index < 0 ? outside : *before[static_cast<std::size_t>(index)]);
