@@ -110,7 +110,6 @@ bool LinkOver(const std::string& path, const std::string& otherPath) {
       ::unlink(linkPath.c_str());
       if (!same) ThrowFileError("Cannot replace file", otherPath, error);
     }
-    SyncDirectory(DirectoryOf(otherPath));
     return true;
   }
 }
@@ -223,7 +222,10 @@ bool KeepCopy(const std::string& path, const std::string& copyPath) {
 }
 
 bool KeepUnderName(const std::string& path, const std::string& otherPath) {
-  if (LinkOver(path, otherPath)) return true;
+  if (LinkOver(path, otherPath)) {
+    SyncDirectory(DirectoryOf(otherPath));
+    return true;
+  }
   if (errno == ENOENT) return false;
   if (::rename(path.c_str(), otherPath.c_str()) != 0) {
     if (errno == ENOENT) return false;

@@ -48,7 +48,9 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 // replaces whatever was at `copyPath`, or nothing changes and an Error naming `copyPath` is
 // raised. The copy has mode 0600. Where it can, the copy is a second name of the same file (a
 // hard link); it is written out where linking is impossible or the file's mode is not 0600.
-// False, with nothing done, when there is no file at `path`.
+// A second name is on the disk once its folder is synced, as a commit of a file there does: the
+// copy is kept for a file about to be replaced beside it. False, with nothing done, when there is
+// no file at `path`.
 bool KeepCopy(const std::string& path, const std::string& copyPath);
 
 // Gives the file at `path` the name `otherPath` as well, in one step, replacing what was there;
@@ -63,8 +65,10 @@ bool RemoveFile(const std::string& path);
 // `Cannot open file "/a/b". No such file or directory`.
 [[noreturn]] void ThrowFileError(const char* what, const std::string& path, int error);
 
-constexpr std::size_t kMaxReadSize = 8192;
-constexpr std::size_t kMaxWriteSize = 8192;
+// Large enough that a vault of thousands of entries takes a few system calls, small enough for
+// the stack.
+constexpr std::size_t kMaxReadSize = 64 << 10;
+constexpr std::size_t kMaxWriteSize = 64 << 10;
 
 // Byte origin of the file cipher.
 class ByteSource {

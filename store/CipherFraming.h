@@ -24,10 +24,11 @@
 
 namespace corvella {
 
-constexpr std::size_t kCipherPieceSize = 8192;
+constexpr std::size_t kCipherPieceSize = platform::kMaxWriteSize;
+static_assert(kCipherPieceSize <= platform::kMaxReadSize);
 
-// Encrypts the whole source into the sink in pieces of at most 8192 bytes; the caller finishes
-// the sink (AtomicFileWriter::Commit). Both directions need a key that is set.
+// Encrypts the whole source into the sink in pieces of at most kCipherPieceSize bytes; the caller
+// finishes the sink (AtomicFileWriter::Commit). Both directions need a key that is set.
 void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSink& destination,
                          const FileKey& key);
 
@@ -37,5 +38,13 @@ void DecryptFileToStream(platform::ByteSource& source, SecureBytes& destination,
 
 std::string EncryptText(std::string_view plaintext, std::string_view key);
 SecureString DecryptText(std::string_view text, std::string_view key);
+// The same without a container of their own: the text of a plaintext of `plaintextSize` bytes
+// has EncryptedTextSize of them, which EncryptTextInto fills; DecryptTextInto writes at most
+// DecryptedTextMaxSize bytes and returns how many.
+std::size_t EncryptedTextSize(std::size_t plaintextSize);
+std::size_t DecryptedTextMaxSize(std::size_t textSize);
+void EncryptTextInto(std::string_view plaintext, std::string_view key, std::span<char> text);
+std::size_t DecryptTextInto(std::string_view text, std::string_view key,
+                            std::span<unsigned char> plaintext);
 
 }  // namespace corvella

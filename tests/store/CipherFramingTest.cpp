@@ -19,12 +19,12 @@ using test::Bytes;
 using test::FromHex;
 using test::ToHex;
 
-// Lends fresh room for every piece, at most 8192 bytes, and keeps the pieces. The room starts out
-// as 0xAA bytes, so that a piece not filled completely shows.
+// Lends fresh room for every piece, at most kCipherPieceSize bytes, and keeps the pieces. The room
+// starts out as 0xAA bytes, so that a piece not filled completely shows.
 class MemorySink final : public platform::ByteSink {
  public:
   std::span<unsigned char> Next(std::size_t count) override {
-    EXPECT_LE(count, 8192u);
+    EXPECT_LE(count, kCipherPieceSize);
     pieces.emplace_back(count, 0xAA);
     return pieces.back();
   }

@@ -57,12 +57,7 @@ void PrintTo(const Plain& entry, std::ostream* out) {
 }
 
 EntryPtr MakeEntry(const Plain& plain, const SessionKey& key) {
-  auto entry = std::make_shared<Entry>();
-  entry->siteName = plain.site;
-  entry->url = plain.url;
-  entry->userName = plain.user;
-  entry->SetPassword(plain.password, key);
-  return entry;
+  return std::make_shared<Entry>(plain.site, plain.url, plain.user, plain.password, key);
 }
 
 void AddAll(PasswordStore& store, const std::vector<Plain>& entries) {
@@ -72,7 +67,8 @@ void AddAll(PasswordStore& store, const std::vector<Plain>& entries) {
 std::vector<Plain> Snapshot(const PasswordStore& store) {
   std::vector<Plain> result;
   for (const EntryPtr& entry : store.Entries()) {
-    result.push_back({entry->siteName, entry->url, entry->userName,
+    result.push_back({std::string(entry->SiteName()), std::string(entry->Url()),
+                      std::string(entry->UserName()),
                       std::string(entry->Password(store.Key()).View())});
   }
   return result;
@@ -222,7 +218,8 @@ TEST_P(FileLengthTest, FileIsAsLongAsTheStream) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, FileLengthTest,
-                         ::testing::Values(69, 70, 80, 96, 8191, 8192, 8193, 8208, 20001),
+                         ::testing::Values(69, 70, 80, 96, 8191, 8192, 8193, 8208, 20001, 65535,
+                                           65536, 65537, 65552, 131089),
                          [](const auto& tested) {
                            return "Stream" + std::to_string(tested.param);
                          });
@@ -607,7 +604,7 @@ class WriteFailureTest : public PasswordFileTest,
 
 TEST_P(WriteFailureTest, FailedWriteRaisesAndKeepsThePreviousFile) {
   const WriteLimitCase& c = GetParam();
-  const std::vector<Plain> entries = Numbered("big", 40, 400);  // about 20 kB
+  const std::vector<Plain> entries = Numbered("big", 40, 3500);  // about 140 kB
   ASSERT_GT(StreamOf(entries).size(), 2 * kCipherPieceSize + 1);
   std::string before;
   if (c.previousFile) {
@@ -649,8 +646,10 @@ TEST_F(WriteFailureTest, SaveWithinTheLimitSucceeds) {
 INSTANTIATE_TEST_SUITE_P(Limits, WriteFailureTest,
                          ::testing::Values(WriteLimitCase{0, true}, WriteLimitCase{1, true},
                                            WriteLimitCase{8191, true}, WriteLimitCase{8192, true},
-                                           WriteLimitCase{8193, true}, WriteLimitCase{16385, true},
-                                           WriteLimitCase{0, false}, WriteLimitCase{8193, false}),
+                                           WriteLimitCase{8193, true}, WriteLimitCase{65535, true},
+                                           WriteLimitCase{65536, true}, WriteLimitCase{65537, true},
+                                           WriteLimitCase{131073, true}, WriteLimitCase{0, false},
+                                           WriteLimitCase{8193, false}),
                          [](const auto& tested) {
                            return "Limit" + std::to_string(tested.param.limit) +
                                   (tested.param.previousFile ? "" : "NoPreviousFile");
