@@ -27,8 +27,9 @@ inline std::string Padded(const char* prefix, int i, std::size_t width) {
   return text;
 }
 
-inline void AddTenThousandEntries(PasswordStore& store) {
-  for (int i = 0; i < kEntries; ++i) {
+// `count` entries of the sizes above, each different from the others.
+inline void AddEntries(PasswordStore& store, int count) {
+  for (int i = 0; i < count; ++i) {
     auto entry = std::make_shared<Entry>();
     entry->siteName = Padded("site", i, 12);
     entry->url = Padded("https://www.example.com/", i, 30);
@@ -37,5 +38,7 @@ inline void AddTenThousandEntries(PasswordStore& store) {
     store.AddEntry(entry);
   }
 }
+
+inline void AddTenThousandEntries(PasswordStore& store) { AddEntries(store, kEntries); }
 
 }  // namespace corvella::bench
