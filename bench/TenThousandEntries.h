@@ -27,12 +27,15 @@ inline std::string Padded(const char* prefix, int i, std::size_t width) {
   return text;
 }
 
-inline void AddTenThousandEntries(PasswordStore& store) {
-  for (int i = 0; i < kEntries; ++i) {
+// `count` entries of the sizes above, each different from the others.
+inline void AddEntries(PasswordStore& store, int count) {
+  for (int i = 0; i < count; ++i) {
     store.AddEntry(
         std::make_shared<Entry>(Padded("site", i, 12), Padded("https://www.example.com/", i, 30),
                                 Padded("user", i, 10), Padded("pw", i, 14), store.Key()));
   }
 }
+
+inline void AddTenThousandEntries(PasswordStore& store) { AddEntries(store, kEntries); }
 
 }  // namespace corvella::bench

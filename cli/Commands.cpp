@@ -9,8 +9,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -74,13 +77,11 @@ SecureString NewMasterPassword(const Options& options) {
   return password;
 }
 
-// Loads the password file into `store` with the typed master password, turning the store's
-// failures into messages that say what went wrong with which file.
-void LoadWithPassword(PasswordStore& store, const SecureString& typed, const std::string& path) {
+// Runs `open`, which tells whether the password file was there, turning the store's failures into
+// messages that say what went wrong with which file.
+void OpenWithMessages(const std::string& path, const std::function<bool()>& open) {
   try {
-    if (OpenWithTypedPassword(store, typed.View(), path) == LoadResult::FileMissing) {
-      throw Error("Password file " + path + " not found");
-    }
+    if (!open()) throw Error("Password file " + path + " not found");
   } catch (const InvalidPasswordError&) {
     throw Error("Invalid master password");
   } catch (const StreamReadError& error) {
@@ -88,16 +89,29 @@ void LoadWithPassword(PasswordStore& store, const SecureString& typed, const std
   }
 }
 
+// Loads the password file into `store` with the typed master password.
+void LoadWithPassword(PasswordStore& store, const SecureString& typed, const std::string& path) {
+  OpenWithMessages(
+      path, [&] { return OpenWithTypedPassword(store, typed.View(), path) == LoadResult::Loaded; });
+}
+
 // Asks the master password and loads the password file, whose lock the caller holds.
 void LoadStore(PasswordStore& store, const Options& options, const std::string& path) {
   LoadWithPassword(store, ExistingMasterPassword(options), path);
 }
 
-// Loads the password file into `store` to read it.
-void OpenStore(PasswordStore& store, const Options& options, const std::string& path) {
+// The password stream of the file, to read it without making entries. It is checked whole before
+// it is returned, so that nothing is written of a file found damaged later.
+SecureBytes OpenStream(const Options& options, const std::string& path) {
   CheckReadable(path);
   const platform::VaultLock lock(path, platform::VaultLock::Purpose::Read);
-  LoadStore(store, options, path);
+  const SecureString typed = ExistingMasterPassword(options);
+  std::optional<SecureBytes> stream;
+  OpenWithMessages(path, [&] {
+    stream = ReadCheckedStream(typed.View(), path);
+    return stream.has_value();
+  });
+  return std::move(*stream);
 }
 
 // A field of a list line. Control characters (C0, DEL, C1) would act on the terminal, and tabs
@@ -133,35 +147,41 @@ SecureString ListField(std::string_view bytes) {
   return shown;
 }
 
-SecureString List(const Options& options, const std::string& path) {
-  PasswordStore store;
-  OpenStore(store, options, path);
-  SecureString out;
-  for (const EntryPtr& entry : store.Entries()) {
-    out += ListField(entry->SiteName());
-    out += '\t';
-    out += ListField(entry->UserName());
-    out += '\t';
-    out += ListField(entry->Url());
-    out += '\n';
-  }
-  return out;
+void List(const Options& options, const std::string& path, BufferedOutput& out) {
+  const SecureBytes stream = OpenStream(options, path);
+  SecureString line;
+  ReadPasswordRecords(stream, [&](const RecordView& record) {
+    line = ListField(record.siteName);
+    line += '\t';
+    line += ListField(record.userName);
+    line += '\t';
+    line += ListField(record.url);
+    line += '\n';
+    out.Write(line.View());
+  });
 }
 
-SecureString Export(const Options& options, const std::string& path) {
-  PasswordStore store;
-  OpenStore(store, options, path);
-  std::vector<PlainEntry> entries;
-  entries.reserve(store.Entries().size());
-  for (const EntryPtr& entry : store.Entries())
-    entries.push_back(interchange::PlainEntryOf(*entry, store.Key()));
-  SecureString out;
+// Writes the document an entry at a time, each as soon as it is made.
+template <class Writer>
+void WriteDocument(std::span<const unsigned char> stream, Writer writer, BufferedOutput& out) {
+  SecureString piece;
+  writer.Begin(piece);
+  ReadPasswordRecords(stream, [&](const RecordView& record) {
+    writer.Add(interchange::PlainEntryOf(record), piece);
+    out.Write(piece.View());
+    piece.clear();
+  });
+  writer.End(piece);
+  out.Write(piece.View());
+}
+
+void Export(const Options& options, const std::string& path, BufferedOutput& out) {
+  const SecureBytes stream = OpenStream(options, path);
   if (options.documentFormat == Format::Csv) {
-    interchange::AppendCsv(entries, out);
+    WriteDocument(stream, interchange::CsvWriter(), out);
   } else {
-    interchange::AppendJson(entries, out);
+    WriteDocument(stream, interchange::JsonWriter(), out);
   }
-  return out;
 }
 
 ImportedDocument ReadImportDocument(const Options& options) {
@@ -177,11 +197,12 @@ ImportedDocument ReadImportDocument(const Options& options) {
   }
 }
 
-SecureString ImportReport(std::size_t added, std::size_t duplicates, std::size_t notLogins) {
-  return SecureString(interchange::ImportReport(added, duplicates, notLogins) + "\n");
+void WriteImportReport(std::size_t added, std::size_t duplicates, std::size_t notLogins,
+                       BufferedOutput& out) {
+  out.Write(interchange::ImportReport(added, duplicates, notLogins) + "\n");
 }
 
-SecureString Import(const Options& options, const std::string& path) {
+void Import(const Options& options, const std::string& path, BufferedOutput& out) {
   if (PathExists(path)) throw Error("The file " + path + " already exists");
   // With the password on standard input, the document may follow it there.
   SecureString password;
@@ -197,12 +218,12 @@ SecureString Import(const Options& options, const std::string& path) {
   // The new file appears only when complete, and never over one that appeared meanwhile.
   const platform::VaultLock lock(path);
   store.CreatePasswordFile(path);
-  return ImportReport(document.entries.size(), 0, document.notLogins);
+  WriteImportReport(document.entries.size(), 0, document.notLogins, out);
 }
 
 // Adds the document's logins to an existing vault, but none whose four fields equal those of an
 // entry already there or earlier in the document. The lock is held from the load to the save.
-SecureString ImportInto(const Options& options, const std::string& path) {
+void ImportInto(const Options& options, const std::string& path, BufferedOutput& out) {
   CheckReadable(path);
   const platform::VaultLock lock(path);
   PasswordStore store;
@@ -219,11 +240,11 @@ SecureString ImportInto(const Options& options, const std::string& path) {
     ++added;
   }
   if (added > 0) store.SavePasswordsTo(path);
-  return ImportReport(added, document.entries.size() - added, document.notLogins);
+  WriteImportReport(added, document.entries.size() - added, document.notLogins, out);
 }
 
 // Rewrites the password file under a new master password, holding its lock from the load on.
-SecureString ChangePassword(const Options& options, const std::string& path) {
+void ChangePassword(const Options& options, const std::string& path) {
   CheckReadable(path);
   const platform::VaultLock lock(path);
   PasswordStore store;
@@ -234,25 +255,24 @@ SecureString ChangePassword(const Options& options, const std::string& path) {
     throw Error("The passwords you enter don't match.");
   }
   ChangeMasterPassword(store, current.View(), newPassword.View(), path);
-  return {};
 }
 
 }  // namespace
 
-SecureString RunCommand(const Options& options) {
+void RunCommand(const Options& options, BufferedOutput& out) {
   switch (options.command) {
     case CommandKind::List:
-      return List(options, options.file.value_or(GetPasswordFileName()));
+      return List(options, options.file.value_or(GetPasswordFileName()), out);
     case CommandKind::Export:
-      return Export(options, options.file.value_or(GetPasswordFileName()));
+      return Export(options, options.file.value_or(GetPasswordFileName()), out);
     case CommandKind::Import:
-      return options.into ? ImportInto(options, *options.into) : Import(options, *options.file);
+      return options.into ? ImportInto(options, *options.into, out)
+                          : Import(options, *options.file, out);
     case CommandKind::Passwd:
       return ChangePassword(options, options.file.value_or(GetPasswordFileName()));
     case CommandKind::Help:
       break;
   }
-  return {};
 }
 
 }  // namespace corvella::cli

@@ -4,12 +4,13 @@
 #pragma once
 
 #include "CommandLine.h"
-#include "store/SecureMemory.h"
+#include "InputOutput.h"
 
 namespace corvella::cli {
 
-// Runs list, export or import and returns what goes to standard output. A failure is an Error
-// whose message is one line for the user; nothing has been written by then.
-SecureString RunCommand(const Options& options);
+// Runs list, export, import or passwd, writing what goes to standard output to `out`, which the
+// caller flushes. A failure is an Error whose message is one line for the user; a failure of the
+// input (a wrong password, a damaged file) comes before anything is written to `out`.
+void RunCommand(const Options& options, BufferedOutput& out);
 
 }  // namespace corvella::cli

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "core/Error.h"
 
@@ -80,6 +81,25 @@ void WriteAll(int fd, std::string_view bytes, const std::string& what) {
     }
     done += static_cast<std::size_t>(put);
   }
+}
+
+BufferedOutput::BufferedOutput(int fd, std::string what) : fd_(fd), what_(std::move(what)) {
+  buffer_.reserve(kOutputBufferSize);
+}
+
+void BufferedOutput::Write(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t taken = std::min(bytes.size(), kOutputBufferSize - buffer_.size());
+    buffer_.append(bytes.substr(0, taken));
+    bytes.remove_prefix(taken);
+    if (buffer_.size() == kOutputBufferSize) Flush();
+  }
+}
+
+void BufferedOutput::Flush() {
+  WriteAll(fd_, buffer_.View(), what_);
+  Cleanse(buffer_.data(), buffer_.size());
+  buffer_.clear();
 }
 
 }  // namespace corvella::cli

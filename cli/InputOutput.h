@@ -29,4 +29,24 @@ bool ReadLine(int fd, SecureString& line);
 // Writes all of `bytes` to `fd`; a failure is an Error naming `what`.
 void WriteAll(int fd, std::string_view bytes, const std::string& what);
 
+constexpr std::size_t kOutputBufferSize = std::size_t{64} << 10;
+
+// Output to `fd` through a buffer of kOutputBufferSize bytes in memory that is wiped: what is
+// written goes out whenever the buffer is full, the rest at Flush. Nothing goes out when it is
+// destroyed, so that a failure leaves unwritten what was not flushed yet. Failures as WriteAll.
+class BufferedOutput {
+ public:
+  BufferedOutput(int fd, std::string what);
+  BufferedOutput(const BufferedOutput&) = delete;
+  BufferedOutput& operator=(const BufferedOutput&) = delete;
+
+  void Write(std::string_view bytes);
+  void Flush();
+
+ private:
+  int fd_;
+  std::string what_;
+  SecureString buffer_;
+};
+
 }  // namespace corvella::cli

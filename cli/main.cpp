@@ -42,8 +42,9 @@ int main(int argc, char** argv) {
       WriteAll(STDOUT_FILENO, UsageText(), "standard output");
       return 0;
     }
-    const corvella::SecureString output = RunCommand(options);
-    WriteAll(STDOUT_FILENO, output.View(), "standard output");
+    BufferedOutput output(STDOUT_FILENO, "standard output");
+    RunCommand(options, output);
+    output.Flush();
     return 0;
   } catch (const UsageError& error) {
     Complain(error.what());

@@ -251,17 +251,25 @@ const Layout& LayoutOf(const std::vector<SecureString>& header, const Reader& re
 
 }  // namespace
 
-void AppendCsv(const std::vector<PlainEntry>& entries, SecureString& out) {
+void CsvWriter::Begin(SecureString& out) const {
   for (std::size_t f = 0; f < kFieldCount; ++f) {
     out += kFieldNames[f];
     out += f + 1 < kFieldCount ? "," : "\r\n";
   }
-  for (const PlainEntry& entry : entries) {
-    for (std::size_t f = 0; f < kFieldCount; ++f) {
-      AppendField(entry.fields[f].View(), out);
-      out += f + 1 < kFieldCount ? "," : "\r\n";
-    }
+}
+
+void CsvWriter::Add(const PlainEntry& entry, SecureString& out) const {
+  for (std::size_t f = 0; f < kFieldCount; ++f) {
+    AppendField(entry.fields[f].View(), out);
+    out += f + 1 < kFieldCount ? "," : "\r\n";
   }
+}
+
+void AppendCsv(const std::vector<PlainEntry>& entries, SecureString& out) {
+  const CsvWriter writer;
+  writer.Begin(out);
+  for (const PlainEntry& entry : entries) writer.Add(entry, out);
+  writer.End(out);
 }
 
 ImportedDocument ParseCsv(std::string_view document) {

@@ -11,6 +11,15 @@
 
 namespace corvella::interchange {
 
+// Writes the document of AppendCsv one entry at a time: Begin, Add for each entry, then End, each
+// appending to `out`, which the caller may empty in between.
+class CsvWriter {
+ public:
+  void Begin(SecureString& out) const;
+  void Add(const PlainEntry& entry, SecureString& out) const;
+  void End(SecureString& /*out*/) const {}
+};
+
 // Appends the entries as RFC 4180 CSV: a header row of kFieldNames, then one row per entry, every
 // row ending in CRLF. A field is quoted when it holds a comma, a quote, CR or LF.
 void AppendCsv(const std::vector<PlainEntry>& entries, SecureString& out);

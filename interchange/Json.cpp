@@ -367,24 +367,29 @@ class Parser {
 
 }  // namespace
 
+void JsonWriter::Begin(SecureString& out) const { out += '['; }
+
+// The separator goes before an entry, so that the last one need not be known in advance.
+void JsonWriter::Add(const PlainEntry& entry, SecureString& out) {
+  out += anyEntry_ ? ",\n  {\n" : "\n  {\n";
+  anyEntry_ = true;
+  for (std::size_t f = 0; f < kFieldCount; ++f) {
+    out += "    ";
+    AppendString(kFieldNames[f], out);
+    out += ": ";
+    AppendString(entry.fields[f].View(), out);
+    out += f + 1 < kFieldCount ? ",\n" : "\n";
+  }
+  out += "  }";
+}
+
+void JsonWriter::End(SecureString& out) const { out += anyEntry_ ? "\n]\n" : "]\n"; }
+
 void AppendJson(const std::vector<PlainEntry>& entries, SecureString& out) {
-  if (entries.empty()) {
-    out += "[]\n";
-    return;
-  }
-  out += "[\n";
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    out += "  {\n";
-    for (std::size_t f = 0; f < kFieldCount; ++f) {
-      out += "    ";
-      AppendString(kFieldNames[f], out);
-      out += ": ";
-      AppendString(entries[i].fields[f].View(), out);
-      out += f + 1 < kFieldCount ? ",\n" : "\n";
-    }
-    out += i + 1 < entries.size() ? "  },\n" : "  }\n";
-  }
-  out += "]\n";
+  JsonWriter writer;
+  writer.Begin(out);
+  for (const PlainEntry& entry : entries) writer.Add(entry, out);
+  writer.End(out);
 }
 
 ImportedDocument ParseJson(std::string_view document) {

@@ -11,6 +11,18 @@
 
 namespace corvella::interchange {
 
+// Writes the document of AppendJson one entry at a time: Begin, Add for each entry, then End, each
+// appending to `out`, which the caller may empty in between.
+class JsonWriter {
+ public:
+  void Begin(SecureString& out) const;
+  void Add(const PlainEntry& entry, SecureString& out);
+  void End(SecureString& out) const;
+
+ private:
+  bool anyEntry_ = false;
+};
+
 // Appends the entries as a JSON array of objects with the keys of kFieldNames, in that order. The
 // texts must be UTF-8; control characters are escaped.
 void AppendJson(const std::vector<PlainEntry>& entries, SecureString& out);

@@ -33,13 +33,18 @@ std::string QuotedName(std::string_view name) {
   return text + "\"";
 }
 
-PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key) {
+PlainEntry PlainEntryOf(const RecordView& record) {
   PlainEntry plain;
-  plain[Field::SiteName] = SecretDisplayText(entry.SiteName());
-  plain[Field::Url] = SecretDisplayText(entry.Url());
-  plain[Field::UserName] = SecretDisplayText(entry.UserName());
-  plain[Field::Password] = SecretDisplayText(entry.Password(key).View());
+  plain[Field::SiteName] = SecretDisplayText(record.siteName);
+  plain[Field::Url] = SecretDisplayText(record.url);
+  plain[Field::UserName] = SecretDisplayText(record.userName);
+  plain[Field::Password] = SecretDisplayText(record.password);
   return plain;
+}
+
+PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key) {
+  const SecureString password = entry.Password(key);
+  return PlainEntryOf(RecordView{entry.SiteName(), entry.Url(), entry.UserName(), password.View()});
 }
 
 EntryPtr NewEntry(const PlainEntry& plain, const SessionKey& key) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "store/Entry.h"
+#include "store/PasswordStream.h"
 #include "store/SecureMemory.h"
 
 namespace corvella::interchange {
@@ -32,8 +33,9 @@ struct PlainEntry {
   }
 };
 
-// A stored entry's texts as a document holds them (UTF-8), and a new entry from such texts, its
-// password encrypted under `key`.
+// A stored entry's or record's texts as a document holds them (UTF-8), and a new entry from such
+// texts, its password encrypted under `key`.
+PlainEntry PlainEntryOf(const RecordView& record);
 PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key);
 EntryPtr NewEntry(const PlainEntry& plain, const SessionKey& key);
 

@@ -3,10 +3,12 @@
 
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "PasswordStore.h"
+#include "SecureMemory.h"
 
 namespace corvella {
 
@@ -19,6 +21,11 @@ constexpr std::size_t kMinimumMasterPasswordLength = 6;
 // keeps the file key of whichever bytes opened the file. Errors of the load propagate.
 LoadResult OpenWithTypedPassword(PasswordStore& store, std::string_view typedUtf8,
                                  const std::string& path);
+
+// The password stream of the file at `path`, opened with the typed text (UTF-8) as by
+// OpenWithTypedPassword, and read through once as a check; nothing when there is no file. A
+// wrong password raises InvalidPasswordError, a damaged stream StreamReadError.
+std::optional<SecureBytes> ReadCheckedStream(std::string_view typedUtf8, const std::string& path);
 
 // True when the typed text (UTF-8), or its Windows-1252 bytes, make the store's file key.
 bool IsCurrentMasterPassword(const PasswordStore& store, std::string_view typedUtf8);

@@ -135,20 +135,27 @@ void PasswordStore::Write(const std::string& path, Commit commit, const FileKey&
   fileIdentity_ = file.Identity();
 }
 
+std::optional<DecryptedFile> DecryptPasswordFile(const std::string& path, const FileKey& key) {
+  if (!platform::FileExists(path)) return std::nullopt;
+  if (!key.IsSet()) throw InvalidPasswordError();
+  platform::InputFile file(path);
+  DecryptedFile decrypted{{}, file.Identity()};
+  DecryptFileToStream(file, decrypted.stream, key);
+  return decrypted;
+}
+
 LoadResult PasswordStore::LoadPasswords() { return LoadPasswordsFrom(GetPasswordFileName()); }
 
 LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
-  if (!platform::FileExists(path)) {
+  const std::optional<DecryptedFile> file = DecryptPasswordFile(path, fileKey_);
+  if (!file) {
     fileIdentity_.reset();
     return LoadResult::FileMissing;
   }
-  if (!fileKey_.IsSet()) throw InvalidPasswordError();
-  platform::InputFile file(path);
-  SecureBytes stream;
-  DecryptFileToStream(file, stream, fileKey_);
   const std::size_t before = entries_.size();
   try {
-    ReadPasswordStream(stream, sessionKey_, [this](EntryPtr entry) { AddEntry(std::move(entry)); });
+    ReadPasswordStream(file->stream, sessionKey_,
+                       [this](EntryPtr entry) { AddEntry(std::move(entry)); });
   } catch (...) {
     for (auto it = entries_.begin() + static_cast<std::ptrdiff_t>(before); it != entries_.end();
          ++it) {
@@ -157,7 +164,7 @@ LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
     entries_.resize(before);
     throw;
   }
-  fileIdentity_ = file.Identity();
+  fileIdentity_ = file->identity;
   return LoadResult::Loaded;
 }
 

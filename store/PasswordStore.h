@@ -33,6 +33,16 @@ std::string DamagedFileName(const std::string& path);
 
 enum class LoadResult { Loaded, FileMissing };
 
+// A password file decrypted whole, and which file it was.
+struct DecryptedFile {
+  SecureBytes stream;
+  platform::FileIdentity identity;
+};
+
+// Decrypts the password file at `path` under `key` without reading its stream; nothing when there
+// is no file. Without a key that is set, an existing file is refused as InvalidPasswordError.
+std::optional<DecryptedFile> DecryptPasswordFile(const std::string& path, const FileKey& key);
+
 // The entries of the open password file with the file key derived from its master password, and
 // the session key that their passwords are held under.
 class PasswordStore {

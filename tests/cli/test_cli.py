@@ -195,6 +195,38 @@ class ExportTest(CliTestCase):
         self.assertTrue(result.stdout.startswith(b"Mail\talice@example.org\thttps://"))
 
 
+class LargeExportTest(CliTestCase):
+    """Exports many times longer than the tool's output buffer of 64 KiB."""
+
+    def setUp(self):
+        super().setUp()
+        self.vault = self.path("large.dat")
+        self.entries = [dict(e, siteName="%d %s" % (i, shown(stored(e.get("siteName", "")))))
+                        for i, e in enumerate(ENTRIES * 600)]
+        self.write_vault(self.vault, self.entries)
+
+    def test_export_is_the_whole_document_byte_for_byte(self):
+        texts = shown_entries(self.entries)
+        rows = [list(FIELDS)] + [[e[f] for f in FIELDS] for e in texts]
+        # Two-space indents, keys in order, only what JSON needs escaped (\u00xx in lower case).
+        document = (json.dumps(texts, indent=2, ensure_ascii=False) + "\n").encode()
+        for fmt, expected in [("json", document), ("csv", csv_bytes(rows))]:
+            with self.subTest(fmt):
+                self.assertGreater(len(expected), 3 * 65536)
+                result = self.cli("export", "--format", fmt, "--file", self.vault)
+                self.assertSucceeds(result)
+                self.assertEqual(result.stdout, expected)
+
+    def test_damage_after_many_entries_exports_nothing(self):
+        # The last record is cut short; every record before it is whole.
+        with open(self.vault, "r+b") as f:
+            f.truncate(os.path.getsize(self.vault) - 20)
+        for fmt in ("json", "csv"):
+            with self.subTest(fmt):
+                self.assertFails(self.cli("export", "--format", fmt, "--file", self.vault),
+                                 "The password file %s is damaged" % self.vault)
+
+
 class FixtureTest(CliTestCase):
     """The fixture vaults of `vaultref.py vectors`, opened with the password as typed (UTF-8)."""
 

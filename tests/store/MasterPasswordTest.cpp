@@ -304,6 +304,53 @@ TEST(MasterPasswordTest, WrongPasswordIsInvalid) {
   }
 }
 
+// The stream export reads: opened as the load opens it, and refused whole when damaged anywhere.
+TEST(MasterPasswordTest, CheckedStreamOpensAsTheLoadAndRefusesDamageAnywhere) {
+  enum class Outcome { Opened, Missing, Invalid, Damaged };
+  const struct {
+    std::string_view vault;
+    std::string typed;
+    Outcome outcome;
+  } cases[] = {
+      {"vault_basic.dat", "correct horse", Outcome::Opened},
+      {"vault_cp1252.dat", kTypedUtf8, Outcome::Opened},  // by its Windows-1252 bytes
+      {"no_such_vault.dat", kTypedUtf8, Outcome::Missing},
+      {"vault_cp1252.dat", "p\xc3\xa4ssw\xc3\xb6rd", Outcome::Invalid},
+      {"vault_basic.dat", "", Outcome::Invalid},
+      // Two whole records come before the damage.
+      {"vault_stray_two_bytes.dat", "correct horse", Outcome::Damaged},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.vault) + " " + ToHex(c.typed));
+    const std::string path = VectorPath(std::string(c.vault));
+    switch (c.outcome) {
+      case Outcome::Opened: {
+        const auto stream = ReadCheckedStream(c.typed, path);
+        ASSERT_TRUE(stream.has_value());
+        PasswordStore store;
+        ASSERT_EQ(OpenWithTypedPassword(store, c.typed, path), LoadResult::Loaded);
+        std::vector<Fields> read;
+        ReadPasswordRecords(*stream, [&](const RecordView& r) {
+          read.push_back({std::string(r.siteName), std::string(r.url), std::string(r.userName),
+                          std::string(r.password)});
+        });
+        EXPECT_EQ(read, FieldsOf(store));
+        EXPECT_FALSE(read.empty());
+        break;
+      }
+      case Outcome::Missing:
+        EXPECT_FALSE(ReadCheckedStream(c.typed, path).has_value());
+        break;
+      case Outcome::Invalid:
+        EXPECT_THROW(ReadCheckedStream(c.typed, path), InvalidPasswordError);
+        break;
+      case Outcome::Damaged:
+        EXPECT_THROW(ReadCheckedStream(c.typed, path), StreamReadError);
+        break;
+    }
+  }
+}
+
 TEST(MasterPasswordTest, MissingFileIsReported) {
   PasswordStore store;
   EXPECT_EQ(OpenWithTypedPassword(store, kTypedUtf8, VectorPath("no_such_vault.dat")),
