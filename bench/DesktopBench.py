@@ -1,24 +1,46 @@
 #!/usr/bin/python3
 # SPDX-FileCopyrightText: 2026 The Corvella developers
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Start-up time and memory of the desktop program against a plain Qt window of the same size
-(bench_bare_window), on a private X server (Xvfb + openbox) that this script starts and stops.
+"""Start-up time, memory and unlock time of the desktop program against plain Qt references, on a
+private X server (Xvfb + openbox) that this script starts and stops.
 
   DesktopBench.py --build BUILD_DIR --out RESULT.json [--startup-rounds N] [--rss-pairs N]
+                  [--unlock-rounds N] [--load-floor-ms MS] [--entry-pairs-100k N]
+                  [--entry-pairs-1m N]
 
-startup: from just before exec until the main window is mapped. bench_map_watch reports the
-window manager mapping a top-level frame (which makes the client window viewable); the time is
-taken when that report is read, and the process is stopped there (SIGSTOP) so that its CPU
-time, reported alongside, ends at the same moment. The title is then checked with xdotool and
-the process killed. Every start gets fresh HOME and XDG folders, so the one-copy check never
-sees an earlier copy. Ours is timed twice per round: on a usual start, with its options and its
-password file in place (the unlock panel shows), and on a first start, with neither (it writes
-the missing options and shows the creation panel). One unmeasured round warms the file cache;
-then ours and the reference alternate.
+Every start gets fresh HOME and XDG folders, so the one-copy check never sees an earlier copy.
+The password files hold the benchmark entries of bench/TenThousandEntries.h, written by
+bench_make_vault. The master password is typed into the window with xdotool; Return is pressed by
+bench_paint_watch, which also times the drawing that follows (see unlock below).
+
+startup: from just before exec until the main window is mapped, against a plain Qt window of
+the same size (bench_bare_window). bench_map_watch reports the window manager mapping a top-level
+frame (which makes the client window viewable); the time is taken when that report is read, and
+the process is stopped there (SIGSTOP) so that its CPU time, reported alongside, ends at the same
+moment. The title is then checked with xdotool and the process killed. Ours is timed twice per
+round: on a usual start, with its options and its password file in place (the unlock panel
+shows), and on a first start, with neither (it writes the missing options and shows the creation
+panel). One unmeasured round warms the file cache; then ours and the reference alternate.
 
 rss: VmRSS 3 s after the resident size has settled: ours after unlocking a file of 10,000
-entries (master password typed into the window with xdotool), the reference holding 10,000
-list rows. Ours and the reference alternate.
+entries, the reference holding 10,000 list rows. Ours and the reference alternate.
+
+unlock: a fresh process per round, timed from the Return key on the unlock panel until the
+window has been drawn with the list, once with 10,000 entries and once with an empty password
+file (the reference, to which the load floor of the store benchmark, --load-floor-ms, is added).
+bench_paint_watch watches the program's client window with the X DAMAGE extension, which reports
+every rectangle drawn into it, waits until nothing larger than a text cursor has been drawn for
+QUIET_MS, presses Return through XTEST and takes the arrival of the last such drawing before the
+window is quiet again for QUIET_MS. The program paints its unlocked window (the rows among it) in
+one flush after the load, so that drawing is the rows on screen; nothing inside the program is
+hooked. A message box (wrong password, unreadable file) fails the run. One unmeasured round warms
+the file cache; then the two alternate.
+
+entry bytes: (VmRSS unlocked with N entries - VmRSS with the unlock panel shown, before the
+password is typed) / N, against a plain QListWidget in the same window (bench_bare_window
+--rows-on-return N: VmRSS after Return has filled it with the N site names - VmRSS while it is
+empty), for N = 100,000 and 1,000,000. Each VmRSS is read once the drawing after Return is over
+and the size has settled. Ours and the reference alternate.
 """
 
 import argparse
@@ -38,10 +60,7 @@ OUR_TITLE = "Corvella 1.0"
 BARE_TITLE = "Bare Window"
 MASTER_PASSWORD = "correct horse battery"
 ENTRIES = 10_000
-
-
-def padded(prefix, i, width):
-    return (prefix + str(i)).ljust(width, "x")[:width]
+QUIET_MS = 300
 
 
 def stop(process):
@@ -246,44 +265,93 @@ def wait_settled(process, timeout=30, window=0.5, tolerance_kb=64):
     raise RuntimeError("the resident size did not settle")
 
 
-def rss_ours(display, program, vault):
-    with started(display, [program], vault) as (process, _):
+def press_return(display, tools, window):
+    """Presses Return in `window` once it is quiet; the milliseconds until its drawing ended."""
+    watched = subprocess.run(
+        [tools.paint_watch, window, "--quiet-ms", str(QUIET_MS)], env=display.env(display.home),
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    if watched.returncode != 0:
+        raise RuntimeError(watched.stderr.strip() or "bench_paint_watch failed")
+    return float(watched.stdout.split()[1])
+
+
+def unlock(display, tools, window):
+    """Types the master password into our `window` and presses Return; the milliseconds from
+    Return until the window was drawn."""
+    display.run("xdotool", "windowactivate", "--sync", window)
+    display.run("xdotool", "type", "--delay", "0", MASTER_PASSWORD)
+    painted = press_return(display, tools, window)
+    # A message box (wrong password, missing or unreadable file) would be a new window.
+    if display.next_map(time.monotonic() + 0.05) is not None:
+        raise RuntimeError("a message box came up instead of the list")
+    return painted
+
+
+def unlocked_growth(display, tools, process, window):
+    """The settled VmRSS of ours before and after the unlock, in kB."""
+    locked = wait_settled(process)
+    unlock(display, tools, window)
+    unlocked = wait_settled(process)
+    if unlocked - locked < 512:
+        raise RuntimeError(f"no sign of the unlock: {locked} kB -> {unlocked} kB")
+    return locked, unlocked
+
+
+def rss_ours(display, tools, vault):
+    with started(display, [tools.ours], vault) as (process, _):
         display.wait_mapped(OUR_TITLE, process)
-        window = display.visible_windows(OUR_TITLE)[0]
-        locked = wait_settled(process)
-        display.run("xdotool", "windowactivate", "--sync", window)
-        display.run("xdotool", "type", "--delay", "0", MASTER_PASSWORD)
-        display.run("xdotool", "key", "Return")
-        unlocked = wait_settled(process)
-        # A message box (wrong password, missing file) would be a new window.
-        if display.next_map(time.monotonic() + 0.2) is not None:
-            raise RuntimeError("a message box came up instead of the list")
-        if unlocked - locked < 1024:
-            raise RuntimeError(f"no sign of the unlock: {locked} kB -> {unlocked} kB")
+        unlocked_growth(display, tools, process, display.visible_windows(OUR_TITLE)[0])
         time.sleep(3)
         return rss_kb(process.pid)
 
 
-def rss_bare(display, program):
-    with started(display, [program, "--rows", str(ENTRIES)]) as (process, _):
+def rss_bare(display, tools):
+    with started(display, [tools.bare, "--rows", str(ENTRIES)]) as (process, _):
         display.wait_mapped(BARE_TITLE, process)
         wait_settled(process)
         time.sleep(3)
         return rss_kb(process.pid)
 
 
-def make_vault(cli, folder):
-    """The 10,000 entries of bench_unlock, written by the command-line tool."""
-    entries = [{
-        "siteName": padded("site", i, 12),
-        "url": padded("https://www.example.com/", i, 30),
-        "userName": padded("user", i, 10),
-        "password": padded("pw", i, 14),
-    } for i in range(ENTRIES)]
-    path = os.path.join(folder, "Passwords.dat")
-    subprocess.run([cli, "import", "--format", "json", "-", "--file", path, "--password-stdin"],
-                   input=MASTER_PASSWORD + "\n" + json.dumps(entries), text=True, check=True,
-                   stdout=subprocess.DEVNULL)
+def time_unlock(display, tools, vault):
+    """Milliseconds from Return on the unlock panel of a fresh start until the list is drawn."""
+    with started(display, [tools.ours], vault) as (process, _):
+        display.wait_mapped(OUR_TITLE, process)
+        return unlock(display, tools, display.visible_windows(OUR_TITLE)[0])
+
+
+def entry_bytes_ours(display, tools, vault, count):
+    with started(display, [tools.ours], vault) as (process, _):
+        display.wait_mapped(OUR_TITLE, process)
+        locked, unlocked = unlocked_growth(
+            display, tools, process, display.visible_windows(OUR_TITLE)[0])
+        return (unlocked - locked) * 1024 / count
+
+
+def entry_bytes_bare(display, tools, count):
+    with started(display, [tools.bare, "--rows-on-return", str(count)]) as (process, _):
+        display.wait_mapped(BARE_TITLE, process)
+        window = display.visible_windows(BARE_TITLE)[0]
+        empty = wait_settled(process)
+        display.run("xdotool", "windowactivate", "--sync", window)
+        press_return(display, tools, window)
+        full = wait_settled(process)
+        return (full - empty) * 1024 / count
+
+
+class Tools:
+    def __init__(self, build):
+        self.ours = os.path.join(build, "app", "corvella")
+        self.bare = os.path.join(build, "bench", "bench_bare_window")
+        self.map_watch = os.path.join(build, "bench", "bench_map_watch")
+        self.paint_watch = os.path.join(build, "bench", "bench_paint_watch")
+        self.make_vault = os.path.join(build, "bench", "bench_make_vault")
+
+
+def make_vault(tools, folder, count):
+    """A password file of `count` benchmark entries under MASTER_PASSWORD."""
+    path = os.path.join(folder, f"Passwords-{count}.dat")
+    subprocess.run([tools.make_vault, str(count), path], check=True)
     return path
 
 
@@ -293,23 +361,28 @@ def main():
     parser.add_argument("--out", required=True)
     parser.add_argument("--startup-rounds", type=int, default=21)
     parser.add_argument("--rss-pairs", type=int, default=3)
+    parser.add_argument("--unlock-rounds", type=int, default=15)
+    parser.add_argument("--load-floor-ms", type=float,
+                        help="the store's load floor of 10,000 entries (CPU ms)")
+    parser.add_argument("--entry-pairs-100k", type=int, default=3)
+    parser.add_argument("--entry-pairs-1m", type=int, default=2)
     args = parser.parse_args()
-    ours = os.path.join(args.build, "app", "corvella")
-    bare = os.path.join(args.build, "bench", "bench_bare_window")
-    watcher = os.path.join(args.build, "bench", "bench_map_watch")
-    cli = os.path.join(args.build, "cli", "corvella-cli")
+    tools = Tools(args.build)
+    if args.load_floor_ms is None:
+        print("unlock: no load floor given, 0 ms used", flush=True)
+        args.load_floor_ms = 0.0
 
     work = tempfile.mkdtemp(prefix="corvella-xbench-vault-")
-    display = PrivateDisplay(watcher)
+    display = PrivateDisplay(tools.map_watch)
     try:
-        vault = make_vault(cli, work)
+        vault = make_vault(tools, work, ENTRIES)
         starts = {"ours": [], "ours_first": [], "bare": []}
         cpu = {key: [] for key in starts}
         for round_ in range(args.startup_rounds + 1):
             timed = {
-                "ours": time_startup(display, [ours], OUR_TITLE, vault),
-                "bare": time_startup(display, [bare], BARE_TITLE),
-                "ours_first": time_startup(display, [ours], OUR_TITLE),
+                "ours": time_startup(display, [tools.ours], OUR_TITLE, vault),
+                "bare": time_startup(display, [tools.bare], BARE_TITLE),
+                "ours_first": time_startup(display, [tools.ours], OUR_TITLE),
             }
             if round_ == 0:
                 continue
@@ -322,9 +395,38 @@ def main():
 
         our_rss, bare_rss = [], []
         for pair in range(1, args.rss_pairs + 1):
-            our_rss.append(rss_ours(display, ours, vault))
-            bare_rss.append(rss_bare(display, bare))
+            our_rss.append(rss_ours(display, tools, vault))
+            bare_rss.append(rss_bare(display, tools))
             print(f"rss {pair}: ours {our_rss[-1]} kB, bare {bare_rss[-1]} kB", flush=True)
+
+        began = time.monotonic()
+        empty_vault = make_vault(tools, work, 0)
+        unlocks = {"10k": [], "empty": []}
+        for round_ in range(args.unlock_rounds + 1):
+            timed = {"10k": time_unlock(display, tools, vault),
+                     "empty": time_unlock(display, tools, empty_vault)}
+            if round_ == 0:
+                continue
+            for key, value in timed.items():
+                unlocks[key].append(value)
+            print(f"unlock {round_}: 10,000 entries {timed['10k']:.1f} ms, "
+                  f"empty {timed['empty']:.1f} ms", flush=True)
+        print(f"unlock rounds took {time.monotonic() - began:.0f} s", flush=True)
+
+        entry_bytes = {}
+        for name, count, pairs in (("100k", 100_000, args.entry_pairs_100k),
+                                   ("1m", 1_000_000, args.entry_pairs_1m)):
+            began = time.monotonic()
+            big_vault = make_vault(tools, work, count)
+            ours, bare = [], []
+            for pair in range(1, pairs + 1):
+                ours.append(entry_bytes_ours(display, tools, big_vault, count))
+                bare.append(entry_bytes_bare(display, tools, count))
+                print(f"entry bytes {name} {pair}: ours {ours[-1]:.0f}, bare {bare[-1]:.0f}",
+                      flush=True)
+            os.remove(big_vault)
+            entry_bytes[name] = (statistics.median(ours), statistics.median(bare))
+            print(f"entry bytes {name} took {time.monotonic() - began:.0f} s", flush=True)
     finally:
         display.close()
         shutil.rmtree(work, ignore_errors=True)
@@ -334,10 +436,23 @@ def main():
         {f"startup_{key}_cpu_ms": statistics.median(values) for key, values in cpu.items()})
     result["rss_ours_kb"] = statistics.median(our_rss)
     result["rss_bare_kb"] = statistics.median(bare_rss)
+    result["unlock_10k_ms"] = statistics.median(unlocks["10k"])
+    result["unlock_empty_ms"] = statistics.median(unlocks["empty"])
+    result["load_floor_ms"] = args.load_floor_ms
+    result["unlock_10k_ratio"] = result["unlock_10k_ms"] / (
+        result["unlock_empty_ms"] + args.load_floor_ms)
+    for name, (ours, bare) in entry_bytes.items():
+        result[f"entry_bytes_{name}_ours"] = ours
+        result[f"entry_bytes_{name}_bare"] = bare
+        result[f"entry_bytes_{name}_ratio"] = ours / bare
     print("startup median: " + ", ".join(
         f"{key} {result[f'startup_{key}_ms']:.1f} ms (CPU {result[f'startup_{key}_cpu_ms']:.0f} ms)"
         for key in starts))
     print(f"rss median: ours {result['rss_ours_kb']} kB, bare {result['rss_bare_kb']} kB")
+    print(f"unlock median: 10,000 entries {result['unlock_10k_ms']:.1f} ms, empty "
+          f"{result['unlock_empty_ms']:.1f} ms + load floor {args.load_floor_ms:.1f} ms")
+    print("bytes per entry (median): " + ", ".join(
+        f"{name} ours {ours:.0f}, bare {bare:.0f}" for name, (ours, bare) in entry_bytes.items()))
     with open(args.out, "w") as out:
         json.dump(result, out)
 

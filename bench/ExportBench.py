@@ -48,7 +48,7 @@ def main():
     folder = tempfile.mkdtemp(prefix="corvella-export-bench-")
     try:
         vault = os.path.join(folder, "vault.dat")
-        subprocess.run([args.make_vault, vault, str(args.entries)], check=True)
+        subprocess.run([args.make_vault, str(args.entries), vault], check=True)
         vault_bytes = os.path.getsize(vault)
         command = [args.cli, "export", "--format", "json", "--file", vault, "--password-stdin"]
         peaks = [peak_rss_bytes(command, MASTER + b"\n") for _ in range(args.runs)]

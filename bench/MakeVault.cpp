@@ -1,31 +1,37 @@
 // SPDX-FileCopyrightText: 2026 The Corvella developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Writes a vault of the benchmark entries for the command-line benchmarks:
-//   bench_make_vault PATH COUNT
-// The master password is kMasterPassword; PATH must not exist yet.
+// Writes a password file of COUNT benchmark entries (bench/TenThousandEntries.h) under the
+// benchmarks' master password, for bench/DesktopBench.py.
+//   bench_make_vault COUNT FILE
 
+#include <cstdio>
 #include <exception>
-#include <iostream>
 #include <string>
 
 #include "bench/TenThousandEntries.h"
 #include "store/PasswordStore.h"
 
 int main(int argc, char** argv) {
-  using namespace corvella;
-  if (argc != 3) {
-    std::cerr << "usage: bench_make_vault PATH COUNT\n";
+  int count = -1;
+  if (argc == 3) {
+    try {
+      count = std::stoi(argv[1]);
+    } catch (const std::exception&) {
+    }
+  }
+  if (count < 0) {
+    std::fprintf(stderr, "usage: bench_make_vault COUNT FILE\n");
     return 2;
   }
   try {
-    PasswordStore store;
-    bench::AddEntries(store, std::stoi(argv[2]));
-    store.SetMasterPassword(bench::kMasterPassword);
-    store.CreatePasswordFile(argv[1]);
-    return 0;
+    corvella::PasswordStore store;
+    store.SetMasterPassword(corvella::bench::kMasterPassword);
+    corvella::bench::AddEntries(store, count);
+    store.SavePasswordsTo(argv[2]);
   } catch (const std::exception& error) {
-    std::cerr << "bench_make_vault: " << error.what() << "\n";
+    std::fprintf(stderr, "bench_make_vault: %s\n", error.what());
     return 1;
   }
+  return 0;
 }
