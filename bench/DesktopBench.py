@@ -37,7 +37,8 @@ hooked. A message box (wrong password, unreadable file) fails the run. One unmea
 the file cache; then the two alternate.
 
 entry bytes: (VmRSS unlocked with N entries - VmRSS with the unlock panel shown, before the
-password is typed) / N, against a plain QListWidget in the same window (bench_bare_window
+password is typed) / N, against the leanest plain Qt list, a QListView over a QStringListModel,
+in the same window (bench_bare_window
 --rows-on-return N: VmRSS after Return has filled it with the N site names - VmRSS while it is
 empty), for N = 100,000 and 1,000,000. Each VmRSS is read once the drawing after Return is over
 and the size has settled. Ours and the reference alternate.
