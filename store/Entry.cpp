@@ -22,11 +22,17 @@ void Entry::SetAll(std::string_view siteName, std::string_view url, std::string_
   Rebuild({siteName, url, userName, {}}, password, &key);
 }
 
+std::size_t Entry::TotalSize() const {
+  std::size_t total = 0;
+  for (const std::uint32_t length : lengths_) total += length;
+  return total;
+}
+
 std::string_view Entry::Text(Field field) const {
   const auto index = static_cast<std::size_t>(field);
   std::size_t offset = 0;
   for (std::size_t i = 0; i < index; ++i) offset += lengths_[i];
-  return {block_.get() + offset, lengths_[index]};
+  return {Data() + offset, lengths_[index]};
 }
 
 std::array<std::string_view, Entry::kFieldCount> Entry::Texts() const {
@@ -48,9 +54,13 @@ void Entry::Rebuild(const std::array<std::string_view, kFieldCount>& texts,
     lengths[i] = static_cast<std::uint32_t>(length);
     total += length;
   }
-  // The texts may lie in the present block: it goes only once they are copied.
-  auto block = total == 0 ? nullptr : std::make_unique_for_overwrite<char[]>(total);
-  char* out = block.get();
+  // The texts may lie in this entry: they are put together aside, and the entry's own texts go
+  // only once they are copied.
+  char staged[kInlineSize];
+  std::unique_ptr<char[]> block;
+  if (total > kInlineSize) block = std::make_unique_for_overwrite<char[]>(total);
+  char* const start = block ? block.get() : staged;
+  char* out = start;
   for (std::size_t i = 0; i < kFieldCount; ++i) {
     if (key != nullptr && i == static_cast<std::size_t>(Field::EncryptedPassword)) {
       key->ProtectInto(plaintext, {out, lengths[i]});
@@ -60,8 +70,12 @@ void Entry::Rebuild(const std::array<std::string_view, kFieldCount>& texts,
     out += lengths[i];
   }
   Wipe();
-  block_ = std::move(block);
   lengths_ = lengths;
+  if (block) {
+    heap_ = block.release();
+  } else {
+    std::copy(staged, staged + total, inline_);
+  }
 }
 
 void Entry::SetSiteName(std::string_view text) {
@@ -91,13 +105,11 @@ void Entry::SetPassword(std::string_view plaintext, const SessionKey& key) {
 }
 
 void Entry::Wipe() {
-  std::size_t total = 0;
-  for (const std::uint32_t length : lengths_) total += length;
-  if (block_) {
-    for (std::size_t i = 0; i < total; ++i) block_[i] = static_cast<char>(RandomInt(256));
-    Cleanse(block_.get(), total);
-  }
-  block_.reset();
+  const std::size_t total = TotalSize();
+  char* const data = total <= kInlineSize ? inline_ : heap_;
+  for (std::size_t i = 0; i < total; ++i) data[i] = static_cast<char>(RandomInt(256));
+  Cleanse(data, total);
+  if (total > kInlineSize) delete[] heap_;
   lengths_ = {};
 }
 

@@ -15,7 +15,8 @@ namespace corvella {
 class SessionKey;
 
 // One login. Texts are stored bytes; the password is held only encrypted under the session key.
-// The four texts live back to back in one block of their own, which is wiped before it goes.
+// The four texts lie back to back: in the entry itself when they fit, as those of most logins do,
+// else in a block of their own. Either is wiped before it goes.
 class Entry {
  public:
   Entry() = default;
@@ -49,6 +50,10 @@ class Entry {
   enum class Field { SiteName, Url, UserName, EncryptedPassword };
   static constexpr std::size_t kFieldCount = 4;
 
+  static constexpr std::size_t kInlineSize = 88;  // an entry of 104 bytes
+
+  std::size_t TotalSize() const;
+  const char* Data() const { return TotalSize() <= kInlineSize ? inline_ : heap_; }
   std::string_view Text(Field field) const;
   // Makes the block anew from `texts`; the encrypted password is made in its room by `key` from
   // `plaintext` when `key` is given, else copied from `texts`.
@@ -57,7 +62,10 @@ class Entry {
   std::array<std::string_view, kFieldCount> Texts() const;
 
   std::array<std::uint32_t, kFieldCount> lengths_{};
-  std::unique_ptr<char[]> block_;
+  union {
+    char inline_[kInlineSize];
+    char* heap_;
+  };
 };
 
 // Entries are shared: a list row, an open menu or a pending question may still reach an entry
