@@ -119,20 +119,31 @@ void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSi
 }
 
 void DecryptFileToStream(platform::ByteSource& source, SecureBytes& destination,
-                         const FileKey& fileKey) {
-  const crypto::Key256& key = fileKey.Value();
-  Block lastCipherBlock = Filled(kFileInitialValueByte);
-  Aes cbc = Aes::Cbc256(key, lastCipherBlock, Direction::Decrypt);
-
-  const std::uint32_t length = StreamLength(source.Size());
-  const std::size_t start = destination.size();
-  destination.resize(start + length);
-  const auto output = std::span(destination).subspan(start);
-  for (std::size_t offset = 0; offset < length; offset += kCipherPieceSize) {
-    const std::size_t pieceSize = std::min<std::size_t>(kCipherPieceSize, length - offset);
-    ProcessPiece(source.Read(pieceSize), output.subspan(offset, pieceSize), cbc, lastCipherBlock,
-                 key, Direction::Decrypt);
+                         const FileKey& key) {
+  FileDecryptor decryptor(source, key);
+  destination.reserve(destination.size() + decryptor.Size());
+  while (decryptor.AppendNext(destination)) {
   }
+}
+
+FileDecryptor::FileDecryptor(platform::ByteSource& source, const FileKey& key)
+    : source_(source),
+      key_(key.Value()),
+      lastCipherBlock_(Filled(kFileInitialValueByte)),
+      cbc_(Aes::Cbc256(key_, lastCipherBlock_, Direction::Decrypt)),
+      length_(StreamLength(source.Size())) {}
+
+FileDecryptor::~FileDecryptor() { Cleanse(lastCipherBlock_.data(), lastCipherBlock_.size()); }
+
+bool FileDecryptor::AppendNext(SecureBytes& destination) {
+  if (offset_ == length_) return false;
+  const std::size_t pieceSize = std::min<std::size_t>(kCipherPieceSize, length_ - offset_);
+  const std::size_t start = destination.size();
+  destination.resize(start + pieceSize);
+  ProcessPiece(source_.Read(pieceSize), std::span(destination).subspan(start), cbc_,
+               lastCipherBlock_, key_, Direction::Decrypt);
+  offset_ += static_cast<std::uint32_t>(pieceSize);
+  return true;
 }
 
 std::size_t EncryptedTextSize(std::size_t plaintextSize) {

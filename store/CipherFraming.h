@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "Crypto.h"
 #include "FileKey.h"
 #include "SecureMemory.h"
 #include "platform/Files.h"
@@ -35,6 +36,27 @@ void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSi
 // Appends the decryption of the whole source to `destination`.
 void DecryptFileToStream(platform::ByteSource& source, SecureBytes& destination,
                          const FileKey& key);
+
+// Decrypts a source piece by piece, so that the whole plaintext need never be in memory at once.
+class FileDecryptor {
+ public:
+  FileDecryptor(platform::ByteSource& source, const FileKey& key);
+  ~FileDecryptor();
+  FileDecryptor(const FileDecryptor&) = delete;
+  FileDecryptor& operator=(const FileDecryptor&) = delete;
+
+  std::uint64_t Size() const { return length_; }
+  // Appends the next piece, at most kCipherPieceSize bytes; false when nothing is left.
+  bool AppendNext(SecureBytes& destination);
+
+ private:
+  platform::ByteSource& source_;
+  const crypto::Key256& key_;
+  crypto::Block lastCipherBlock_;
+  crypto::Aes cbc_;
+  std::uint32_t length_;
+  std::uint32_t offset_ = 0;
+};
 
 std::string EncryptText(std::string_view plaintext, std::string_view key);
 SecureString DecryptText(std::string_view text, std::string_view key);

@@ -4,6 +4,7 @@
 #include "PasswordStore.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "CipherFraming.h"
 #include "Errors.h"
@@ -135,27 +136,40 @@ void PasswordStore::Write(const std::string& path, Commit commit, const FileKey&
   fileIdentity_ = file.Identity();
 }
 
-std::optional<DecryptedFile> DecryptPasswordFile(const std::string& path, const FileKey& key) {
-  if (!platform::FileExists(path)) return std::nullopt;
+namespace {
+
+// The password file at `path`, opened to be read under `key`; none when there is no file.
+std::unique_ptr<platform::InputFile> OpenPasswordFile(const std::string& path, const FileKey& key) {
+  if (!platform::FileExists(path)) return nullptr;
   if (!key.IsSet()) throw InvalidPasswordError();
-  platform::InputFile file(path);
-  DecryptedFile decrypted{{}, file.Identity()};
-  DecryptFileToStream(file, decrypted.stream, key);
+  return std::make_unique<platform::InputFile>(path);
+}
+
+}  // namespace
+
+std::optional<DecryptedFile> DecryptPasswordFile(const std::string& path, const FileKey& key) {
+  const auto file = OpenPasswordFile(path, key);
+  if (!file) return std::nullopt;
+  DecryptedFile decrypted{{}, file->Identity()};
+  DecryptFileToStream(*file, decrypted.stream, key);
   return decrypted;
 }
 
 LoadResult PasswordStore::LoadPasswords() { return LoadPasswordsFrom(GetPasswordFileName()); }
 
 LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
-  const std::optional<DecryptedFile> file = DecryptPasswordFile(path, fileKey_);
+  const auto file = OpenPasswordFile(path, fileKey_);
   if (!file) {
     fileIdentity_.reset();
     return LoadResult::FileMissing;
   }
+  // Piece by piece: the plaintext is never in memory whole, and its memory is used again.
+  FileDecryptor decryptor(*file, fileKey_);
   const std::size_t before = entries_.size();
   try {
-    ReadPasswordStream(file->stream, sessionKey_,
-                       [this](EntryPtr entry) { AddEntry(std::move(entry)); });
+    ReadPasswordStream(
+        decryptor.Size(), [&decryptor](SecureBytes& window) { decryptor.AppendNext(window); },
+        sessionKey_, [this](EntryPtr entry) { AddEntry(std::move(entry)); });
   } catch (...) {
     for (auto it = entries_.begin() + static_cast<std::ptrdiff_t>(before); it != entries_.end();
          ++it) {
@@ -164,7 +178,7 @@ LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
     entries_.resize(before);
     throw;
   }
-  fileIdentity_ = file->identity;
+  fileIdentity_ = file->Identity();
   return LoadResult::Loaded;
 }
 

@@ -67,22 +67,20 @@ void WriteRecord(const Entry& entry, const SessionKey& key, SecureBytes& stream)
   WriteString(kEndTag, stream);
 }
 
-// Tags may come in any order and repeat; a string that is no known tag is passed over.
-RecordView ReadRecord(StreamReader& reader) {
-  RecordView record;
+// Tags may come in any order and repeat; a string that is no known tag is passed over. False
+// where the stream ends before the record does.
+bool TryReadRecord(StreamReader& reader, RecordView& record) {
+  record = {};
   for (std::string_view tag; tag != kEndTag;) {
-    tag = reader.ReadString();
-    if (tag == kSiteNameTag) {
-      record.siteName = reader.ReadString();
-    } else if (tag == kUrlTag) {
-      record.url = reader.ReadString();
-    } else if (tag == kPasswordTag) {
-      record.password = reader.ReadString();
-    } else if (tag == kUserNameTag) {
-      record.userName = reader.ReadString();
-    }
+    if (!reader.TryReadString(tag)) return false;
+    std::string_view* field = tag == kSiteNameTag   ? &record.siteName
+                              : tag == kUrlTag      ? &record.url
+                              : tag == kPasswordTag ? &record.password
+                              : tag == kUserNameTag ? &record.userName
+                                                    : nullptr;
+    if (field != nullptr && !reader.TryReadString(*field)) return false;
   }
-  return record;
+  return true;
 }
 
 }  // namespace
@@ -103,14 +101,24 @@ std::span<const unsigned char> StreamReader::ReadBytes(std::size_t count) {
   return bytes;
 }
 
-std::string_view StreamReader::ReadString() {
-  const auto prefix = ReadBytes(4);
+bool StreamReader::TryReadString(std::string_view& text) {
+  if (stream_.size() - position_ < kLengthSize) return false;
+  const auto prefix = stream_.subspan(position_, kLengthSize);
   const auto length =
       static_cast<std::int32_t>(std::uint32_t{prefix[0]} | std::uint32_t{prefix[1]} << 8 |
                                 std::uint32_t{prefix[2]} << 16 | std::uint32_t{prefix[3]} << 24);
   if (length < 0) throw StreamReadError();
-  const auto bytes = ReadBytes(static_cast<std::size_t>(length));
-  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+  if (stream_.size() - position_ - kLengthSize < static_cast<std::size_t>(length)) return false;
+  text = {reinterpret_cast<const char*>(stream_.data() + position_ + kLengthSize),
+          static_cast<std::size_t>(length)};
+  position_ += kLengthSize + static_cast<std::size_t>(length);
+  return true;
+}
+
+std::string_view StreamReader::ReadString() {
+  std::string_view text;
+  if (!TryReadString(text)) throw StreamReadError();
+  return text;
 }
 
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
@@ -123,24 +131,78 @@ void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey&
   for (const EntryPtr& entry : entries) WriteRecord(*entry, key, stream);
 }
 
-void ReadPasswordRecords(std::span<const unsigned char> stream,
-                         const std::function<void(const RecordView&)>& visit) {
-  StreamReader reader(stream);
-  // No password makes a stream shorter than the marker: the file itself is cut short.
+namespace {
+
+// Raises InvalidPasswordError when the stream does not begin with the marker. No password makes a
+// stream shorter than the marker: then the file itself is cut short.
+EntryPtr EntryOf(const RecordView& record, const SessionKey& key) {
+  return std::make_shared<Entry>(record.siteName, record.url, record.userName, record.password,
+                                 key);
+}
+
+void CheckMarker(std::span<const unsigned char> stream) {
   if (stream.size() < kStreamMarker.size()) throw StreamReadError();
-  const auto marker = reader.ReadBytes(kStreamMarker.size());
-  if (!std::equal(marker.begin(), marker.end(), kStreamMarker.begin())) {
+  if (!std::equal(kStreamMarker.begin(), kStreamMarker.end(), stream.begin())) {
     throw InvalidPasswordError();
   }
-  while (reader.Position() + 1 < reader.Size()) visit(ReadRecord(reader));
+}
+
+}  // namespace
+
+void ReadPasswordRecords(std::span<const unsigned char> stream,
+                         const std::function<void(const RecordView&)>& visit) {
+  CheckMarker(stream);
+  StreamReader reader(stream);
+  reader.ReadBytes(kStreamMarker.size());
+  while (reader.Position() + 1 < reader.Size()) {
+    RecordView record;
+    if (!TryReadRecord(reader, record)) throw StreamReadError();
+    visit(record);
+  }
+}
+
+void ReadPasswordRecords(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,
+                         const std::function<void(const RecordView&)>& visit) {
+  SecureBytes window;
+  std::uint64_t passed = 0;  // the bytes of the stream before the window
+  std::size_t start = 0;     // where in the window the next record begins
+  // Drops the bytes read, and appends the next piece; false at the end of the stream.
+  const auto more = [&] {
+    if (passed + window.size() >= size) return false;
+    window.erase(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(start));
+    passed += start;
+    start = 0;
+    appendNext(window);
+    return true;
+  };
+  while (window.size() < kStreamMarker.size() && more()) {
+  }
+  CheckMarker(window);
+  start = kStreamMarker.size();
+  while (passed + start + 1 < size) {
+    RecordView record;
+    for (;;) {
+      StreamReader reader(std::span<const unsigned char>(window).subspan(start));
+      if (TryReadRecord(reader, record)) {
+        start += reader.Position();
+        break;
+      }
+      // The record goes on in the next piece.
+      if (!more()) throw StreamReadError();
+    }
+    visit(record);
+  }
 }
 
 void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
                         const std::function<void(EntryPtr)>& add) {
-  ReadPasswordRecords(stream, [&](const RecordView& record) {
-    add(std::make_shared<Entry>(record.siteName, record.url, record.userName, record.password,
-                                key));
-  });
+  ReadPasswordRecords(stream, [&](const RecordView& record) { add(EntryOf(record, key)); });
+}
+
+void ReadPasswordStream(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,
+                        const SessionKey& key, const std::function<void(EntryPtr)>& add) {
+  ReadPasswordRecords(size, appendNext,
+                      [&](const RecordView& record) { add(EntryOf(record, key)); });
 }
 
 }  // namespace corvella

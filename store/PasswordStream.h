@@ -7,6 +7,7 @@
 // length-prefixed strings (4-byte signed little-endian length, then the bytes): the tags
 // "SiteName", "Url", "Password" and "UserName" each followed by its value, then "End".
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -30,6 +31,8 @@ class StreamReader {
 
   // The next string, as a view into the stream.
   std::string_view ReadString();
+  // The same, but false where the stream ends first. A negative length raises StreamReadError.
+  bool TryReadString(std::string_view& text);
   std::span<const unsigned char> ReadBytes(std::size_t count);
 
   std::size_t Position() const { return position_; }
@@ -57,12 +60,19 @@ struct RecordView {
 void ReadPasswordRecords(std::span<const unsigned char> stream,
                          const std::function<void(const RecordView&)>& visit);
 
+// The same for a stream of `size` bytes that arrives in pieces: `appendNext` appends the next
+// piece to the buffer it is given. Only the pieces that the record being read spans are held.
+void ReadPasswordRecords(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,
+                         const std::function<void(const RecordView&)>& visit);
+
 // Appends the marker and one record per entry; the passwords are decrypted under `key`.
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream);
 
 // ReadPasswordRecords, making each record an entry for `add`; its password is encrypted under
 // `key` as soon as it is read.
+void ReadPasswordStream(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,
+                        const SessionKey& key, const std::function<void(EntryPtr)>& add);
 void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
                         const std::function<void(EntryPtr)>& add);
 

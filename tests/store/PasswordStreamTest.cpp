@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <string>
 #include <vector>
@@ -94,10 +95,35 @@ EntryPtr MakeEntry(const Fields& f) {
   return entry;
 }
 
+// Reads `stream` as it arrives from a file: in pieces of `pieceSize` bytes.
+void ReadInPieces(const std::string& stream, std::size_t pieceSize,
+                  const std::function<void(EntryPtr)>& add) {
+  std::size_t offset = 0;
+  ReadPasswordStream(
+      stream.size(),
+      [&](SecureBytes& window) {
+        const std::size_t count = std::min(pieceSize, stream.size() - offset);
+        window.insert(window.end(), stream.begin() + static_cast<std::ptrdiff_t>(offset),
+                      stream.begin() + static_cast<std::ptrdiff_t>(offset + count));
+        offset += count;
+      },
+      testKey, add);
+}
+
+// Pieces that cut records, lengths and the marker anywhere, and one larger than the stream.
+constexpr std::size_t kPieceSizes[] = {1, 2, 7, 1 << 20};
+
+// The entries of `stream`, read whole; read in pieces of any size, it must give the same.
 std::vector<Fields> Read(const std::string& stream) {
   std::vector<Fields> entries;
   ReadPasswordStream(test::Bytes(stream), testKey,
                      [&entries](EntryPtr entry) { entries.push_back(FieldsOf(*entry)); });
+  for (const std::size_t pieceSize : kPieceSizes) {
+    std::vector<Fields> inPieces;
+    ReadInPieces(stream, pieceSize,
+                 [&inPieces](EntryPtr entry) { inPieces.push_back(FieldsOf(*entry)); });
+    EXPECT_EQ(inPieces, entries) << "in pieces of " << pieceSize << " bytes";
+  }
   return entries;
 }
 
@@ -222,6 +248,20 @@ TEST_P(StreamReadFailure, RaisesTheError) {
   }
   EXPECT_LT(largestAllocation.load(), 1u << 20) << "an allocation followed a length prefix";
   EXPECT_EQ(handedOut, GetParam().completeBefore);
+
+  for (const std::size_t pieceSize : kPieceSizes) {
+    SCOPED_TRACE("in pieces of " + std::to_string(pieceSize) + " bytes");
+    handedOut = 0;
+    const auto readInPieces = [&] {
+      ReadInPieces(GetParam().stream, pieceSize, [&](EntryPtr) { ++handedOut; });
+    };
+    if (GetParam().failure == Failure::StreamRead) {
+      EXPECT_THROW(readInPieces(), StreamReadError);
+    } else {
+      EXPECT_THROW(readInPieces(), InvalidPasswordError);
+    }
+    EXPECT_EQ(handedOut, GetParam().completeBefore);
+  }
 }
 
 const std::string kPartial = Str("SiteName") + Str("s") + Str("Url");
