@@ -85,12 +85,14 @@ void Update(EVP_CIPHER_CTX* ctx, std::span<const unsigned char> in, std::span<un
 constexpr signed char kBase64Invalid = -1;
 constexpr signed char kBase64Pad = -2;
 
+constexpr char kBase64Alphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
 constexpr std::array<signed char, 256> MakeBase64Table() {
   std::array<signed char, 256> table{};
   for (auto& value : table) value = kBase64Invalid;
-  const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   for (int i = 0; i < 64; ++i)
-    table[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
+    table[static_cast<unsigned char>(kBase64Alphabet[i])] = static_cast<signed char>(i);
   table['='] = kBase64Pad;
   return table;
 }
@@ -125,16 +127,23 @@ std::string Base64Encode(std::span<const unsigned char> bytes) {
 
 void Base64EncodeInto(std::span<const unsigned char> bytes, std::span<char> text) {
   CORVELLA_ASSERT(text.size() == Base64EncodedSize(bytes.size()));
-  if (bytes.empty()) return;
-  // EVP_EncodeBlock ends its text with a NUL: the last group, after which there is no room for
-  // it, goes through a buffer of its own.
-  const std::size_t head = (bytes.size() - 1) / 3 * 3;
-  if (head != 0) {
-    EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(), ToInt(head));
+  std::size_t in = 0;
+  std::size_t out = 0;
+  for (; in + 3 <= bytes.size(); in += 3, out += 4) {
+    const unsigned triple =
+        unsigned{bytes[in]} << 16 | unsigned{bytes[in + 1]} << 8 | bytes[in + 2];
+    text[out] = kBase64Alphabet[triple >> 18];
+    text[out + 1] = kBase64Alphabet[(triple >> 12) & 0x3F];
+    text[out + 2] = kBase64Alphabet[(triple >> 6) & 0x3F];
+    text[out + 3] = kBase64Alphabet[triple & 0x3F];
   }
-  unsigned char group[5];
-  EVP_EncodeBlock(group, bytes.data() + head, ToInt(bytes.size() - head));
-  std::copy_n(group, 4, text.begin() + static_cast<std::ptrdiff_t>(Base64EncodedSize(head)));
+  if (in == bytes.size()) return;
+  const bool two = in + 2 == bytes.size();
+  const unsigned triple = unsigned{bytes[in]} << 16 | (two ? unsigned{bytes[in + 1]} << 8 : 0u);
+  text[out] = kBase64Alphabet[triple >> 18];
+  text[out + 1] = kBase64Alphabet[(triple >> 12) & 0x3F];
+  text[out + 2] = two ? kBase64Alphabet[(triple >> 6) & 0x3F] : '=';
+  text[out + 3] = '=';
 }
 
 SecureBytes Base64Decode(std::string_view text) {
@@ -221,7 +230,11 @@ std::unique_ptr<Aes::Context> Aes::Init(const void* cipher, const unsigned char*
   Check(EVP_CipherInit_ex2(context->ctx, static_cast<const EVP_CIPHER*>(cipher), key, iv,
                            direction == Direction::Encrypt ? 1 : 0, nullptr),
         "cipher init");
-  Check(EVP_CIPHER_CTX_set_padding(context->ctx, 0), "cipher padding");
+  // Only block modes pad. Set on a stream mode, the setting would be passed on again at every
+  // restart, which then costs a tenth of a short message.
+  if (EVP_CIPHER_get_block_size(static_cast<const EVP_CIPHER*>(cipher)) > 1) {
+    Check(EVP_CIPHER_CTX_set_padding(context->ctx, 0), "cipher padding");
+  }
   return context;
 }
 
