@@ -166,6 +166,9 @@ LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
   // Piece by piece: the plaintext is never in memory whole, and its memory is used again.
   FileDecryptor decryptor(*file, fileKey_);
   const std::size_t before = entries_.size();
+  // Room for as many entries as the file can hold in full records, so that the list is not
+  // copied as it grows: the room no entry reaches is never written and costs no memory.
+  entries_.reserve(before + decryptor.Size() / kEmptyRecordSize);
   try {
     ReadPasswordStream(
         decryptor.Size(), [&decryptor](SecureBytes& window) { decryptor.AppendNext(window); },

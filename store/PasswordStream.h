@@ -20,6 +20,8 @@
 namespace corvella {
 
 constexpr std::string_view kStreamMarker = "QVZ";
+// A record with all four tags and empty values; most are longer.
+constexpr std::size_t kEmptyRecordSize = 66;
 
 void WriteString(std::string_view text, SecureBytes& stream);
 

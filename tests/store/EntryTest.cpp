@@ -84,5 +84,30 @@ TEST_F(EntryTest, WipeEmptiesEveryField) {
   EXPECT_TRUE(entry.Password(key).empty());
 }
 
+// Texts that fit in the entry and texts that do not, each set from the entry's own texts, so that
+// a text copied from where it is replaced shows.
+TEST_F(EntryTest, TextsSurviveEveryChangeInAndOutOfTheEntry) {
+  for (const std::size_t siteLength : {0, 1, 40, 59, 60, 61, 200}) {
+    SCOPED_TRACE("site name of " + std::to_string(siteLength) + " bytes");
+    const std::string site(siteLength, 's');
+    // With a 14-byte password (20 characters protected), 60 bytes of site name fill 88 bytes.
+    Entry entry(site, "https://a.example", "alice", "Tr0ub4dor&3xyz", key);
+    ASSERT_EQ(entry.SiteName(), site);
+    entry.SetUserName(entry.SiteName());
+    entry.SetSiteName(entry.Url());
+    entry.SetUrl(entry.UserName());
+    entry.SetPassword("hunter2", key);
+    EXPECT_EQ(entry.SiteName(), "https://a.example");
+    EXPECT_EQ(entry.Url(), site);
+    EXPECT_EQ(entry.UserName(), site);
+    EXPECT_TRUE(entry.Password(key).View() == "hunter2");
+    entry.SetAll(entry.UserName(), entry.SiteName(), "bob", std::string(300, 'p'), key);
+    EXPECT_EQ(entry.SiteName(), site);
+    EXPECT_EQ(entry.Url(), "https://a.example");
+    EXPECT_EQ(entry.UserName(), "bob");
+    EXPECT_TRUE(entry.Password(key).View() == std::string(300, 'p'));
+  }
+}
+
 }  // namespace
 }  // namespace corvella

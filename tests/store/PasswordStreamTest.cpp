@@ -139,7 +139,7 @@ TEST_F(StreamTest, EmptyListIsTheMarkerAlone) {
 TEST_F(StreamTest, EmptyEntryIsA66ByteRecord) {
   SecureBytes stream;
   WritePasswordStream({std::make_shared<Entry>()}, testKey, stream);
-  ASSERT_EQ(stream.size(), 3u + 66u);
+  ASSERT_EQ(stream.size(), kStreamMarker.size() + kEmptyRecordSize);
   EXPECT_EQ(ToHex(stream), ToHex(Stream({Fields{}})));
   EXPECT_EQ(Read(Stream({Fields{}})), std::vector<Fields>{Fields{}});
 }
