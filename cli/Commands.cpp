@@ -210,14 +210,13 @@ void Import(const Options& options, const std::string& path, BufferedOutput& out
   const ImportedDocument document = ReadImportDocument(options);
   if (!options.passwordFromStdin) password = NewMasterPassword(options);
 
-  PasswordStore store;
-  for (const PlainEntry& plain : document.entries) {
-    store.AddEntry(interchange::NewEntry(plain, store.Key()));
-  }
-  store.SetMasterPassword(password.View());
+  // Written straight from the document's texts: nothing here needs them held as entries.
+  std::vector<RecordView> records;
+  records.reserve(document.entries.size());
+  for (const PlainEntry& plain : document.entries) records.push_back(interchange::RecordOf(plain));
   // The new file appears only when complete, and never over one that appeared meanwhile.
   const platform::VaultLock lock(path);
-  store.CreatePasswordFile(path);
+  PasswordStore::CreatePasswordFile(path, FileKey::FromMasterPassword(password.View()), records);
   WriteImportReport(document.entries.size(), 0, document.notLogins, out);
 }
 

@@ -47,9 +47,15 @@ PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key) {
   return PlainEntryOf(RecordView{entry.SiteName(), entry.Url(), entry.UserName(), password.View()});
 }
 
+RecordView RecordOf(const PlainEntry& plain) {
+  return {plain[Field::SiteName].View(), plain[Field::Url].View(), plain[Field::UserName].View(),
+          plain[Field::Password].View()};
+}
+
 EntryPtr NewEntry(const PlainEntry& plain, const SessionKey& key) {
-  return std::make_shared<Entry>(plain[Field::SiteName].View(), plain[Field::Url].View(),
-                                 plain[Field::UserName].View(), plain[Field::Password].View(), key);
+  const RecordView record = RecordOf(plain);
+  return std::make_shared<Entry>(record.siteName, record.url, record.userName, record.password,
+                                 key);
 }
 
 bool SeenEntries::Insert(const PlainEntry& entry) {

@@ -38,6 +38,8 @@ struct PlainEntry {
 PlainEntry PlainEntryOf(const RecordView& record);
 PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key);
 EntryPtr NewEntry(const PlainEntry& plain, const SessionKey& key);
+// The texts of `plain` as the password file holds them; valid while `plain` lives.
+RecordView RecordOf(const PlainEntry& plain);
 
 // What a document holds for the vault: its logins, and how many of its items were not logins.
 struct ImportedDocument {

@@ -106,10 +106,24 @@ void PasswordStore::ReplaceDamagedFile(const std::string& path) {
   Write(target, Commit::ReplaceWithoutBackup, fileKey_);
 }
 
+void PasswordStore::CreatePasswordFile(const std::string& path, const FileKey& key,
+                                       std::span<const RecordView> records) {
+  if (!key.IsSet()) throw Error("No master password set");
+  SecureBytes stream;
+  WritePasswordStream(records, stream);
+  WriteStream(path, Commit::New, key, stream);
+}
+
 void PasswordStore::Write(const std::string& path, Commit commit, const FileKey& key) {
   if (!key.IsSet()) throw Error("No master password set");
   SecureBytes stream;
   WritePasswordStream(entries_, sessionKey_, stream);
+  fileIdentity_ = WriteStream(path, commit, key, stream);
+}
+
+platform::FileIdentity PasswordStore::WriteStream(const std::string& path, Commit commit,
+                                                  const FileKey& key,
+                                                  std::span<const unsigned char> stream) {
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
   EncryptStreamToFile(stream, file, key);
@@ -133,7 +147,7 @@ void PasswordStore::Write(const std::string& path, Commit commit, const FileKey&
       file.CommitNew();
       break;
   }
-  fileIdentity_ = file.Identity();
+  return file.Identity();
 }
 
 namespace {

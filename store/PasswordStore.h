@@ -4,12 +4,14 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Entry.h"
 #include "FileKey.h"
+#include "PasswordStream.h"
 #include "SecureMemory.h"
 #include "SessionKey.h"
 #include "platform/Files.h"
@@ -79,6 +81,10 @@ class PasswordStore {
   // The same as a new file: it appears at `path` only when complete, and only while nothing
   // else is there, which is never replaced.
   void CreatePasswordFile(const std::string& path);
+  // The same for records of plain texts, under `key`, without making entries of them: for a
+  // program that only writes them to the file.
+  static void CreatePasswordFile(const std::string& path, const FileKey& key,
+                                 std::span<const RecordView> records);
 
   // Writes every entry under `newKey` over the file at `path`, which must still be the file last
   // loaded or saved (else an Error says it was replaced and nothing is written). No copy under
@@ -99,6 +105,10 @@ class PasswordStore {
  private:
   enum class Commit { Replace, ReplaceWithoutBackup, New };
   void Write(const std::string& path, Commit commit, const FileKey& key);
+  // Writes `stream` encrypted under `key` to `path`; the identity of the file written.
+  static platform::FileIdentity WriteStream(const std::string& path, Commit commit,
+                                            const FileKey& key,
+                                            std::span<const unsigned char> stream);
 
   std::vector<EntryPtr> entries_;
   FileKey fileKey_;

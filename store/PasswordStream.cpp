@@ -36,11 +36,21 @@ void PutLength(std::size_t length, unsigned char* prefix) {
     prefix[i] = static_cast<unsigned char>(length >> (8 * i));
 }
 
-// The most a record of `entry` can take: its password's length is known only once decrypted.
-std::size_t RecordMaxSize(const Entry& entry) {
-  return kStringsPerRecord * kLengthSize + kTagBytes + entry.SiteName().size() +
-         entry.Url().size() + entry.UserName().size() +
-         SessionKey::UnprotectedMaxSize(entry.EncryptedPassword().size());
+// The most a record of these texts and a password of at most `passwordSize` bytes takes.
+std::size_t RecordMaxSize(std::string_view siteName, std::string_view url,
+                          std::string_view userName, std::size_t passwordSize) {
+  return kStringsPerRecord * kLengthSize + kTagBytes + siteName.size() + url.size() +
+         userName.size() + passwordSize;
+}
+
+// An entry's password length is known only once decrypted.
+std::size_t RecordMaxSize(const EntryPtr& entry) {
+  return RecordMaxSize(entry->SiteName(), entry->Url(), entry->UserName(),
+                       SessionKey::UnprotectedMaxSize(entry->EncryptedPassword().size()));
+}
+
+std::size_t RecordMaxSize(const RecordView& record) {
+  return RecordMaxSize(record.siteName, record.url, record.userName, record.password.size());
 }
 
 // The password is decrypted straight into the stream.
@@ -55,15 +65,28 @@ void WritePassword(const Entry& entry, const SessionKey& key, SecureBytes& strea
   stream.resize(start + kLengthSize + length);
 }
 
-void WriteRecord(const Entry& entry, const SessionKey& key, SecureBytes& stream) {
+// Appends the marker, with room for the records of all `items` at once: growing would leave
+// copies behind, and cost a wipe each time.
+template <class Items>
+void BeginStream(const Items& items, SecureBytes& stream) {
+  std::size_t size = stream.size() + kStreamMarker.size();
+  for (const auto& item : items) size += RecordMaxSize(item);
+  stream.reserve(size);
+  stream.insert(stream.end(), kStreamMarker.begin(), kStreamMarker.end());
+}
+
+// `writePassword` appends the password string.
+template <class PasswordWriter>
+void WriteRecord(std::string_view siteName, std::string_view url, std::string_view userName,
+                 const PasswordWriter& writePassword, SecureBytes& stream) {
   WriteString(kSiteNameTag, stream);
-  WriteString(entry.SiteName(), stream);
+  WriteString(siteName, stream);
   WriteString(kUrlTag, stream);
-  WriteString(entry.Url(), stream);
+  WriteString(url, stream);
   WriteString(kPasswordTag, stream);
-  WritePassword(entry, key, stream);
+  writePassword();
   WriteString(kUserNameTag, stream);
-  WriteString(entry.UserName(), stream);
+  WriteString(userName, stream);
   WriteString(kEndTag, stream);
 }
 
@@ -123,12 +146,21 @@ std::string_view StreamReader::ReadString() {
 
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream) {
-  // Room for all of it at once: growing would leave copies behind, and cost a wipe each time.
-  std::size_t size = stream.size() + kStreamMarker.size();
-  for (const EntryPtr& entry : entries) size += RecordMaxSize(*entry);
-  stream.reserve(size);
-  stream.insert(stream.end(), kStreamMarker.begin(), kStreamMarker.end());
-  for (const EntryPtr& entry : entries) WriteRecord(*entry, key, stream);
+  BeginStream(entries, stream);
+  for (const EntryPtr& entry : entries) {
+    WriteRecord(
+        entry->SiteName(), entry->Url(), entry->UserName(),
+        [&] { WritePassword(*entry, key, stream); }, stream);
+  }
+}
+
+void WritePasswordStream(std::span<const RecordView> records, SecureBytes& stream) {
+  BeginStream(records, stream);
+  for (const RecordView& record : records) {
+    WriteRecord(
+        record.siteName, record.url, record.userName, [&] { WriteString(record.password, stream); },
+        stream);
+  }
 }
 
 namespace {

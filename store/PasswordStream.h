@@ -70,6 +70,8 @@ void ReadPasswordRecords(std::uint64_t size, const std::function<void(SecureByte
 // Appends the marker and one record per entry; the passwords are decrypted under `key`.
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream);
+// The same for records of plain texts.
+void WritePasswordStream(std::span<const RecordView> records, SecureBytes& stream);
 
 // ReadPasswordRecords, making each record an entry for `add`; its password is encrypted under
 // `key` as soon as it is read.
