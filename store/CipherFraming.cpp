@@ -105,16 +105,26 @@ void TextCipher(std::string_view key, Direction direction, std::span<const unsig
 }  // namespace
 
 void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSink& destination,
-                         const FileKey& fileKey) {
-  const crypto::Key256& key = fileKey.Value();
-  Block lastCipherBlock = Filled(kFileInitialValueByte);
-  Aes cbc = Aes::Cbc256(key, lastCipherBlock, Direction::Encrypt);
+                         const FileKey& key) {
+  FileEncryptor(destination, key).Encrypt(source, true);
+}
 
-  const std::uint32_t length = StreamLength(source.size());
-  for (std::size_t offset = 0; offset < length; offset += kCipherPieceSize) {
-    const std::size_t pieceSize = std::min<std::size_t>(kCipherPieceSize, length - offset);
-    ProcessPiece(source.subspan(offset, pieceSize), destination.Next(pieceSize), cbc,
-                 lastCipherBlock, key, Direction::Encrypt);
+FileEncryptor::FileEncryptor(platform::ByteSink& destination, const FileKey& key)
+    : destination_(destination),
+      key_(key.Value()),
+      lastCipherBlock_(Filled(kFileInitialValueByte)),
+      cbc_(Aes::Cbc256(key_, lastCipherBlock_, Direction::Encrypt)) {}
+
+FileEncryptor::~FileEncryptor() { Cleanse(lastCipherBlock_.data(), lastCipherBlock_.size()); }
+
+void FileEncryptor::Encrypt(std::span<const unsigned char> part, bool last) {
+  CORVELLA_ASSERT(last || part.size() % kBlockSize == 0);
+  StreamLength(length_ + part.size());
+  length_ += part.size();
+  for (std::size_t offset = 0; offset < part.size(); offset += kCipherPieceSize) {
+    const std::size_t pieceSize = std::min<std::size_t>(kCipherPieceSize, part.size() - offset);
+    ProcessPiece(part.subspan(offset, pieceSize), destination_.Next(pieceSize), cbc_,
+                 lastCipherBlock_, key_, Direction::Encrypt);
   }
 }
 

@@ -33,6 +33,26 @@ static_assert(kCipherPieceSize <= platform::kMaxReadSize);
 void EncryptStreamToFile(std::span<const unsigned char> source, platform::ByteSink& destination,
                          const FileKey& key);
 
+// Encrypts a stream that arrives in parts into the sink, in pieces of at most kCipherPieceSize
+// bytes; the caller finishes the sink.
+class FileEncryptor {
+ public:
+  FileEncryptor(platform::ByteSink& destination, const FileKey& key);
+  ~FileEncryptor();
+  FileEncryptor(const FileEncryptor&) = delete;
+  FileEncryptor& operator=(const FileEncryptor&) = delete;
+
+  // The next part of the stream; every part but the `last` one a whole number of blocks.
+  void Encrypt(std::span<const unsigned char> part, bool last);
+
+ private:
+  platform::ByteSink& destination_;
+  const crypto::Key256& key_;
+  crypto::Block lastCipherBlock_;
+  crypto::Aes cbc_;
+  std::uint64_t length_ = 0;
+};
+
 // Appends the decryption of the whole source to `destination`.
 void DecryptFileToStream(platform::ByteSource& source, SecureBytes& destination,
                          const FileKey& key);

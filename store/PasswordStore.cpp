@@ -109,24 +109,27 @@ void PasswordStore::ReplaceDamagedFile(const std::string& path) {
 void PasswordStore::CreatePasswordFile(const std::string& path, const FileKey& key,
                                        std::span<const RecordView> records) {
   if (!key.IsSet()) throw Error("No master password set");
-  SecureBytes stream;
-  WritePasswordStream(records, stream);
-  WriteStream(path, Commit::New, key, stream);
+  WriteFile(path, Commit::New, key,
+            [&](const StreamParts& emit) { WritePasswordStream(records, kCipherPieceSize, emit); });
 }
 
 void PasswordStore::Write(const std::string& path, Commit commit, const FileKey& key) {
   if (!key.IsSet()) throw Error("No master password set");
-  SecureBytes stream;
-  WritePasswordStream(entries_, sessionKey_, stream);
-  fileIdentity_ = WriteStream(path, commit, key, stream);
+  fileIdentity_ = WriteFile(path, commit, key, [&](const StreamParts& emit) {
+    WritePasswordStream(entries_, sessionKey_, kCipherPieceSize, emit);
+  });
 }
 
-platform::FileIdentity PasswordStore::WriteStream(const std::string& path, Commit commit,
-                                                  const FileKey& key,
-                                                  std::span<const unsigned char> stream) {
+platform::FileIdentity PasswordStore::WriteFile(
+    const std::string& path, Commit commit, const FileKey& key,
+    const std::function<void(const StreamParts&)>& writeStream) {
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
-  EncryptStreamToFile(stream, file, key);
+  // The stream is encrypted as it is written: its plaintext is never in memory whole.
+  FileEncryptor encryptor(file, key);
+  writeStream([&encryptor](std::span<const unsigned char> part, bool last) {
+    encryptor.Encrypt(part, last);
+  });
   switch (commit) {
     case Commit::Replace:
       // The previous file is kept only once the new one is complete, and is replaced only

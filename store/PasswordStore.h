@@ -105,10 +105,11 @@ class PasswordStore {
  private:
   enum class Commit { Replace, ReplaceWithoutBackup, New };
   void Write(const std::string& path, Commit commit, const FileKey& key);
-  // Writes `stream` encrypted under `key` to `path`; the identity of the file written.
-  static platform::FileIdentity WriteStream(const std::string& path, Commit commit,
-                                            const FileKey& key,
-                                            std::span<const unsigned char> stream);
+  // Writes the stream that `writeStream` hands on, encrypted under `key`, to `path`; the identity
+  // of the file written.
+  static platform::FileIdentity WriteFile(
+      const std::string& path, Commit commit, const FileKey& key,
+      const std::function<void(const StreamParts&)>& writeStream);
 
   std::vector<EntryPtr> entries_;
   FileKey fileKey_;

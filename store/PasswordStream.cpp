@@ -144,23 +144,62 @@ std::string_view StreamReader::ReadString() {
   return text;
 }
 
+namespace {
+
+void WriteEntryRecord(const EntryPtr& entry, const SessionKey& key, SecureBytes& stream) {
+  WriteRecord(
+      entry->SiteName(), entry->Url(), entry->UserName(),
+      [&] { WritePassword(*entry, key, stream); }, stream);
+}
+
+void WritePlainRecord(const RecordView& record, SecureBytes& stream) {
+  WriteRecord(
+      record.siteName, record.url, record.userName, [&] { WriteString(record.password, stream); },
+      stream);
+}
+
+// Writes the stream of `items` through a buffer of about two parts, handing on every whole part
+// as soon as it is complete.
+template <class Items, class RecordWriter>
+void WriteInParts(const Items& items, const RecordWriter& writeRecord, std::size_t partSize,
+                  const StreamParts& emit) {
+  SecureBytes buffer;
+  buffer.reserve(2 * partSize);
+  buffer.insert(buffer.end(), kStreamMarker.begin(), kStreamMarker.end());
+  for (const auto& item : items) {
+    writeRecord(item, buffer);
+    if (buffer.size() < partSize) continue;
+    const std::size_t whole = buffer.size() / partSize * partSize;
+    emit(std::span<const unsigned char>(buffer).first(whole), false);
+    buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(whole));
+  }
+  emit(buffer, true);
+}
+
+}  // namespace
+
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream) {
   BeginStream(entries, stream);
-  for (const EntryPtr& entry : entries) {
-    WriteRecord(
-        entry->SiteName(), entry->Url(), entry->UserName(),
-        [&] { WritePassword(*entry, key, stream); }, stream);
-  }
+  for (const EntryPtr& entry : entries) WriteEntryRecord(entry, key, stream);
 }
 
 void WritePasswordStream(std::span<const RecordView> records, SecureBytes& stream) {
   BeginStream(records, stream);
-  for (const RecordView& record : records) {
-    WriteRecord(
-        record.siteName, record.url, record.userName, [&] { WriteString(record.password, stream); },
-        stream);
-  }
+  for (const RecordView& record : records) WritePlainRecord(record, stream);
+}
+
+void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
+                         std::size_t partSize, const StreamParts& emit) {
+  WriteInParts(
+      entries,
+      [&key](const EntryPtr& entry, SecureBytes& stream) { WriteEntryRecord(entry, key, stream); },
+      partSize, emit);
+}
+
+void WritePasswordStream(std::span<const RecordView> records, std::size_t partSize,
+                         const StreamParts& emit) {
+  WriteInParts(records, WritePlainRecord, partSize, emit);
 }
 
 namespace {

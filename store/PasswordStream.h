@@ -73,6 +73,15 @@ void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey&
 // The same for records of plain texts.
 void WritePasswordStream(std::span<const RecordView> records, SecureBytes& stream);
 
+// Receives a stream in order as it is written: every part but the `last` one a whole number of
+// the part size.
+using StreamParts = std::function<void(std::span<const unsigned char> part, bool last)>;
+// The same, handed to `emit` in parts, so that only about two parts are in memory at a time.
+void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
+                         std::size_t partSize, const StreamParts& emit);
+void WritePasswordStream(std::span<const RecordView> records, std::size_t partSize,
+                         const StreamParts& emit);
+
 // ReadPasswordRecords, making each record an entry for `add`; its password is encrypted under
 // `key` as soon as it is read.
 void ReadPasswordStream(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,24 @@ TEST_P(StreamRoundTrip, WritesTheRecordsAndReadsThemBack) {
   const std::string expected = Stream(GetParam().entries);
   EXPECT_EQ(ToHex(stream), ToHex(expected));
   EXPECT_EQ(Read(expected), GetParam().entries);
+
+  // Written in parts, the stream is the same, each part but the last a whole number of them.
+  for (const std::size_t partSize : {std::size_t{16}, std::size_t{32}, std::size_t{1} << 16}) {
+    SCOPED_TRACE("in parts of " + std::to_string(partSize) + " bytes");
+    std::string joined;
+    bool ended = false;
+    WritePasswordStream(entries, testKey, partSize,
+                        [&](std::span<const unsigned char> part, bool last) {
+                          EXPECT_FALSE(ended) << "a part after the last";
+                          if (!last) {
+                            EXPECT_EQ(part.size() % partSize, 0u);
+                          }
+                          joined.append(part.begin(), part.end());
+                          ended = last;
+                        });
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(ToHex(joined), ToHex(expected));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
