@@ -21,9 +21,6 @@ constexpr std::string_view kUserNameTag = "UserName";
 constexpr std::string_view kEndTag = "End";
 
 constexpr std::size_t kLengthSize = 4;
-constexpr std::size_t kStringsPerRecord = 9;
-constexpr std::size_t kTagBytes = kSiteNameTag.size() + kUrlTag.size() + kPasswordTag.size() +
-                                  kUserNameTag.size() + kEndTag.size();
 
 void CheckLength(std::size_t length) {
   if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
@@ -36,23 +33,6 @@ void PutLength(std::size_t length, unsigned char* prefix) {
     prefix[i] = static_cast<unsigned char>(length >> (8 * i));
 }
 
-// The most a record of these texts and a password of at most `passwordSize` bytes takes.
-std::size_t RecordMaxSize(std::string_view siteName, std::string_view url,
-                          std::string_view userName, std::size_t passwordSize) {
-  return kStringsPerRecord * kLengthSize + kTagBytes + siteName.size() + url.size() +
-         userName.size() + passwordSize;
-}
-
-// An entry's password length is known only once decrypted.
-std::size_t RecordMaxSize(const EntryPtr& entry) {
-  return RecordMaxSize(entry->SiteName(), entry->Url(), entry->UserName(),
-                       SessionKey::UnprotectedMaxSize(entry->EncryptedPassword().size()));
-}
-
-std::size_t RecordMaxSize(const RecordView& record) {
-  return RecordMaxSize(record.siteName, record.url, record.userName, record.password.size());
-}
-
 // The password is decrypted straight into the stream.
 void WritePassword(const Entry& entry, const SessionKey& key, SecureBytes& stream) {
   const std::size_t start = stream.size();
@@ -63,16 +43,6 @@ void WritePassword(const Entry& entry, const SessionKey& key, SecureBytes& strea
   CheckLength(length);
   PutLength(length, stream.data() + start);
   stream.resize(start + kLengthSize + length);
-}
-
-// Appends the marker, with room for the records of all `items` at once: growing would leave
-// copies behind, and cost a wipe each time.
-template <class Items>
-void BeginStream(const Items& items, SecureBytes& stream) {
-  std::size_t size = stream.size() + kStreamMarker.size();
-  for (const auto& item : items) size += RecordMaxSize(item);
-  stream.reserve(size);
-  stream.insert(stream.end(), kStreamMarker.begin(), kStreamMarker.end());
 }
 
 // `writePassword` appends the password string.
@@ -180,13 +150,11 @@ void WriteInParts(const Items& items, const RecordWriter& writeRecord, std::size
 
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream) {
-  BeginStream(entries, stream);
-  for (const EntryPtr& entry : entries) WriteEntryRecord(entry, key, stream);
-}
-
-void WritePasswordStream(std::span<const RecordView> records, SecureBytes& stream) {
-  BeginStream(records, stream);
-  for (const RecordView& record : records) WritePlainRecord(record, stream);
+  constexpr std::size_t kPartSize = std::size_t{64} << 10;
+  WritePasswordStream(entries, key, kPartSize,
+                      [&stream](std::span<const unsigned char> part, bool /*last*/) {
+                        stream.insert(stream.end(), part.begin(), part.end());
+                      });
 }
 
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
@@ -204,13 +172,13 @@ void WritePasswordStream(std::span<const RecordView> records, std::size_t partSi
 
 namespace {
 
-// Raises InvalidPasswordError when the stream does not begin with the marker. No password makes a
-// stream shorter than the marker: then the file itself is cut short.
 EntryPtr EntryOf(const RecordView& record, const SessionKey& key) {
   return std::make_shared<Entry>(record.siteName, record.url, record.userName, record.password,
                                  key);
 }
 
+// Raises InvalidPasswordError when the stream does not begin with the marker. No password makes a
+// stream shorter than the marker: then the file itself is cut short.
 void CheckMarker(std::span<const unsigned char> stream) {
   if (stream.size() < kStreamMarker.size()) throw StreamReadError();
   if (!std::equal(kStreamMarker.begin(), kStreamMarker.end(), stream.begin())) {

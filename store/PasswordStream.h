@@ -67,20 +67,19 @@ void ReadPasswordRecords(std::span<const unsigned char> stream,
 void ReadPasswordRecords(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,
                          const std::function<void(const RecordView&)>& visit);
 
-// Appends the marker and one record per entry; the passwords are decrypted under `key`.
-void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
-                         SecureBytes& stream);
-// The same for records of plain texts.
-void WritePasswordStream(std::span<const RecordView> records, SecureBytes& stream);
-
 // Receives a stream in order as it is written: every part but the `last` one a whole number of
 // the part size.
 using StreamParts = std::function<void(std::span<const unsigned char> part, bool last)>;
-// The same, handed to `emit` in parts, so that only about two parts are in memory at a time.
+// Writes the marker and one record per entry, handed to `emit` in parts, so that only about two
+// parts are in memory at a time; the passwords are decrypted under `key`.
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          std::size_t partSize, const StreamParts& emit);
+// The same for records of plain texts.
 void WritePasswordStream(std::span<const RecordView> records, std::size_t partSize,
                          const StreamParts& emit);
+// The stream of the entries, appended whole to `stream`.
+void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
+                         SecureBytes& stream);
 
 // ReadPasswordRecords, making each record an entry for `add`; its password is encrypted under
 // `key` as soon as it is read.
