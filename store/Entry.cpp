@@ -14,7 +14,7 @@ namespace corvella {
 
 Entry::Entry(std::string_view siteName, std::string_view url, std::string_view userName,
              std::string_view password, const SessionKey& key) {
-  Rebuild({siteName, url, userName, {}}, password, &key);
+  SetAll(siteName, url, userName, password, key);
 }
 
 void Entry::SetAll(std::string_view siteName, std::string_view url, std::string_view userName,
@@ -78,21 +78,9 @@ void Entry::Rebuild(const std::array<std::string_view, kFieldCount>& texts,
   }
 }
 
-void Entry::SetSiteName(std::string_view text) {
+void Entry::SetText(Field field, std::string_view text) {
   auto texts = Texts();
-  texts[static_cast<std::size_t>(Field::SiteName)] = text;
-  Rebuild(texts);
-}
-
-void Entry::SetUrl(std::string_view text) {
-  auto texts = Texts();
-  texts[static_cast<std::size_t>(Field::Url)] = text;
-  Rebuild(texts);
-}
-
-void Entry::SetUserName(std::string_view text) {
-  auto texts = Texts();
-  texts[static_cast<std::size_t>(Field::UserName)] = text;
+  texts[static_cast<std::size_t>(field)] = text;
   Rebuild(texts);
 }
 

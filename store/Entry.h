@@ -35,9 +35,9 @@ class Entry {
   // All four texts at once, as the constructor.
   void SetAll(std::string_view siteName, std::string_view url, std::string_view userName,
               std::string_view password, const SessionKey& key);
-  void SetSiteName(std::string_view text);
-  void SetUrl(std::string_view text);
-  void SetUserName(std::string_view text);
+  void SetSiteName(std::string_view text) { SetText(Field::SiteName, text); }
+  void SetUrl(std::string_view text) { SetText(Field::Url, text); }
+  void SetUserName(std::string_view text) { SetText(Field::UserName, text); }
 
   SecureString Password(const SessionKey& key) const;
   void SetPassword(std::string_view plaintext, const SessionKey& key);
@@ -60,6 +60,7 @@ class Entry {
   void Rebuild(const std::array<std::string_view, kFieldCount>& texts,
                std::string_view plaintext = {}, const SessionKey* key = nullptr);
   std::array<std::string_view, kFieldCount> Texts() const;
+  void SetText(Field field, std::string_view text);
 
   std::array<std::uint32_t, kFieldCount> lengths_{};
   union {

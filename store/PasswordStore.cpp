@@ -108,13 +108,11 @@ void PasswordStore::ReplaceDamagedFile(const std::string& path) {
 
 void PasswordStore::CreatePasswordFile(const std::string& path, const FileKey& key,
                                        std::span<const RecordView> records) {
-  if (!key.IsSet()) throw Error("No master password set");
   WriteFile(path, Commit::New, key,
             [&](const StreamParts& emit) { WritePasswordStream(records, kCipherPieceSize, emit); });
 }
 
 void PasswordStore::Write(const std::string& path, Commit commit, const FileKey& key) {
-  if (!key.IsSet()) throw Error("No master password set");
   fileIdentity_ = WriteFile(path, commit, key, [&](const StreamParts& emit) {
     WritePasswordStream(entries_, sessionKey_, kCipherPieceSize, emit);
   });
@@ -123,6 +121,7 @@ void PasswordStore::Write(const std::string& path, Commit commit, const FileKey&
 platform::FileIdentity PasswordStore::WriteFile(
     const std::string& path, Commit commit, const FileKey& key,
     const std::function<void(const StreamParts&)>& writeStream) {
+  if (!key.IsSet()) throw Error("No master password set");
   platform::CreateDirectories(platform::DirectoryOf(path));
   platform::AtomicFileWriter file(path);
   // The stream is encrypted as it is written: its plaintext is never in memory whole.
