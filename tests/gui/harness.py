@@ -685,15 +685,7 @@ class Session:
         command = ["import", "-window", "root" if window is None else str(window)]
         if window is not None and frame:
             command.append("-frame")
-        data = self.run(command + ["png:-"]).stdout
-        paths = []
-        for folder in screenshot_folders():
-            os.makedirs(folder, exist_ok=True)
-            path = os.path.join(folder, name)
-            with open(path, "wb") as out:
-                out.write(data)
-            paths.append(path)
-        return paths[0]
+        return save_screenshot(name, self.run(command + ["png:-"]).stdout)
 
     def wait_until_settled(self, window=None, timeout=TIMEOUT):
         """Waits until two pictures in a row agree, but for a blinking text cursor."""
@@ -791,6 +783,18 @@ def _search_arguments(title, pid, visible, sync=False):
     if title is not None or pid is None:
         arguments += ["--name", exact_title(title) if title is not None else ""]
     return arguments
+
+
+def save_screenshot(name, data):
+    """Writes the picture `data` as `name` into every screenshot folder; returns the first path."""
+    paths = []
+    for folder in screenshot_folders():
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, name)
+        with open(path, "wb") as out:
+            out.write(data)
+        paths.append(path)
+    return paths[0]
 
 
 def screenshot_folders():

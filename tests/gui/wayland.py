@@ -247,15 +247,7 @@ class SwaySession(harness.Session):
         wait_until(lambda: self.clipboard() == text, what="the clipboard to be set")
 
     def screenshot(self, name, window=None, frame=True):
-        data = self.run(["grim", "-"]).stdout
-        paths = []
-        for folder in harness.screenshot_folders():
-            os.makedirs(folder, exist_ok=True)
-            path = os.path.join(folder, name)
-            with open(path, "wb") as out:
-                out.write(data)
-            paths.append(path)
-        return paths[0]
+        return harness.save_screenshot(name, self.run(["grim", "-"]).stdout)
 
     # --- the tray over D-Bus ---------------------------------------------------------------
 
