@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "CipherFraming.h"
+#include "EntryArena.h"
 #include "Errors.h"
 #include "PasswordStream.h"
 #include "core/Error.h"
@@ -184,11 +185,16 @@ LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
   const std::size_t before = entries_.size();
   // Room for as many entries as the file can hold in full records, so that the list is not
   // copied as it grows: the room no entry reaches is never written and costs no memory.
-  entries_.reserve(before + decryptor.Size() / kEmptyRecordSize);
+  const std::size_t room = decryptor.Size() / kEmptyRecordSize;
+  entries_.reserve(before + room);
+  EntryArena arena(room);
   try {
-    ReadPasswordStream(
+    ReadPasswordRecords(
         decryptor.Size(), [&decryptor](SecureBytes& window) { decryptor.AppendNext(window); },
-        sessionKey_, [this](EntryPtr entry) { AddEntry(std::move(entry)); });
+        [&](const RecordView& record) {
+          AddEntry(arena.Make(record.siteName, record.url, record.userName, record.password,
+                              sessionKey_));
+        });
   } catch (...) {
     for (auto it = entries_.begin() + static_cast<std::ptrdiff_t>(before); it != entries_.end();
          ++it) {

@@ -172,11 +172,6 @@ void WritePasswordStream(std::span<const RecordView> records, std::size_t partSi
 
 namespace {
 
-EntryPtr EntryOf(const RecordView& record, const SessionKey& key) {
-  return std::make_shared<Entry>(record.siteName, record.url, record.userName, record.password,
-                                 key);
-}
-
 // Raises InvalidPasswordError when the stream does not begin with the marker. No password makes a
 // stream shorter than the marker: then the file itself is cut short.
 void CheckMarker(std::span<const unsigned char> stream) {
@@ -235,13 +230,10 @@ void ReadPasswordRecords(std::uint64_t size, const std::function<void(SecureByte
 
 void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
                         const std::function<void(EntryPtr)>& add) {
-  ReadPasswordRecords(stream, [&](const RecordView& record) { add(EntryOf(record, key)); });
-}
-
-void ReadPasswordStream(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,
-                        const SessionKey& key, const std::function<void(EntryPtr)>& add) {
-  ReadPasswordRecords(size, appendNext,
-                      [&](const RecordView& record) { add(EntryOf(record, key)); });
+  ReadPasswordRecords(stream, [&](const RecordView& record) {
+    add(std::make_shared<Entry>(record.siteName, record.url, record.userName, record.password,
+                                key));
+  });
 }
 
 }  // namespace corvella

@@ -83,8 +83,6 @@ void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey&
 
 // ReadPasswordRecords, making each record an entry for `add`; its password is encrypted under
 // `key` as soon as it is read.
-void ReadPasswordStream(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,
-                        const SessionKey& key, const std::function<void(EntryPtr)>& add);
 void ReadPasswordStream(std::span<const unsigned char> stream, const SessionKey& key,
                         const std::function<void(EntryPtr)>& add);
 

@@ -166,6 +166,8 @@ void EntryListView::Refresh(const std::vector<EntryPtr>& entries) {
   model_->Refresh(entries);
   clearSelection();
   setCurrentIndex({});
+  // Laid out now rather than at the first paint, whose layout would ask for a second one.
+  executeDelayedItemsLayout();
 }
 
 void EntryListView::Clear() { Refresh({}); }

@@ -98,9 +98,9 @@ EntryPtr MakeEntry(const Fields& f) {
 
 // Reads `stream` as it arrives from a file: in pieces of `pieceSize` bytes.
 void ReadInPieces(const std::string& stream, std::size_t pieceSize,
-                  const std::function<void(EntryPtr)>& add) {
+                  const std::function<void(const RecordView&)>& visit) {
   std::size_t offset = 0;
-  ReadPasswordStream(
+  ReadPasswordRecords(
       stream.size(),
       [&](SecureBytes& window) {
         const std::size_t count = std::min(pieceSize, stream.size() - offset);
@@ -108,7 +108,7 @@ void ReadInPieces(const std::string& stream, std::size_t pieceSize,
                       stream.begin() + static_cast<std::ptrdiff_t>(offset + count));
         offset += count;
       },
-      testKey, add);
+      visit);
 }
 
 // Pieces that cut records, lengths and the marker anywhere, and one larger than the stream.
@@ -121,8 +121,10 @@ std::vector<Fields> Read(const std::string& stream) {
                      [&entries](EntryPtr entry) { entries.push_back(FieldsOf(*entry)); });
   for (const std::size_t pieceSize : kPieceSizes) {
     std::vector<Fields> inPieces;
-    ReadInPieces(stream, pieceSize,
-                 [&inPieces](EntryPtr entry) { inPieces.push_back(FieldsOf(*entry)); });
+    ReadInPieces(stream, pieceSize, [&inPieces](const RecordView& record) {
+      inPieces.push_back({std::string(record.siteName), std::string(record.url),
+                          std::string(record.password), std::string(record.userName)});
+    });
     EXPECT_EQ(inPieces, entries) << "in pieces of " << pieceSize << " bytes";
   }
   return entries;
@@ -272,7 +274,7 @@ TEST_P(StreamReadFailure, RaisesTheError) {
     SCOPED_TRACE("in pieces of " + std::to_string(pieceSize) + " bytes");
     handedOut = 0;
     const auto readInPieces = [&] {
-      ReadInPieces(GetParam().stream, pieceSize, [&](EntryPtr) { ++handedOut; });
+      ReadInPieces(GetParam().stream, pieceSize, [&](const RecordView&) { ++handedOut; });
     };
     if (GetParam().failure == Failure::StreamRead) {
       EXPECT_THROW(readInPieces(), StreamReadError);
