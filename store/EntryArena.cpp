@@ -6,7 +6,7 @@
 #include <sanitizer/asan_interface.h>
 
 #include <atomic>
-#include <new>
+#include <memory>
 
 #include "platform/HugePages.h"
 
@@ -41,7 +41,9 @@ EntryArena::EntryArena(std::size_t entryCount) {
 void* EntryArena::Allocate(Block* block, std::size_t size, std::size_t alignment) {
   const std::size_t offset = (block->used + alignment - 1) / alignment * alignment;
   // Entries and their counts need no more than the heap's own alignment.
-  if (offset > block->size || size > block->size - offset) return ::operator new(size);
+  if (offset > block->size || size > block->size - offset) {
+    return std::allocator<std::byte>().allocate(size);
+  }
   block->used = offset + size;
   block->holds.fetch_add(1, std::memory_order_relaxed);
   return block->start + offset;
@@ -50,7 +52,7 @@ void* EntryArena::Allocate(Block* block, std::size_t size, std::size_t alignment
 void EntryArena::Deallocate(Block* block, void* pointer, std::size_t size) noexcept {
   const auto* const address = static_cast<const std::byte*>(pointer);
   if (address < block->start || address >= block->start + block->size) {
-    ::operator delete(pointer, size);
+    std::allocator<std::byte>().deallocate(static_cast<std::byte*>(pointer), size);
     return;
   }
   // Its room is not used again: under the address sanitizer, a use after release is caught.

@@ -25,7 +25,8 @@ class EntryArena {
   EntryArena(const EntryArena&) = delete;
   EntryArena& operator=(const EntryArena&) = delete;
 
-  // As std::make_shared<Entry>: in the room while it lasts, else on the heap.
+  // As std::make_shared<Entry>: in the room while it lasts, else on the heap. One thread makes
+  // the entries; any may release them.
   template <class... Args>
   EntryPtr Make(Args&&... args) {
     if (block_ == nullptr) return std::make_shared<Entry>(std::forward<Args>(args)...);
