@@ -82,9 +82,14 @@ std::string Stream(const std::vector<Fields>& entries) {
 // The key of every entry in these tests.
 const SessionKey testKey;
 
+Fields FieldsOf(const RecordView& record) {
+  return {std::string(record.siteName), std::string(record.url), std::string(record.password),
+          std::string(record.userName)};
+}
+
 Fields FieldsOf(const Entry& entry) {
-  return {std::string(entry.SiteName()), std::string(entry.Url()),
-          std::string(entry.Password(testKey).View()), std::string(entry.UserName())};
+  return FieldsOf(
+      RecordView{entry.SiteName(), entry.Url(), entry.UserName(), entry.Password(testKey).View()});
 }
 
 EntryPtr MakeEntry(const Fields& f) {
@@ -121,10 +126,8 @@ std::vector<Fields> Read(const std::string& stream) {
                      [&entries](EntryPtr entry) { entries.push_back(FieldsOf(*entry)); });
   for (const std::size_t pieceSize : kPieceSizes) {
     std::vector<Fields> inPieces;
-    ReadInPieces(stream, pieceSize, [&inPieces](const RecordView& record) {
-      inPieces.push_back({std::string(record.siteName), std::string(record.url),
-                          std::string(record.password), std::string(record.userName)});
-    });
+    ReadInPieces(stream, pieceSize,
+                 [&inPieces](const RecordView& record) { inPieces.push_back(FieldsOf(record)); });
     EXPECT_EQ(inPieces, entries) << "in pieces of " << pieceSize << " bytes";
   }
   return entries;
