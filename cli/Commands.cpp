@@ -184,18 +184,31 @@ void Export(const Options& options, const std::string& path, BufferedOutput& out
   }
 }
 
-ImportedDocument ReadImportDocument(const Options& options) {
-  const std::string name = options.source == "-" ? "standard input" : options.source;
-  const SecureString document = ReadDocument(options.source);
-  const auto format = options.documentFormat == Format::Csv    ? interchange::DocumentFormat::Csv
-                      : options.documentFormat == Format::Json ? interchange::DocumentFormat::Json
-                                                               : interchange::DocumentFormat::Auto;
-  try {
-    return interchange::ReadExport(document.View(), format);
-  } catch (const Error& error) {
-    throw Error("Cannot import " + name + ": " + error.what());
+// The document to import, read whole.
+class ImportSource {
+ public:
+  explicit ImportSource(const Options& options)
+      : name_(options.source == "-" ? "standard input" : options.source),
+        text_(ReadDocument(options.source)),
+        format_(options.documentFormat == Format::Csv    ? interchange::DocumentFormat::Csv
+                : options.documentFormat == Format::Json ? interchange::DocumentFormat::Json
+                                                         : interchange::DocumentFormat::Auto) {}
+
+  // interchange::ReadExport of the document, either form; a failure names the document.
+  template <class... Visitor>
+  auto Read(const Visitor&... visit) const {
+    try {
+      return interchange::ReadExport(text_.View(), format_, visit...);
+    } catch (const Error& error) {
+      throw Error("Cannot import " + name_ + ": " + error.what());
+    }
   }
-}
+
+ private:
+  std::string name_;
+  SecureString text_;
+  interchange::DocumentFormat format_;
+};
 
 void WriteImportReport(std::size_t added, std::size_t duplicates, std::size_t notLogins,
                        BufferedOutput& out) {
@@ -207,17 +220,26 @@ void Import(const Options& options, const std::string& path, BufferedOutput& out
   // With the password on standard input, the document may follow it there.
   SecureString password;
   if (options.passwordFromStdin) password = NewMasterPassword(options);
-  const ImportedDocument document = ReadImportDocument(options);
-  if (!options.passwordFromStdin) password = NewMasterPassword(options);
+  const ImportSource document(options);
+  if (!options.passwordFromStdin) {
+    // A document that cannot be imported is refused before a password is asked for.
+    document.Read([](const PlainEntry& /*login*/) {});
+    password = NewMasterPassword(options);
+  }
 
-  // Written straight from the document's texts: nothing here needs them held as entries.
-  std::vector<RecordView> records;
-  records.reserve(document.entries.size());
-  for (const PlainEntry& plain : document.entries) records.push_back(interchange::RecordOf(plain));
-  // The new file appears only when complete, and never over one that appeared meanwhile.
+  std::size_t added = 0;
+  std::size_t notLogins = 0;
+  // The new file appears only when complete, and never over one that appeared meanwhile. Each
+  // login goes into it as soon as it is read: nothing here needs them held as entries.
   const platform::VaultLock lock(path);
-  PasswordStore::CreatePasswordFile(path, FileKey::FromMasterPassword(password.View()), records);
-  WriteImportReport(document.entries.size(), 0, document.notLogins, out);
+  PasswordStore::CreatePasswordFile(path, FileKey::FromMasterPassword(password.View()),
+                                    [&](PasswordStreamWriter& file) {
+                                      notLogins = document.Read([&](const PlainEntry& login) {
+                                        file.Add(interchange::RecordOf(login));
+                                        ++added;
+                                      });
+                                    });
+  WriteImportReport(added, 0, notLogins, out);
 }
 
 // Adds the document's logins to an existing vault, but none whose four fields equal those of an
@@ -227,7 +249,7 @@ void ImportInto(const Options& options, const std::string& path, BufferedOutput&
   const platform::VaultLock lock(path);
   PasswordStore store;
   LoadStore(store, options, path);
-  const ImportedDocument document = ReadImportDocument(options);
+  const ImportedDocument document = ImportSource(options).Read();
 
   interchange::SeenEntries seen;
   for (const EntryPtr& entry : store.Entries())

@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   SecureString csv;
   interchange::AppendCsv(imported.entries, csv);
-  const interchange::ImportedDocument again = interchange::ParseCsv(csv.View());
+  const interchange::ImportedDocument again =
+      interchange::ReadExport(csv.View(), interchange::DocumentFormat::Csv);
   fuzz::Check(again.notLogins == 0 && again.entries.size() == imported.entries.size(),
               "every login comes back through CSV");
   for (std::size_t i = 0; i < again.entries.size(); ++i) {

@@ -33,21 +33,22 @@ class Reader {
  public:
   explicit Reader(std::string_view text) : text_(text) {}
 
-  // The next non-empty row, or nothing at the end of the document.
-  std::optional<std::vector<SecureString>> NextRow() {
+  // Reads the next non-empty row into `row`, whose strings are used again; false at the end of
+  // the document.
+  bool NextRow(std::vector<SecureString>& row) {
     SkipEmptyLines();
-    if (pos_ == text_.size()) return std::nullopt;
+    if (pos_ == text_.size()) return false;
     rowLine_ = line_;
-    std::vector<SecureString> row;
-    for (;;) {
-      row.push_back(Field());
-      if (pos_ == text_.size()) return row;
-      if (text_[pos_] == ',') {
+    for (std::size_t count = 1;; ++count) {
+      if (row.size() < count) row.emplace_back();
+      ReadField(row[count - 1]);
+      if (pos_ < text_.size() && text_[pos_] == ',') {
         ++pos_;
         continue;
       }
-      TakeLineEnd();
-      return row;
+      if (pos_ < text_.size()) TakeLineEnd();
+      row.resize(count);
+      return true;
     }
   }
 
@@ -59,36 +60,50 @@ class Reader {
   }
 
  private:
-  SecureString Field() {
-    SecureString value;
+  void ReadField(SecureString& value) {
+    value.clear();
     if (pos_ < text_.size() && text_[pos_] == '"') {
-      const std::size_t startLine = line_;
-      ++pos_;
-      for (;;) {
-        if (pos_ == text_.size()) Fail(startLine, "a quoted field is not closed");
-        const char c = text_[pos_++];
-        if (c == '"') {
-          if (pos_ < text_.size() && text_[pos_] == '"') {
-            value += '"';
-            ++pos_;
-            continue;
-          }
-          break;
-        }
-        // A CRLF inside quotes counts as one line break, like everywhere else.
-        if (c == '\n' || (c == '\r' && (pos_ == text_.size() || text_[pos_] != '\n'))) ++line_;
-        value += c;
-      }
-      if (pos_ < text_.size() && !IsFieldEnd(text_[pos_])) {
-        Fail(line_, "a closing quote must be followed by a comma or the end of the line");
-      }
-      return value;
+      ReadQuotedField(value);
+      return;
     }
-    while (pos_ < text_.size() && !IsFieldEnd(text_[pos_])) {
-      if (text_[pos_] == '"') Fail(line_, "a quote inside a field that is not quoted");
-      value += text_[pos_++];
+    const std::size_t end = std::min(text_.find_first_of(",\r\n\"", pos_), text_.size());
+    if (end < text_.size() && text_[end] == '"') {
+      Fail(line_, "a quote inside a field that is not quoted");
     }
-    return value;
+    value.append(text_.substr(pos_, end - pos_));
+    pos_ = end;
+  }
+
+  void ReadQuotedField(SecureString& value) {
+    const std::size_t startLine = line_;
+    ++pos_;
+    for (;;) {
+      const std::size_t quote = text_.find('"', pos_);
+      if (quote == std::string_view::npos) Fail(startLine, "a quoted field is not closed");
+      const std::string_view run = text_.substr(pos_, quote - pos_);
+      line_ += LineBreaks(run);
+      value.append(run);
+      pos_ = quote + 1;
+      if (pos_ < text_.size() && text_[pos_] == '"') {
+        value += '"';
+        ++pos_;
+        continue;
+      }
+      break;
+    }
+    if (pos_ < text_.size() && !IsFieldEnd(text_[pos_])) {
+      Fail(line_, "a closing quote must be followed by a comma or the end of the line");
+    }
+  }
+
+  // The line breaks in `run`: a CRLF counts as one, like everywhere else.
+  static std::size_t LineBreaks(std::string_view run) {
+    std::size_t breaks = 0;
+    for (std::size_t i = 0; i < run.size(); ++i) {
+      const bool crBeforeLf = run[i] == '\r' && i + 1 < run.size() && run[i + 1] == '\n';
+      if (run[i] == '\n' || (run[i] == '\r' && !crBeforeLf)) ++breaks;
+    }
+    return breaks;
   }
 
   static bool IsFieldEnd(char c) { return c == ',' || c == '\r' || c == '\n'; }
@@ -272,48 +287,49 @@ void AppendCsv(const std::vector<PlainEntry>& entries, SecureString& out) {
   writer.End(out);
 }
 
-ImportedDocument ParseCsv(std::string_view document) {
+std::size_t ParseCsv(std::string_view document, const LoginVisitor& visit) {
   Reader reader(DocumentText(document));
-  const auto header = reader.NextRow();
-  if (!header) throw Error("the document has no header row");
-  for (std::size_t i = 0; i < header->size(); ++i) {
+  std::vector<SecureString> header;
+  if (!reader.NextRow(header)) throw Error("the document has no header row");
+  for (std::size_t i = 0; i < header.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
-      if ((*header)[i] == (*header)[j]) {
+      if (header[i] == header[j]) {
         reader.Fail(reader.RowLine(),
-                    "the column " + QuotedName((*header)[i].View()) + " appears twice");
+                    "the column " + QuotedName(header[i].View()) + " appears twice");
       }
     }
   }
-  const Layout& layout = LayoutOf(*header, reader);
+  const Layout& layout = LayoutOf(header, reader);
   // Where each of the layout's columns is in a row, if it is there.
   std::vector<std::optional<std::size_t>> position(layout.columns.size());
-  for (std::size_t i = 0; i < header->size(); ++i) {
-    position[*layout.Find((*header)[i].View())] = i;
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    position[*layout.Find(header[i].View())] = i;
   }
-  const auto field = [&](const std::vector<SecureString>& row, int column) -> SecureString {
+  const auto field = [&](const std::vector<SecureString>& row, int column) -> std::string_view {
     if (column < 0 || !position[column]) return {};
-    return row[*position[column]];
+    return row[*position[column]].View();
   };
 
-  ImportedDocument imported;
-  // A row per line, as most are: the list is not copied as it grows.
-  imported.entries.reserve(
-      static_cast<std::size_t>(std::count(document.begin(), document.end(), '\n')));
-  while (auto row = reader.NextRow()) {
-    if (row->size() != header->size()) {
-      reader.Fail(reader.RowLine(), std::to_string(row->size()) + " fields where the header has " +
-                                        std::to_string(header->size()));
+  std::size_t notLogins = 0;
+  // One row and one entry, their strings used again for every row.
+  std::vector<SecureString> row;
+  PlainEntry entry;
+  while (reader.NextRow(row)) {
+    if (row.size() != header.size()) {
+      reader.Fail(reader.RowLine(), std::to_string(row.size()) + " fields where the header has " +
+                                        std::to_string(header.size()));
     }
-    PlainEntry entry;
-    for (std::size_t f = 0; f < kFieldCount; ++f) entry.fields[f] = field(*row, layout.fields[f]);
-    if (!layout.IsLogin(entry, field(*row, layout.kindColumn).View())) {
-      ++imported.notLogins;
+    for (std::size_t f = 0; f < kFieldCount; ++f) {
+      entry.fields[f].assign(field(row, layout.fields[f]));
+    }
+    if (!layout.IsLogin(entry, field(row, layout.kindColumn))) {
+      ++notLogins;
       continue;
     }
     layout.Complete(entry);
-    imported.entries.push_back(std::move(entry));
+    visit(entry);
   }
-  return imported;
+  return notLogins;
 }
 
 }  // namespace corvella::interchange

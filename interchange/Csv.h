@@ -29,7 +29,8 @@ void AppendCsv(const std::vector<PlainEntry>& entries, SecureString& out);
 // missing columns leave their fields empty), KeePassXC's, Bitwarden's, or a browser's (Chrome and
 // its kin, Firefox); the columns of each may come in any order. Rows may end in CRLF, LF or CR;
 // empty lines are skipped. Items that are not logins are counted, not read. Anything else raises
-// an Error naming the line; the message never quotes a value.
-ImportedDocument ParseCsv(std::string_view document);
+// an Error naming the line; the message never quotes a value. Each login goes to `visit` as soon
+// as it is read; returns how many items were not logins.
+std::size_t ParseCsv(std::string_view document, const LoginVisitor& visit);
 
 }  // namespace corvella::interchange

@@ -39,11 +39,19 @@ SecureString ReadDocumentFile(const std::string& path) {
   return content;
 }
 
-ImportedDocument ReadExport(std::string_view document, DocumentFormat format) {
+std::size_t ReadExport(std::string_view document, DocumentFormat format,
+                       const LoginVisitor& visit) {
   if (format == DocumentFormat::Auto) {
     format = LooksLikeJson(document) ? DocumentFormat::Json : DocumentFormat::Csv;
   }
-  return format == DocumentFormat::Json ? ParseJson(document) : ParseCsv(document);
+  return format == DocumentFormat::Json ? ParseJson(document, visit) : ParseCsv(document, visit);
+}
+
+ImportedDocument ReadExport(std::string_view document, DocumentFormat format) {
+  ImportedDocument imported;
+  imported.notLogins = ReadExport(
+      document, format, [&](const PlainEntry& login) { imported.entries.push_back(login); });
+  return imported;
 }
 
 }  // namespace corvella::interchange

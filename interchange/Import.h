@@ -21,8 +21,11 @@ constexpr std::size_t kMaxDocumentSize = std::size_t{64} << 20;
 // (a FIFO, a device, a folder, more bytes) raises an Error naming the file.
 SecureString ReadDocumentFile(const std::string& path);
 
-// The logins of an export (see ParseCsv and ParseJson). Auto tells the two apart by content: a
-// JSON document begins with '[' or '{'.
+// Reads an export (see ParseCsv and ParseJson), handing each login to `visit` as soon as it is
+// read, and returns how many items were not logins. Auto tells the two formats apart by content:
+// a JSON document begins with '[' or '{'.
+std::size_t ReadExport(std::string_view document, DocumentFormat format, const LoginVisitor& visit);
+// The same, every login collected before any is used: an error in the document leaves none.
 ImportedDocument ReadExport(std::string_view document, DocumentFormat format);
 
 }  // namespace corvella::interchange

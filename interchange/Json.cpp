@@ -68,35 +68,37 @@ class Parser {
  public:
   explicit Parser(std::string_view text) : text_(text) {}
 
-  ImportedDocument Export() {
+  // Hands each login to `visit` and returns how many items were not logins.
+  std::size_t Export(const LoginVisitor& visit) {
     SkipSpace();
-    if (Peek() != '{') return {Document(), 0};
+    if (Peek() != '{') {
+      Document(visit);
+      return 0;
+    }
     const Value root = Read(0);
     SkipSpace();
     if (pos_ != text_.size()) Fail("unexpected text after the export");
-    return Bitwarden(root);
+    return Bitwarden(root, visit);
   }
 
-  std::vector<PlainEntry> Document() {
-    std::vector<PlainEntry> entries;
+  void Document(const LoginVisitor& visit) {
     SkipSpace();
     Expect('[', "the document must be an array of entries");
     SkipSpace();
     if (!Take(']')) {
       do {
         SkipSpace();
-        entries.push_back(Entry());
+        visit(Entry());
         SkipSpace();
       } while (Take(','));
       Expect(']', "expected ',' or ']' after an entry");
     }
     SkipSpace();
     if (pos_ != text_.size()) Fail("unexpected text after the array of entries");
-    return entries;
   }
 
  private:
-  ImportedDocument Bitwarden(const Value& root) {
+  std::size_t Bitwarden(const Value& root, const LoginVisitor& visit) {
     if (const Value* encrypted = root.Member("encrypted");
         encrypted && encrypted->kind == Value::Kind::True) {
       throw Error(
@@ -108,7 +110,7 @@ class Parser {
       FailAt(root.position,
              "the document must be an array of entries or a Bitwarden export with \"items\"");
     }
-    ImportedDocument imported;
+    std::size_t notLogins = 0;
     for (const Value& item : items->items) {
       if (item.kind != Value::Kind::Object) FailAt(item.position, "each item must be an object");
       const Value* type = item.Member("type");
@@ -117,24 +119,29 @@ class Parser {
       }
       // 1 is a login; notes, cards, identities and keys are not.
       if (type->text != "1") {
-        ++imported.notLogins;
+        ++notLogins;
         continue;
       }
-      PlainEntry& entry = imported.entries.emplace_back();
-      entry[Field::SiteName] = TextOf(item, "name");
-      const Value* login = item.Member("login");
-      if (!login || login->kind == Value::Kind::Null) continue;
-      if (login->kind != Value::Kind::Object) {
-        FailAt(login->position, "the value of \"login\" must be an object");
-      }
-      entry[Field::UserName] = TextOf(*login, "username");
-      entry[Field::Password] = TextOf(*login, "password");
-      const Value* uris = login->Member("uris");
-      if (uris && uris->kind == Value::Kind::Array && !uris->items.empty()) {
-        entry[Field::Url] = TextOf(uris->items.front(), "uri");
-      }
+      visit(BitwardenLogin(item));
     }
-    return imported;
+    return notLogins;
+  }
+
+  PlainEntry BitwardenLogin(const Value& item) {
+    PlainEntry entry;
+    entry[Field::SiteName] = TextOf(item, "name");
+    const Value* login = item.Member("login");
+    if (!login || login->kind == Value::Kind::Null) return entry;
+    if (login->kind != Value::Kind::Object) {
+      FailAt(login->position, "the value of \"login\" must be an object");
+    }
+    entry[Field::UserName] = TextOf(*login, "username");
+    entry[Field::Password] = TextOf(*login, "password");
+    const Value* uris = login->Member("uris");
+    if (uris && uris->kind == Value::Kind::Array && !uris->items.empty()) {
+      entry[Field::Url] = TextOf(uris->items.front(), "uri");
+    }
+    return entry;
   }
 
   // The text under `key` in `object`; empty when it is missing or null.
@@ -392,8 +399,8 @@ void AppendJson(const std::vector<PlainEntry>& entries, SecureString& out) {
   writer.End(out);
 }
 
-ImportedDocument ParseJson(std::string_view document) {
-  return Parser(DocumentText(document)).Export();
+std::size_t ParseJson(std::string_view document, const LoginVisitor& visit) {
+  return Parser(DocumentText(document)).Export(visit);
 }
 
 }  // namespace corvella::interchange

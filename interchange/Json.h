@@ -30,7 +30,8 @@ void AppendJson(const std::vector<PlainEntry>& entries, SecureString& out);
 // Reads a UTF-8 JSON document (RFC 8259): Corvella's, an array of objects whose members are texts
 // under the keys of kFieldNames (a missing key leaves the field empty), or Bitwarden's unencrypted
 // export, an object whose "items" of type 1 are logins (the others are counted, not read).
-// Anything else raises an Error naming line and column; the message never quotes a value.
-ImportedDocument ParseJson(std::string_view document);
+// Anything else raises an Error naming line and column; the message never quotes a value. Each
+// login goes to `visit` as soon as it is read; returns how many items were not logins.
+std::size_t ParseJson(std::string_view document, const LoginVisitor& visit);
 
 }  // namespace corvella::interchange

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ PlainEntry PlainEntryOf(const Entry& entry, const SessionKey& key);
 EntryPtr NewEntry(const PlainEntry& plain, const SessionKey& key);
 // The texts of `plain` as the password file holds them; valid while `plain` lives.
 RecordView RecordOf(const PlainEntry& plain);
+
+// Receives each login of a document as soon as it is read.
+using LoginVisitor = std::function<void(const PlainEntry&)>;
 
 // What a document holds for the vault: its logins, and how many of its items were not logins.
 struct ImportedDocument {

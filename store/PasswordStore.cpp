@@ -107,10 +107,14 @@ void PasswordStore::ReplaceDamagedFile(const std::string& path) {
   Write(target, Commit::ReplaceWithoutBackup, fileKey_);
 }
 
-void PasswordStore::CreatePasswordFile(const std::string& path, const FileKey& key,
-                                       std::span<const RecordView> records) {
-  WriteFile(path, Commit::New, key,
-            [&](const StreamParts& emit) { WritePasswordStream(records, kCipherPieceSize, emit); });
+void PasswordStore::CreatePasswordFile(
+    const std::string& path, const FileKey& key,
+    const std::function<void(PasswordStreamWriter&)>& addRecords) {
+  WriteFile(path, Commit::New, key, [&](const StreamParts& emit) {
+    PasswordStreamWriter writer(kCipherPieceSize, emit);
+    addRecords(writer);
+    writer.Finish();
+  });
 }
 
 void PasswordStore::Write(const std::string& path, Commit commit, const FileKey& key) {

@@ -3,8 +3,8 @@
 
 #pragma once
 
+#include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,9 +82,10 @@ class PasswordStore {
   // else is there, which is never replaced.
   void CreatePasswordFile(const std::string& path);
   // The same for records of plain texts, under `key`, without making entries of them: for a
-  // program that only writes them to the file.
+  // program that only writes them to the file. `addRecords` adds them to the writer it is given,
+  // each written as soon as it is added; when it raises an error, no file appears.
   static void CreatePasswordFile(const std::string& path, const FileKey& key,
-                                 std::span<const RecordView> records);
+                                 const std::function<void(PasswordStreamWriter&)>& addRecords);
 
   // Writes every entry under `newKey` over the file at `path`, which must still be the file last
   // loaded or saved (else an Error says it was replaced and nothing is written). No copy under

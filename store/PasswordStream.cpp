@@ -116,10 +116,10 @@ std::string_view StreamReader::ReadString() {
 
 namespace {
 
-void WriteEntryRecord(const EntryPtr& entry, const SessionKey& key, SecureBytes& stream) {
+void WriteEntryRecord(const Entry& entry, const SessionKey& key, SecureBytes& stream) {
   WriteRecord(
-      entry->SiteName(), entry->Url(), entry->UserName(),
-      [&] { WritePassword(*entry, key, stream); }, stream);
+      entry.SiteName(), entry.Url(), entry.UserName(), [&] { WritePassword(entry, key, stream); },
+      stream);
 }
 
 void WritePlainRecord(const RecordView& record, SecureBytes& stream) {
@@ -128,25 +128,32 @@ void WritePlainRecord(const RecordView& record, SecureBytes& stream) {
       stream);
 }
 
-// Writes the stream of `items` through a buffer of about two parts, handing on every whole part
-// as soon as it is complete.
-template <class Items, class RecordWriter>
-void WriteInParts(const Items& items, const RecordWriter& writeRecord, std::size_t partSize,
-                  const StreamParts& emit) {
-  SecureBytes buffer;
-  buffer.reserve(2 * partSize);
-  buffer.insert(buffer.end(), kStreamMarker.begin(), kStreamMarker.end());
-  for (const auto& item : items) {
-    writeRecord(item, buffer);
-    if (buffer.size() < partSize) continue;
-    const std::size_t whole = buffer.size() / partSize * partSize;
-    emit(std::span<const unsigned char>(buffer).first(whole), false);
-    buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(whole));
-  }
-  emit(buffer, true);
+}  // namespace
+
+PasswordStreamWriter::PasswordStreamWriter(std::size_t partSize, const StreamParts& emit)
+    : partSize_(partSize), emit_(emit) {
+  buffer_.assign(kStreamMarker.begin(), kStreamMarker.end());
+  buffer_.reserve(2 * partSize);
 }
 
-}  // namespace
+void PasswordStreamWriter::Add(const RecordView& record) {
+  WritePlainRecord(record, buffer_);
+  EmitWholeParts();
+}
+
+void PasswordStreamWriter::Add(const Entry& entry, const SessionKey& key) {
+  WriteEntryRecord(entry, key, buffer_);
+  EmitWholeParts();
+}
+
+void PasswordStreamWriter::Finish() { emit_(buffer_, true); }
+
+void PasswordStreamWriter::EmitWholeParts() {
+  if (buffer_.size() < partSize_) return;
+  const std::size_t whole = buffer_.size() / partSize_ * partSize_;
+  emit_(std::span<const unsigned char>(buffer_).first(whole), false);
+  buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(whole));
+}
 
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream) {
@@ -159,15 +166,9 @@ void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey&
 
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          std::size_t partSize, const StreamParts& emit) {
-  WriteInParts(
-      entries,
-      [&key](const EntryPtr& entry, SecureBytes& stream) { WriteEntryRecord(entry, key, stream); },
-      partSize, emit);
-}
-
-void WritePasswordStream(std::span<const RecordView> records, std::size_t partSize,
-                         const StreamParts& emit) {
-  WriteInParts(records, WritePlainRecord, partSize, emit);
+  PasswordStreamWriter writer(partSize, emit);
+  for (const EntryPtr& entry : entries) writer.Add(*entry, key);
+  writer.Finish();
 }
 
 namespace {

@@ -70,13 +70,29 @@ void ReadPasswordRecords(std::uint64_t size, const std::function<void(SecureByte
 // Receives a stream in order as it is written: every part but the `last` one a whole number of
 // the part size.
 using StreamParts = std::function<void(std::span<const unsigned char> part, bool last)>;
-// Writes the marker and one record per entry, handed to `emit` in parts, so that only about two
-// parts are in memory at a time; the passwords are decrypted under `key`.
+// Writes the marker, then a record for each entry or record added, handing the stream to `emit`
+// in parts as soon as they are complete, so that only about two parts are in memory at a time.
+// Finish hands on the last part.
+class PasswordStreamWriter {
+ public:
+  PasswordStreamWriter(std::size_t partSize, const StreamParts& emit);
+
+  void Add(const RecordView& record);
+  // The password is decrypted under `key` straight into the stream.
+  void Add(const Entry& entry, const SessionKey& key);
+  void Finish();
+
+ private:
+  void EmitWholeParts();
+
+  std::size_t partSize_;
+  const StreamParts& emit_;
+  SecureBytes buffer_;
+};
+
+// A PasswordStreamWriter's stream of the entries.
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          std::size_t partSize, const StreamParts& emit);
-// The same for records of plain texts.
-void WritePasswordStream(std::span<const RecordView> records, std::size_t partSize,
-                         const StreamParts& emit);
 // The stream of the entries, appended whole to `stream`.
 void WritePasswordStream(const std::vector<EntryPtr>& entries, const SessionKey& key,
                          SecureBytes& stream);

@@ -427,6 +427,11 @@ class ImportTest(CliTestCase):
             ("field count", "csv", b"siteName,url\r\na,b\r\nc\r\n", "sixsix", ["line 3"]),
             ("stray quote", "csv", b'url\r\na"b\r\n', "sixsix", ["line 2"]),
             ("open quote", "csv", b'url\r\n"ab\r\n', "sixsix", ["line 2", "not closed"]),
+            # Refused after the logins before it have gone into the new file.
+            ("late field count", "csv", b"siteName,url\r\n" + b"a,b\r\n" * 20000 + b"c\r\n",
+             "sixsix", ["line 20002"]),
+            ("late not a text", "json", b"[" + b'{"url": "a"},' * 20000 + b'{"url": 1}]', "sixsix",
+             ['"url"']),
             ("five bytes", "json", good, "abcde", ["too short", "at least 6 characters"]),
             ("empty password", "json", good, "", ["too short"]),
         ]

@@ -135,6 +135,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"TooFewFields",
                     "name,url,username,password\na,b,c,d\ne,f,g\n",
                     {"line 3", "3 fields where the header has 4"}},
+        // CRLF, CR and LF inside quotes are one line break each.
+        RefusalCase{"LineAfterQuotedBreaks",
+                    "url\r\n\"a\r\nb\rc\nd\"\r\nx\"y\r\n",
+                    {"line 6", "a quote inside a field"}},
         RefusalCase{"CsvNotUtf8", "name,url,username,password\na,b,c,p\xe9\n", {"UTF-8"}},
         RefusalCase{"JsonNotUtf8", "{\"items\": [{\"type\": 1, \"name\": \"\xff\"}]}", {"UTF-8"}},
         RefusalCase{"NestedTooDeeply",
