@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "Errors.h"
 #include "Random.h"
@@ -130,8 +131,8 @@ void WritePlainRecord(const RecordView& record, SecureBytes& stream) {
 
 }  // namespace
 
-PasswordStreamWriter::PasswordStreamWriter(std::size_t partSize, const StreamParts& emit)
-    : partSize_(partSize), emit_(emit) {
+PasswordStreamWriter::PasswordStreamWriter(std::size_t partSize, StreamParts emit)
+    : partSize_(partSize), emit_(std::move(emit)) {
   buffer_.assign(kStreamMarker.begin(), kStreamMarker.end());
   buffer_.reserve(2 * partSize);
 }

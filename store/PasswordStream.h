@@ -75,7 +75,7 @@ using StreamParts = std::function<void(std::span<const unsigned char> part, bool
 // Finish hands on the last part.
 class PasswordStreamWriter {
  public:
-  PasswordStreamWriter(std::size_t partSize, const StreamParts& emit);
+  PasswordStreamWriter(std::size_t partSize, StreamParts emit);
 
   void Add(const RecordView& record);
   // The password is decrypted under `key` straight into the stream.
@@ -86,7 +86,7 @@ class PasswordStreamWriter {
   void EmitWholeParts();
 
   std::size_t partSize_;
-  const StreamParts& emit_;
+  StreamParts emit_;  // its own copy: a writer may outlive the function it was given
   SecureBytes buffer_;
 };
 
