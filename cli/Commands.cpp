@@ -15,7 +15,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "InputOutput.h"
 #include "PasswordPrompt.h"
