@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "SecureMemory.h"
 
@@ -72,5 +73,8 @@ class Entry {
 // Entries are shared: a list row, an open menu or a pending question may still reach an entry
 // after it has left the list.
 using EntryPtr = std::shared_ptr<Entry>;
+
+// A list of entries as it was when taken; whoever changes the list afterwards changes a copy.
+using EntryListSnapshot = std::shared_ptr<const std::vector<EntryPtr>>;
 
 }  // namespace corvella

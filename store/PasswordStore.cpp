@@ -36,17 +36,29 @@ std::string DamagedFileName(const std::string& path) { return path + ".damaged";
 
 PasswordStore::~PasswordStore() { WipeEntries(); }
 
-void PasswordStore::AddEntry(EntryPtr entry) { entries_.push_back(std::move(entry)); }
+std::vector<EntryPtr>& PasswordStore::ChangeableEntries() {
+  if (entries_.use_count() > 1) entries_ = std::make_shared<std::vector<EntryPtr>>(*entries_);
+  return *entries_;
+}
+
+void PasswordStore::AddEntry(EntryPtr entry) { ChangeableEntries().push_back(std::move(entry)); }
 
 void PasswordStore::RemoveEntry(const Entry* entry) {
-  const auto found = std::find_if(entries_.begin(), entries_.end(),
+  const auto found = std::find_if(entries_->begin(), entries_->end(),
                                   [entry](const EntryPtr& e) { return e.get() == entry; });
-  if (found != entries_.end()) entries_.erase(found);
+  if (found == entries_->end()) return;
+  const auto index = found - entries_->begin();
+  auto& entries = ChangeableEntries();
+  entries.erase(entries.begin() + index);
 }
 
 void PasswordStore::WipeEntries() {
-  for (const EntryPtr& entry : entries_) entry->Wipe();
-  entries_.clear();
+  for (const EntryPtr& entry : *entries_) entry->Wipe();
+  if (entries_.use_count() > 1) {
+    entries_ = std::make_shared<std::vector<EntryPtr>>();
+  } else {
+    entries_->clear();
+  }
 }
 
 void PasswordStore::SetMasterPassword(std::string_view password) {
@@ -119,7 +131,7 @@ void PasswordStore::CreatePasswordFile(
 
 void PasswordStore::Write(const std::string& path, Commit commit, const FileKey& key) {
   fileIdentity_ = WriteFile(path, commit, key, [&](const StreamParts& emit) {
-    WritePasswordStream(entries_, sessionKey_, kCipherPieceSize, emit);
+    WritePasswordStream(*entries_, sessionKey_, kCipherPieceSize, emit);
   });
 }
 
@@ -186,25 +198,26 @@ LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
   }
   // Piece by piece: the plaintext is never in memory whole, and its memory is used again.
   FileDecryptor decryptor(*file, fileKey_);
-  const std::size_t before = entries_.size();
+  std::vector<EntryPtr>& entries = ChangeableEntries();
+  const std::size_t before = entries.size();
   // Room for as many entries as the file can hold in full records, so that the list is not
   // copied as it grows: the room no entry reaches is never written and costs no memory.
   const std::size_t room = decryptor.Size() / kEmptyRecordSize;
-  entries_.reserve(before + room);
+  entries.reserve(before + room);
   EntryArena arena(room);
   try {
     ReadPasswordRecords(
         decryptor.Size(), [&decryptor](SecureBytes& window) { decryptor.AppendNext(window); },
         [&](const RecordView& record) {
-          AddEntry(arena.Make(record.siteName, record.url, record.userName, record.password,
-                              sessionKey_));
+          entries.push_back(arena.Make(record.siteName, record.url, record.userName,
+                                       record.password, sessionKey_));
         });
   } catch (...) {
-    for (auto it = entries_.begin() + static_cast<std::ptrdiff_t>(before); it != entries_.end();
+    for (auto it = entries.begin() + static_cast<std::ptrdiff_t>(before); it != entries.end();
          ++it) {
       (*it)->Wipe();
     }
-    entries_.resize(before);
+    entries.resize(before);
     throw;
   }
   fileIdentity_ = file->Identity();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,7 +55,10 @@ class PasswordStore {
   PasswordStore(const PasswordStore&) = delete;
   PasswordStore& operator=(const PasswordStore&) = delete;
 
-  const std::vector<EntryPtr>& Entries() const { return entries_; }
+  const std::vector<EntryPtr>& Entries() const { return *entries_; }
+  // The list without a copy of it, for a reader that keeps it between changes (a list on the
+  // screen): the store changes a list so kept only in a copy of its own.
+  EntryListSnapshot Snapshot() const { return entries_; }
   const SessionKey& Key() const { return sessionKey_; }
   void AddEntry(EntryPtr entry);
   // Removes this very object (not an equal one); nothing when it is not in the list.
@@ -112,7 +116,10 @@ class PasswordStore {
       const std::string& path, Commit commit, const FileKey& key,
       const std::function<void(const StreamParts&)>& writeStream);
 
-  std::vector<EntryPtr> entries_;
+  // The list, copied before a change while a snapshot of it is kept.
+  std::vector<EntryPtr>& ChangeableEntries();
+
+  std::shared_ptr<std::vector<EntryPtr>> entries_ = std::make_shared<std::vector<EntryPtr>>();
   FileKey fileKey_;
   // The file as last loaded or saved; nothing for none.
   std::optional<platform::FileIdentity> fileIdentity_;

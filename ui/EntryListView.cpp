@@ -15,12 +15,12 @@ namespace corvella {
 
 int EntryListModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
-  return static_cast<int>(filter_.IsEmpty() ? rows_.size() : shown_.size());
+  return static_cast<int>(filter_.IsEmpty() ? rows_->size() : shown_.size());
 }
 
 const EntryPtr& EntryListModel::RowAt(int row) const {
   const auto index = static_cast<std::size_t>(row);
-  return rows_[filter_.IsEmpty() ? index : static_cast<std::size_t>(shown_[index])];
+  return (*rows_)[filter_.IsEmpty() ? index : static_cast<std::size_t>(shown_[index])];
 }
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const {
@@ -31,21 +31,21 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
   return {};
 }
 
-void EntryListModel::Append(const EntryPtr& entry) {
-  if (!filter_.IsEmpty() && !filter_.Matches(*entry)) {
-    rows_.push_back(entry);
+void EntryListModel::Append(EntryListSnapshot entries) {
+  if (!filter_.IsEmpty() && !filter_.Matches(*entries->back())) {
+    rows_ = std::move(entries);
     return;
   }
   const int row = rowCount();
   beginInsertRows({}, row, row);
-  rows_.push_back(entry);
-  if (!filter_.IsEmpty()) shown_.push_back(static_cast<int>(rows_.size() - 1));
+  rows_ = std::move(entries);
+  if (!filter_.IsEmpty()) shown_.push_back(static_cast<int>(rows_->size() - 1));
   endInsertRows();
 }
 
-void EntryListModel::Refresh(const std::vector<EntryPtr>& entries) {
+void EntryListModel::Refresh(EntryListSnapshot entries) {
   beginResetModel();
-  rows_ = std::vector<EntryPtr>(entries);  // exactly as large, the earlier rows released
+  rows_ = std::move(entries);
   Match(nullptr);
   endResetModel();
 }
@@ -67,10 +67,10 @@ void EntryListModel::Match(const std::vector<int>* candidates) {
     return;
   }
   const auto test = [this](int row) {
-    if (filter_.Matches(*rows_[static_cast<std::size_t>(row)])) shown_.push_back(row);
+    if (filter_.Matches(*(*rows_)[static_cast<std::size_t>(row)])) shown_.push_back(row);
   };
   if (candidates == nullptr) {
-    for (int row = 0; row < static_cast<int>(rows_.size()); ++row) test(row);
+    for (int row = 0; row < static_cast<int>(rows_->size()); ++row) test(row);
   } else {
     for (const int row : *candidates) test(row);
   }
@@ -82,8 +82,6 @@ std::vector<EntryPtr> EntryListModel::ShownEntries() const {
   for (int row = 0; row < rowCount(); ++row) entries.push_back(RowAt(row));
   return entries;
 }
-
-void EntryListModel::Clear() { Refresh({}); }
 
 EntryPtr EntryListModel::EntryAt(int row) const {
   if (row < 0 || row >= rowCount()) return nullptr;
@@ -160,17 +158,17 @@ QItemSelectionModel::SelectionFlags EntryListView::selectionCommand(const QModel
   return QListView::selectionCommand(index, event);
 }
 
-void EntryListView::AddRow(const EntryPtr& entry) { model_->Append(entry); }
+void EntryListView::AddRow(EntryListSnapshot entries) { model_->Append(std::move(entries)); }
 
-void EntryListView::Refresh(const std::vector<EntryPtr>& entries) {
-  model_->Refresh(entries);
+void EntryListView::Refresh(EntryListSnapshot entries) {
+  model_->Refresh(std::move(entries));
   clearSelection();
   setCurrentIndex({});
   // Laid out now rather than at the first paint, whose layout would ask for a second one.
   executeDelayedItemsLayout();
 }
 
-void EntryListView::Clear() { Refresh({}); }
+void EntryListView::Clear() { Refresh(std::make_shared<const std::vector<EntryPtr>>()); }
 
 void EntryListView::SetFilter(const EntryFilter& filter) {
   const EntryPtr selected = SelectedEntry();

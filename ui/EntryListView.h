@@ -14,8 +14,9 @@
 
 namespace corvella {
 
-// The rows of the entry list: a reference to each entry, whose site name is read when a row is
-// drawn, so that no row holds a copy of it. A filter shows only the rows it matches, in list order.
+// The rows of the entry list: a snapshot of the store's list, whose site names are read when a row
+// is drawn, so that neither the list nor a name is copied. A filter shows only the rows it
+// matches, in list order.
 class EntryListModel final : public QAbstractListModel {
   Q_OBJECT
 
@@ -25,9 +26,9 @@ class EntryListModel final : public QAbstractListModel {
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
-  void Append(const EntryPtr& entry);
-  void Refresh(const std::vector<EntryPtr>& entries);
-  void Clear();
+  // `entries` is the list shown with one entry more at its end.
+  void Append(EntryListSnapshot entries);
+  void Refresh(EntryListSnapshot entries);
   EntryPtr EntryAt(int row) const;
   // Shows the rows the filter matches; the model is reset.
   void SetFilter(const EntryFilter& filter);
@@ -39,7 +40,7 @@ class EntryListModel final : public QAbstractListModel {
   // Fills shown_ with the rows among `candidates` (all rows without) that the filter matches.
   void Match(const std::vector<int>* candidates);
 
-  std::vector<EntryPtr> rows_;
+  EntryListSnapshot rows_ = std::make_shared<const std::vector<EntryPtr>>();
   EntryFilter filter_;
   // The rows shown while the filter is not empty.
   std::vector<int> shown_;
@@ -70,8 +71,9 @@ class EntryListView final : public QListView {
 
   explicit EntryListView(QWidget* parent);
 
-  void AddRow(const EntryPtr& entry);
-  void Refresh(const std::vector<EntryPtr>& entries);
+  // `entries` is the list shown with one entry more at its end.
+  void AddRow(EntryListSnapshot entries);
+  void Refresh(EntryListSnapshot entries);
   void Clear();
   // The entry of the selected row, or none.
   EntryPtr SelectedEntry() const;

@@ -111,7 +111,8 @@ MainWindow::MainWindow(VaultSession& session, platform::Settings& settings,
           Guarded(this, &MainWindow::ImportFile));
   connect(&session_, &VaultSession::Unlocked, this, &MainWindow::OnUnlocked);
   connect(&session_, &VaultSession::Locked, this, &MainWindow::OnLocked);
-  connect(&session_, &VaultSession::EntryAdded, entryList_, &EntryListView::AddRow);
+  connect(&session_, &VaultSession::EntryAdded, this,
+          [this] { entryList_->AddRow(session_.EntriesSnapshot()); });
   connect(&session_, &VaultSession::EntriesChanged, this, &MainWindow::RefreshList);
   connect(&session_, &VaultSession::UnsavedChangesChanged, this, &MainWindow::ShowUnsavedChanges);
   connect(&session_, &VaultSession::LockWaitsForUnsavedChanges, this,
@@ -474,7 +475,7 @@ void MainWindow::OnLocked() {
   FocusUnlockField();
 }
 
-void MainWindow::RefreshList() { entryList_->Refresh(session_.Entries()); }
+void MainWindow::RefreshList() { entryList_->Refresh(session_.EntriesSnapshot()); }
 
 void MainWindow::RunEditor(EntryEditor& editor, const std::function<void()>& afterOk) {
   lockAfterEditor_ = false;

@@ -126,6 +126,7 @@ class VaultSession final : public QObject {
 
   // In list order.
   const std::vector<EntryPtr>& Entries() const { return store_.Entries(); }
+  EntryListSnapshot EntriesSnapshot() const { return store_.Snapshot(); }
   EntryFields FieldsOf(const Entry& entry) const;
   // Each change is saved at once. A failed save raises ChangeNotSavedError after the change was
   // made; the change stays, and HasUnsavedChanges tells that the file lacks it.

@@ -697,6 +697,33 @@ TEST_F(PasswordFileTest, LoadAppendsToTheEntriesThere) {
   EXPECT_EQ(store.Entries().size(), expected.size() + 3);
 }
 
+TEST_F(PasswordFileTest, SnapshotKeepsTheListWhileTheStoreChangesIt) {
+  Save(vault_, Numbered("file", 3));
+  PasswordStore store;
+  store.SetMasterPassword(kMaster);
+  AddAll(store, kBefore);
+  const EntryListSnapshot taken = store.Snapshot();
+  const std::vector<EntryPtr> original = *taken;
+
+  ASSERT_EQ(store.LoadPasswordsFrom(vault_), LoadResult::Loaded);
+  EXPECT_EQ(*taken, original);
+  EXPECT_EQ(store.Entries().size(), original.size() + 3);
+
+  const EntryListSnapshot loaded = store.Snapshot();
+  store.RemoveEntry(store.Entries().front().get());
+  store.AddEntry(MakeEntry({"added", "", "", ""}, store.Key()));
+  EXPECT_EQ(*taken, original);
+  EXPECT_EQ(loaded->size(), original.size() + 3);
+  EXPECT_EQ(loaded->front(), original.front());
+
+  // Wiping empties the entries in the list, also where a snapshot reaches them, but not its list.
+  store.WipeEntries();
+  EXPECT_TRUE(store.Entries().empty());
+  EXPECT_EQ(*taken, original);
+  EXPECT_TRUE(taken->back()->SiteName().empty());
+  EXPECT_FALSE(taken->front()->SiteName().empty());  // removed before, so not wiped
+}
+
 // Files made from hand-built streams. On an error the store holds exactly what it held before.
 enum class Expect { Loaded, Damaged, WrongPassword };
 
