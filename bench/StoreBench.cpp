@@ -57,9 +57,9 @@ class MemorySource final : public platform::ByteSource {
  public:
   explicit MemorySource(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
   std::uint64_t Size() const override { return bytes_.size(); }
-  std::span<const unsigned char> Read(std::size_t count) override {
-    const auto bytes = std::span(bytes_).subspan(position_, count);
-    position_ += count;
+  std::span<const unsigned char> Read(std::span<unsigned char> room) override {
+    const auto bytes = std::span(bytes_).subspan(position_, room.size());
+    position_ += room.size();
     return bytes;
   }
   void Rewind() { position_ = 0; }

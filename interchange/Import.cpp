@@ -29,13 +29,8 @@ SecureString ReadDocumentFile(const std::string& path) {
     throw Error("The document \"" + path + "\" is larger than " +
                 std::to_string(kMaxDocumentSize >> 20) + " MiB");
   }
-  SecureString content;
-  content.resize(static_cast<std::size_t>(file.Size()));
-  for (std::size_t done = 0; done < content.size();) {
-    const auto piece = file.Read(std::min(platform::kMaxReadSize, content.size() - done));
-    std::copy(piece.begin(), piece.end(), content.begin() + static_cast<std::ptrdiff_t>(done));
-    done += piece.size();
-  }
+  SecureString content(static_cast<std::size_t>(file.Size()), '\0');
+  file.ReadInto({reinterpret_cast<unsigned char*>(content.data()), content.size()});
   return content;
 }
 

@@ -212,9 +212,8 @@ bool KeepCopy(const std::string& path, const std::string& copyPath) {
   InputFile source(path);
   AtomicFileWriter copy(copyPath);
   for (std::uint64_t left = source.Size(); left > 0;) {
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kMaxReadSize));
-    const auto bytes = source.Read(count);
-    std::memcpy(copy.Next(count).data(), bytes.data(), count);
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kMaxWriteSize));
+    source.ReadInto(copy.Next(count));
     left -= count;
   }
   copy.Commit();
@@ -281,24 +280,17 @@ InputFile::InputFile(const std::string& path) : path_(path) {
   identity_ = IdentityFrom(status);
 }
 
-InputFile::~InputFile() {
-  ::close(fd_);
-  // The buffer may have held a plaintext document.
-  ::explicit_bzero(buffer_.data(), buffer_.size());
-}
+InputFile::~InputFile() { ::close(fd_); }
 
-std::span<const unsigned char> InputFile::Read(std::size_t count) {
-  CORVELLA_ASSERT(count <= buffer_.size());
-  const auto buffer = std::span(buffer_).first(count);
+void InputFile::ReadInto(std::span<unsigned char> destination) {
   std::size_t done = 0;
-  while (done < buffer.size()) {
-    const ssize_t got = ::read(fd_, buffer.data() + done, buffer.size() - done);
+  while (done < destination.size()) {
+    const ssize_t got = ::read(fd_, destination.data() + done, destination.size() - done);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) ThrowFileError("Cannot read file", path_, errno);
     if (got == 0) ThrowFileError("Cannot read file", path_, EIO);
     done += static_cast<std::size_t>(got);
   }
-  return buffer;
 }
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {

@@ -67,7 +67,6 @@ bool RemoveFile(const std::string& path);
 
 // Large enough that a vault of thousands of entries takes a few system calls, small enough for
 // the stack.
-constexpr std::size_t kMaxReadSize = 64 << 10;
 constexpr std::size_t kMaxWriteSize = 64 << 10;
 
 // Byte origin of the file cipher.
@@ -75,9 +74,9 @@ class ByteSource {
  public:
   virtual ~ByteSource() = default;
   virtual std::uint64_t Size() const = 0;
-  // The next `count` (at most kMaxReadSize) bytes, valid until the next call. Reads are exact:
-  // a failed or premature end is an error.
-  virtual std::span<const unsigned char> Read(std::size_t count) = 0;
+  // The next `room.size()` bytes: read into `room`, or where the source already holds them in
+  // memory, valid until the next call. Reads are exact: a failed or premature end is an error.
+  virtual std::span<const unsigned char> Read(std::span<unsigned char> room) = 0;
 };
 
 // A regular file opened for reading only. Anything else (a FIFO, a device, a folder) is refused
@@ -91,14 +90,18 @@ class InputFile final : public ByteSource {
 
   std::uint64_t Size() const override { return size_; }
   const FileIdentity& Identity() const { return identity_; }
-  std::span<const unsigned char> Read(std::size_t count) override;
+  // Fills `destination` with the next bytes.
+  void ReadInto(std::span<unsigned char> destination);
+  std::span<const unsigned char> Read(std::span<unsigned char> room) override {
+    ReadInto(room);
+    return room;
+  }
 
  private:
   std::string path_;
   int fd_ = -1;
   std::uint64_t size_ = 0;
   FileIdentity identity_;
-  std::array<unsigned char, kMaxReadSize> buffer_;
 };
 
 // Byte destination of the file cipher. The sink lends the memory that the next bytes are made

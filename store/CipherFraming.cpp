@@ -150,8 +150,9 @@ bool FileDecryptor::AppendNext(SecureBytes& destination) {
   const std::size_t pieceSize = std::min<std::size_t>(kCipherPieceSize, length_ - offset_);
   const std::size_t start = destination.size();
   destination.resize(start + pieceSize);
-  ProcessPiece(source_.Read(pieceSize), std::span(destination).subspan(start), cbc_,
-               lastCipherBlock_, key_, Direction::Decrypt);
+  // A file's ciphertext is read into the room of its plaintext and decrypted there.
+  const auto piece = std::span(destination).subspan(start);
+  ProcessPiece(source_.Read(piece), piece, cbc_, lastCipherBlock_, key_, Direction::Decrypt);
   offset_ += static_cast<std::uint32_t>(pieceSize);
   return true;
 }

@@ -26,7 +26,6 @@
 namespace corvella {
 
 constexpr std::size_t kCipherPieceSize = platform::kMaxWriteSize;
-static_assert(kCipherPieceSize <= platform::kMaxReadSize);
 
 // Encrypts the whole source into the sink in pieces of at most kCipherPieceSize bytes; the caller
 // finishes the sink (AtomicFileWriter::Commit). Both directions need a key that is set.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,29 +37,34 @@ class MemorySink final : public platform::ByteSink {
   std::deque<std::vector<unsigned char>> pieces;
 };
 
-// Serves bytes held in memory through one reused buffer, as a file does, so that a span kept past
-// the next Read() shows. A declared size beyond the bytes makes the reads run short.
+// Where a source serves the bytes read: in the reader's room, as a file does, so that they are
+// decrypted in place, or from memory of its own.
+enum class Serves { IntoTheRoom, FromItsMemory };
+
+// Serves bytes held in memory. A declared size beyond the bytes makes the reads run short.
 class MemorySource final : public platform::ByteSource {
  public:
-  explicit MemorySource(std::string bytes) : bytes_(std::move(bytes)), size_(bytes_.size()) {}
+  explicit MemorySource(std::string bytes, Serves serves = Serves::IntoTheRoom)
+      : bytes_(std::move(bytes)), size_(bytes_.size()), serves_(serves) {}
   MemorySource(std::string bytes, std::uint64_t declaredSize)
-      : bytes_(std::move(bytes)), size_(declaredSize) {}
+      : bytes_(std::move(bytes)), size_(declaredSize), serves_(Serves::IntoTheRoom) {}
 
   std::uint64_t Size() const override { return size_; }
-  std::span<const unsigned char> Read(std::size_t count) override {
-    EXPECT_LE(count, platform::kMaxReadSize);
-    if (count > bytes_.size() - position_) throw Error("Cannot read file");
-    buffer_.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(position_),
-                   bytes_.begin() + static_cast<std::ptrdiff_t>(position_ + count));
-    position_ += count;
-    return buffer_;
+  std::span<const unsigned char> Read(std::span<unsigned char> room) override {
+    if (room.size() > bytes_.size() - position_) throw Error("Cannot read file");
+    const auto bytes =
+        std::span(reinterpret_cast<const unsigned char*>(bytes_.data()) + position_, room.size());
+    position_ += room.size();
+    if (serves_ == Serves::FromItsMemory) return bytes;
+    std::copy(bytes.begin(), bytes.end(), room.begin());
+    return room;
   }
 
  private:
   std::string bytes_;
   std::uint64_t size_;
+  Serves serves_;
   std::size_t position_ = 0;
-  std::vector<unsigned char> buffer_;
 };
 
 std::string Encrypt(std::string_view plaintext, std::string_view password) {
@@ -67,8 +73,9 @@ std::string Encrypt(std::string_view plaintext, std::string_view password) {
   return sink.All();
 }
 
-std::string Decrypt(const std::string& ciphertext, std::string_view password) {
-  MemorySource source(ciphertext);
+std::string Decrypt(const std::string& ciphertext, std::string_view password,
+                    Serves serves = Serves::IntoTheRoom) {
+  MemorySource source(ciphertext, serves);
   SecureBytes plaintext;
   DecryptFileToStream(source, plaintext, FileKey::FromMasterPassword(password));
   return {plaintext.begin(), plaintext.end()};
@@ -106,17 +113,20 @@ TEST(FileCipher, DecryptsLikeTheReference) {
 
 class FileCipherLength : public testing::TestWithParam<std::size_t> {};
 
-// The sink checks the size of every piece.
+// The sink checks the size of every piece. Streams longer than a piece carry the register from
+// one piece to the next, also where each piece is decrypted in place.
 TEST_P(FileCipherLength, KeepsTheLength) {
   std::string plaintext(GetParam(), '\0');
   for (std::size_t i = 0; i < plaintext.size(); ++i) plaintext[i] = static_cast<char>(i * 7 + 3);
   const std::string ciphertext = Encrypt(plaintext, "secret");
   EXPECT_EQ(ciphertext.size(), plaintext.size());
-  EXPECT_EQ(Decrypt(ciphertext, "secret"), plaintext);
+  EXPECT_EQ(Decrypt(ciphertext, "secret", Serves::IntoTheRoom), plaintext);
+  EXPECT_EQ(Decrypt(ciphertext, "secret", Serves::FromItsMemory), plaintext);
 }
 
 INSTANTIATE_TEST_SUITE_P(EdgeLengths, FileCipherLength,
-                         testing::Values(0, 3, 15, 16, 17, 20, 8192, 8193));
+                         testing::Values(0, 3, 15, 16, 17, 20, 8192, 8193, kCipherPieceSize + 17,
+                                         3 * kCipherPieceSize));
 
 TEST(FileCipher, DecryptionAppendsToTheDestination) {
   for (const std::size_t length : {20u, 8193u}) {
