@@ -207,7 +207,8 @@ LoadResult PasswordStore::LoadPasswordsFrom(const std::string& path) {
   EntryArena arena(room);
   try {
     ReadPasswordRecords(
-        decryptor.Size(), [&decryptor](SecureBytes& window) { decryptor.AppendNext(window); },
+        decryptor.Size(), kCipherPieceSize,
+        [&decryptor](SecureBytes& window) { decryptor.AppendNext(window); },
         [&](const RecordView& record) {
           entries.push_back(arena.Make(record.siteName, record.url, record.userName,
                                        record.password, sessionKey_));

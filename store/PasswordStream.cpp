@@ -197,9 +197,14 @@ void ReadPasswordRecords(std::span<const unsigned char> stream,
   }
 }
 
-void ReadPasswordRecords(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,
+void ReadPasswordRecords(std::uint64_t size, std::size_t pieceSize,
+                         const std::function<void(SecureBytes&)>& appendNext,
                          const std::function<void(const RecordView&)>& visit) {
+  // Room for a piece beside the rest of a usual record, so that the window keeps its memory as
+  // it moves on: only a longer record makes it grow.
+  constexpr std::size_t kRecordRoom = 4096;
   SecureBytes window;
+  window.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(size, pieceSize + kRecordRoom)));
   std::uint64_t passed = 0;  // the bytes of the stream before the window
   std::size_t start = 0;     // where in the window the next record begins
   // Drops the bytes read, and appends the next piece; false at the end of the stream.

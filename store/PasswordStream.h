@@ -62,9 +62,11 @@ struct RecordView {
 void ReadPasswordRecords(std::span<const unsigned char> stream,
                          const std::function<void(const RecordView&)>& visit);
 
-// The same for a stream of `size` bytes that arrives in pieces: `appendNext` appends the next
-// piece to the buffer it is given. Only the pieces that the record being read spans are held.
-void ReadPasswordRecords(std::uint64_t size, const std::function<void(SecureBytes&)>& appendNext,
+// The same for a stream of `size` bytes that arrives in pieces of at most `pieceSize` bytes:
+// `appendNext` appends the next piece to the buffer it is given. Only the pieces that the record
+// being read spans are held.
+void ReadPasswordRecords(std::uint64_t size, std::size_t pieceSize,
+                         const std::function<void(SecureBytes&)>& appendNext,
                          const std::function<void(const RecordView&)>& visit);
 
 // Receives a stream in order as it is written: every part but the `last` one a whole number of

@@ -106,7 +106,7 @@ void ReadInPieces(const std::string& stream, std::size_t pieceSize,
                   const std::function<void(const RecordView&)>& visit) {
   std::size_t offset = 0;
   ReadPasswordRecords(
-      stream.size(),
+      stream.size(), pieceSize,
       [&](SecureBytes& window) {
         const std::size_t count = std::min(pieceSize, stream.size() - offset);
         window.insert(window.end(), stream.begin() + static_cast<std::ptrdiff_t>(offset),
