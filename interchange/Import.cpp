@@ -3,7 +3,7 @@
 
 #include "Import.h"
 
-#include <algorithm>
+#include <string>
 
 #include "Csv.h"
 #include "Json.h"
